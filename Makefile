@@ -1,0 +1,34 @@
+# The two commands of the README. Everything else is CMake's.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= 2
+WERROR     ?= ON
+
+CMAKE_FLAGS = -G Ninja -DVEXAL_WERROR=$(WERROR)
+
+.PHONY: all setup build build-asan test demo clean
+
+all: build
+
+setup:
+	@bash scripts/setup
+
+build: setup
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS)
+
+build-asan: setup
+	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DVEXAL_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN_BUILD) -j$(JOBS)
+
+# The whole suite, then the whole suite again under AddressSanitizer and UBSan.
+test: build build-asan
+	@QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	@QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+
+demo: build
+	@bash scripts/demo $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,86 @@
+#include "lang/stringresources.h"
+#include "platform/clock.h"
+#include "platform/connectionprobe.h"
+#include "platform/dialogs.h"
+#include "platform/settingsstore.h"
+#include "platform/shell.h"
+#include "shell/frmcomponents.h"
+#include "shell/frmmain.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("vexalpro"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEXAL_VERSION));
+}
+
+// Parsed before any window system is touched, so --help and --version work without a display.
+struct CommandLine {
+    QString settingsFolder;
+    bool smokeTest = false;
+};
+
+CommandLine parseCommandLine(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    nameApplication();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Vexal Pro: edit TTDPatch configurations, start Transport Tycoon Deluxe, keep TTDPatch up to date."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption settingsDir(QStringLiteral("settings-dir"),
+                                         QStringLiteral("Keep the settings in <folder> (also $VEXALP_SETTINGS_DIR)."),
+                                         QStringLiteral("folder"));
+    parser.addOption(settingsDir);
+    QCommandLineOption smokeTest(QStringLiteral("smoke-test"),
+                                 QStringLiteral("Start, print the main window's title once it shows, and quit."));
+    smokeTest.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(smokeTest);
+    parser.process(app);
+    return {parser.isSet(settingsDir) ? parser.value(settingsDir) : SettingsStore::defaultFolder(),
+            parser.isSet(smokeTest)};
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const CommandLine commandLine = parseCommandLine(argc, argv);
+
+    QApplication app(argc, argv);
+    nameApplication();
+    QApplication::setApplicationDisplayName(QStringLiteral("Vexal Pro"));
+    QApplication::setDesktopFileName(QStringLiteral("vexalpro"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vexalpro.svg")));
+
+    QtDialogs dialogs;
+    DesktopShell shell;
+    SystemClock clock;
+    NetworkConnectionProbe probe;
+    SettingsStore settings(commandLine.settingsFolder);
+    // Exit, Restart and the refusals end the program at once: no window's close handling runs.
+    Services services{dialogs, shell, clock, probe, settings, [] {
+                          std::fflush(nullptr);
+                          std::_Exit(EXIT_SUCCESS);
+                      }};
+
+    frmComponents startup(services, StringResources::builtIn(), StartupEnvironment::current());
+    if (startup.Form_Load() == frmComponents::Outcome::MainWindowShown && commandLine.smokeTest) {
+        // Leaving the event loop (not closing the window) stores nothing: the check changes nothing.
+        QTimer::singleShot(0, &app, [&startup] {
+            const QWidget *window = startup.mainWindow();
+            std::printf("shown: %s visible=%d\n", qPrintable(window->objectName()), int(window->isVisible()));
+            QCoreApplication::exit(0);
+        });
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,67 @@
+#include "basictext.h"
+
+#include <limits>
+
+namespace basicText {
+
+QString trimBlanks(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+qint64 leadingNumber(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i) == QLatin1Char(' '))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+'))) {
+        negative = text.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    qint64 value = 0;
+    constexpr qint64 limit = std::numeric_limits<qint64>::max() / 10 - 10;
+    for (; i < text.size() && text.at(i).unicode() >= '0' && text.at(i).unicode() <= '9'; ++i) {
+        if (value > limit)
+            break; // far beyond any width the program converts to; stop before it overflows
+        value = value * 10 + (text.at(i).unicode() - '0');
+    }
+    return negative ? -value : value;
+}
+
+namespace {
+char16_t fold(char16_t c)
+{
+    return (c >= 'A' && c <= 'Z') ? char16_t(c + ('a' - 'A')) : c;
+}
+} // namespace
+
+bool equalsIgnoringCase(const QString &a, const QString &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (fold(a.at(i).unicode()) != fold(b.at(i).unicode()))
+            return false;
+    }
+    return true;
+}
+
+bool containsIgnoringCase(const QString &haystack, const QString &needle)
+{
+    if (needle.isEmpty())
+        return true;
+    for (qsizetype start = 0; start + needle.size() <= haystack.size(); ++start) {
+        if (equalsIgnoringCase(haystack.mid(start, needle.size()), needle))
+            return true;
+    }
+    return false;
+}
+
+} // namespace basicText

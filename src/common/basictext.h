@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// The text rules of the classic Basic run time that the program's design is written against.
+namespace basicText {
+
+// Removes leading and trailing space characters only; tabs stay.
+QString trimBlanks(const QString &text);
+// An optional sign and digits from the start; the rest is ignored, an empty or non-numeric text is 0.
+qint64 leadingNumber(const QString &text);
+// Letter case ignored, as Basic's text compare does: ASCII case folding only.
+bool equalsIgnoringCase(const QString &a, const QString &b);
+bool containsIgnoringCase(const QString &haystack, const QString &needle);
+
+} // namespace basicText

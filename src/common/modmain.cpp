@@ -1,0 +1,161 @@
+#include "modmain.h"
+
+#include "basictext.h"
+#include "platform/dialogs.h"
+#include "platform/shell.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QUrl>
+#include <QWidget>
+
+namespace modMain {
+
+namespace {
+State g_state;
+const QString g_empty;
+
+// The maker's addresses. Tests never contact them: every opening goes through the Shell seam.
+constexpr const char *MainSite = "https://vexalpro.brakemoor.example/";
+constexpr const char *AlternativeSite = "https://brakemoor.example/vexalpro/";
+constexpr const char *ContactAddress = "vexalpro@brakemoor.example";
+} // namespace
+
+State &state()
+{
+    return g_state;
+}
+
+void resetState()
+{
+    g_state = State{};
+}
+
+const QString &uiText(int n)
+{
+    if (n < 1 || n > UiTextCount)
+        return g_empty;
+    return g_state.UiText[std::size_t(n)];
+}
+
+bool fileExists(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.isFile() && !info.fileName().startsWith(QLatin1Char('.'));
+}
+
+void deleteIfExists(const QString &path)
+{
+    if (fileExists(path))
+        QFile::remove(path);
+}
+
+QString readIniString(const QString &section, const QString &key, const QString &defaultValue,
+                      const QString &fileName)
+{
+    // Written by hand: the Windows profile-string rules (case-blind names, first section and key
+    // win, quotes stripped, 254 characters) are what the servers' files were written for.
+    constexpr qsizetype ReaderBuffer = 255;
+    auto clip = [](QString value) {
+        value.truncate(ReaderBuffer - 1);
+        return value;
+    };
+    const QString fallback = clip(basicText::trimBlanks(defaultValue));
+
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return fallback;
+    const QByteArray bytes = file.readAll();
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes);
+
+    const auto isBlank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    const auto trimmed = [&](QString s) {
+        qsizetype b = 0, e = s.size();
+        while (b < e && isBlank(s.at(b)))
+            ++b;
+        while (e > b && isBlank(s.at(e - 1)))
+            --e;
+        return s.mid(b, e - b);
+    };
+
+    bool inSection = false;
+    bool sectionSeen = false;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const QString t = trimmed(line);
+        if (t.startsWith(QLatin1Char('['))) {
+            if (sectionSeen)
+                break; // only the first section of that name counts
+            const qsizetype close = t.indexOf(QLatin1Char(']'));
+            const QString name = trimmed(t.mid(1, close < 0 ? -1 : close - 1));
+            inSection = basicText::equalsIgnoringCase(name, section);
+            sectionSeen = inSection;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        const qsizetype equals = t.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            continue;
+        if (!basicText::equalsIgnoringCase(trimmed(t.left(equals)), key))
+            continue;
+        QString value = trimmed(t.mid(equals + 1));
+        if (value.size() >= 2
+            && ((value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+                || (value.startsWith(QLatin1Char('\'')) && value.endsWith(QLatin1Char('\'')))))
+            value = value.mid(1, value.size() - 2);
+        return clip(value);
+    }
+    return fallback;
+}
+
+void setTranslucency(QWidget &window, int opacity, bool repaint)
+{
+    window.setWindowOpacity(qBound(0, opacity, 255) / 255.0);
+    if (repaint)
+        window.update();
+}
+
+} // namespace modMain
+
+namespace modMain {
+
+bool openDocument(Services &services, const QString &pathOrUrl)
+{
+    return services.shell.openDocument(pathOrUrl);
+}
+
+QString programPageAddress(bool mainSite)
+{
+    return QString::fromLatin1(mainSite ? MainSite : AlternativeSite);
+}
+
+void openProgramPage(Services &services, bool mainSite)
+{
+    openDocument(services, programPageAddress(mainSite));
+}
+
+QString mailReportAddress(const QString &subject)
+{
+    // The subject is joined as it is; QUrl percent-encodes it for the desktop's mail handler.
+    const QUrl url(QLatin1String("mailto:") + QLatin1String(ContactAddress) + QLatin1String("?subject=") + subject);
+    return QString::fromLatin1(url.toEncoded());
+}
+
+void mailReport(Services &services, QWidget *parent, const QString &subject, const QString &notice)
+{
+    if (!notice.isEmpty())
+        services.dialogs.message(parent, {QStringLiteral("Email Notice"), notice, MessageIcon::Information,
+                                          MessageButtons::Ok, Answer::Ok});
+    openDocument(services, mailReportAddress(subject));
+}
+
+} // namespace modMain

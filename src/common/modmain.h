@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class Dialogs;
+class Shell;
+class Clock;
+class ConnectionProbe;
+class SettingsStore;
+class QWidget;
+
+// The process-wide state and the helpers that every part of the program shares.
+namespace modMain {
+
+inline constexpr int UiTextCount = 180;
+
+struct LanguageRow {
+    QString name;        // resource name in capitals, e.g. "SPANISH"
+    QString displayName; // what the language list shows
+};
+
+enum class Edition : int { None = 0, Windows = 1, Dos = 2 };
+
+struct State {
+    // Start-up
+    QString OSName;
+    bool IsWin2000OrXP = false; // here: the desktop can make windows translucent
+    QString ShellPrefix;
+    QString SystemPath;
+    QString TempPath;
+    bool UnzipAvailable = false;
+    bool ComponentsMissing = false;
+
+    // Languages
+    QString LanguageName;
+    int LanguageIndex = 0;
+    int LanguageCount = 0;
+    QList<LanguageRow> LanguageTable = QList<LanguageRow>(26);
+    int FontCharset = 0;
+    std::array<QString, UiTextCount + 1> UiText;
+
+    // Main window
+    QString ProgramVersion;
+    QString ProgramTitle;
+    QString AppFolder;
+    QString VexalUpdateTmpPath;
+    QString PatchUpdateTmpPath;
+    QString NewsTmpPath;
+    QString UpdaterPath;
+    bool BlendEnabled = false;
+    int BlendLevel = 0;
+    bool ControlsEnabled = true;
+
+    // Live update
+    int AutoLUMode = 0;
+    QString LatestStable;
+    QString LatestStableDate;
+    QString LatestAlpha;
+    QString LatestAlphaDate;
+    QString LatestVersionGot;
+    QString LastCheckDate;
+    QString LastVexalCheckDate;
+    int UpdateKind = 0;
+    // The alpha/beta release's description from the last release check (What's New).
+    QString AlphaDescription;
+
+    // Documents and the game folder
+    QString CfgFileName;
+    QString GrfFileName;
+    QString RecentFile1;
+    QString RecentFile2;
+    bool FilesModified = false;
+    QString GameFolder;
+    Edition PatchEdition = Edition::None;
+    QString PatchExecutable;
+    QString DetectedPatchVersion;
+};
+
+State &state();
+// Back to a fresh process's values (tests).
+void resetState();
+// Interface text n (1 to 180) of the current language.
+const QString &uiText(int n);
+
+// --- Shared helpers --------------------------------------------------------------------------
+
+// A plain file at exactly this path: hidden files (a leading dot) and folders do not count.
+bool fileExists(const QString &path);
+void deleteIfExists(const QString &path);
+// One value of an INI file, read with the Windows profile-string rules: section and key names
+// ignore letter case, the value is trimmed and cut to the 254 characters of the reader's buffer,
+// the default comes back when the section or key is missing.
+QString readIniString(const QString &section, const QString &key, const QString &defaultValue,
+                      const QString &fileName);
+// Whole-window opacity, 0 to 255.
+void setTranslucency(QWidget &window, int opacity, bool repaint);
+
+} // namespace modMain
+
+// The seams and stores the program works with, chosen once in main and replaced in tests.
+struct Services {
+    Dialogs &dialogs;
+    Shell &shell;
+    Clock &clock;
+    ConnectionProbe &probe;
+    SettingsStore &settings;
+    // Ends this instance at once, without any window's close handling.
+    std::function<void()> endProgram;
+};
+
+namespace modMain {
+// Hands a path or address to the desktop's handler.
+bool openDocument(Services &services, const QString &pathOrUrl);
+// The program's own web page, on the main site (true) or the alternative site (false).
+void openProgramPage(Services &services, bool mainSite);
+QString programPageAddress(bool mainSite);
+// Opens a mail to the maker. A notice text (string resource 501) is shown first when given.
+void mailReport(Services &services, QWidget *parent, const QString &subject, const QString &notice = {});
+QString mailReportAddress(const QString &subject);
+} // namespace modMain

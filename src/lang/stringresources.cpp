@@ -1,0 +1,105 @@
+#include "stringresources.h"
+
+#include <QFile>
+#include <QStringList>
+
+namespace {
+
+QString unescape(QStringView raw, bool *ok)
+{
+    QString text;
+    text.reserve(raw.size());
+    *ok = true;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw.at(i);
+        if (c != QLatin1Char('\\')) {
+            text += c;
+            continue;
+        }
+        if (++i >= raw.size()) {
+            *ok = false;
+            break;
+        }
+        switch (raw.at(i).unicode()) {
+        case 'n': text += QLatin1String("\r\n"); break;
+        case 't': text += QLatin1Char('\t'); break;
+        case '\\': text += QLatin1Char('\\'); break;
+        default: *ok = false; text += raw.at(i); break;
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+const StringResources &StringResources::builtIn()
+{
+    static const StringResources resources = load(QStringLiteral(":/lang"));
+    return resources;
+}
+
+std::optional<QString> StringResources::string(int id) const
+{
+    const auto it = m_strings.constFind(id);
+    if (it == m_strings.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+void StringResources::set(int id, const QString &text)
+{
+    m_strings.insert(id, text);
+}
+
+void StringResources::remove(int id)
+{
+    m_strings.remove(id);
+}
+
+QHash<int, QString> StringResources::parse(const QByteArray &data, int blockBase, QStringList *problems)
+{
+    QHash<int, QString> strings;
+    const QString text = QString::fromUtf8(data);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype lineNo = 0; lineNo < lines.size(); ++lineNo) {
+        QStringView line = lines.at(lineNo);
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+        bool numberOk = false;
+        const int number = tab > 0 ? line.left(tab).toInt(&numberOk) : 0;
+        bool textOk = false;
+        const QString value = numberOk ? unescape(line.mid(tab + 1), &textOk) : QString();
+        if (!numberOk || !textOk || strings.contains(blockBase + number)) {
+            if (problems)
+                problems->append(QStringLiteral("line %1: %2").arg(lineNo + 1).arg(line.toString()));
+            continue;
+        }
+        strings.insert(blockBase + number, value);
+    }
+    return strings;
+}
+
+StringResources StringResources::load(const QString &folder, QStringList *problems)
+{
+    StringResources resources;
+    auto readFile = [&](const QString &name, int blockBase) {
+        QFile file(folder + QLatin1Char('/') + name + QLatin1String(".txt"));
+        if (!file.open(QIODevice::ReadOnly)) {
+            if (problems)
+                problems->append(file.fileName() + QLatin1String(": cannot be read"));
+            return;
+        }
+        resources.m_strings.insert(parse(file.readAll(), blockBase, problems));
+    };
+    readFile(QStringLiteral("english"), 0);
+    const int count = resources.string(650).value_or(QString()).toInt();
+    for (int k = 1; k < count; ++k) {
+        const QString name = resources.string(600 + k).value_or(QString());
+        if (!name.isEmpty())
+            readFile(name.toLower(), k * 1000);
+    }
+    return resources;
+}

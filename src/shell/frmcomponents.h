@@ -1,0 +1,65 @@
+#pragma once
+
+#include "common/modmain.h"
+#include "startup.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class ErrorDialogReporter;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class StringResources;
+class frmMain;
+
+// The start-up object: prepares the process-wide state, checks the components and opens the
+// main window. It shows itself only as the page of missing components.
+class frmComponents : public QDialog {
+    Q_OBJECT
+public:
+    enum class Outcome { MainWindowShown, ComponentsMissing, RefusedNetworkFolder };
+
+    frmComponents(Services &services, const StringResources &resources, StartupEnvironment environment,
+                  QList<Component> components = standardComponents());
+    ~frmComponents() override;
+
+    // The start-up sequence.
+    Outcome Form_Load();
+
+    frmMain *mainWindow() const { return m_main.get(); }
+    ErrorDialogReporter &errorReporter() { return *m_reporter; }
+
+    QGroupBox *fraProblem;
+    QGroupBox *fraSolution;
+    QLabel *imgProblem;
+    QLabel *lblProblem;
+    QList<QLabel *> Label2;
+    QList<QLabel *> Label3;
+    QLabel *imgSolution;
+    QLabel *lblSolution;
+    QLabel *lblMainsite;
+    QLabel *lblMirror1;
+    QLabel *imgInfo;
+    QLabel *lblInfo;
+    QPushButton *cmdIgnore;
+    QPushButton *cmdExit;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void checkComponents();
+    void showMainWindow();
+    void putTexts();
+    void cmdIgnore_Click();
+    void lblInfo_MouseDown();
+
+    Services &m_services;
+    const StringResources &m_resources;
+    StartupEnvironment m_environment;
+    QList<Component> m_components;
+    std::unique_ptr<ErrorDialogReporter> m_reporter;
+    std::unique_ptr<frmMain> m_main;
+};

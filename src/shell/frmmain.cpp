@@ -1,0 +1,239 @@
+#include "frmmain.h"
+
+#include "common/settingkeys.h"
+#include "lang/applytexts.h"
+#include "lang/flags.h"
+#include "lang/modlanguage.h"
+#include "mainwindowrules.h"
+#include "options.h"
+#include "platform/dialogs.h"
+#include "platform/settingsstore.h"
+#include "platform/systeminfo.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabBar>
+#include <QTimer>
+
+using modMain::uiText;
+
+namespace {
+modMain::State &st()
+{
+    return modMain::state();
+}
+} // namespace
+
+frmMain::frmMain(Services &services, const StringResources &resources, ErrorReporter &reporter, QWidget *parent)
+    : QMainWindow(parent)
+    , m_services(services)
+    , m_resources(resources)
+    , m_reporter(reporter)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/vexalpro.svg")));
+    buildMainWindowControls(*this, c);
+    // The design-time state of the options: the status bar shows, the boxes start unticked.
+    c.chkStatusbar->setChecked(true);
+    c.chkBlend->setEnabled(false);
+    resize(680, 560);
+    connectHandlers();
+    watchForHints();
+}
+
+frmMain::~frmMain()
+{
+    if (m_busyCursor)
+        QApplication::restoreOverrideCursor();
+}
+
+void frmMain::connectHandlers()
+{
+    connect(c.TabStrip1, &QTabBar::currentChanged, this, &frmMain::TabStrip1_Click);
+    connect(c.tmrTitlebar, &QTimer::timeout, this, &frmMain::tmrTitlebar_Timer);
+    connect(c.tmrLanguage, &QTimer::timeout, this, &frmMain::tmrLanguage_Timer);
+    connect(c.chkBlend, &QCheckBox::toggled, this, &frmMain::chkBlend_Click);
+    connect(c.sldBlend, &QSlider::valueChanged, this, &frmMain::sldBlend_Change);
+    connect(c.chkStatusbar, &QCheckBox::toggled, this, &frmMain::chkStatusbar_Click);
+    connect(c.cmdReset, &QPushButton::clicked, this, [this] { options::ResetOptions(c); });
+    connect(c.cmdExit, &QPushButton::clicked, this, &QWidget::close);
+    connect(c.mnuExit, &QAction::triggered, this, &QWidget::close);
+    connect(c.QL1, &QAction::triggered, this, [this] { QL_Click(st().RecentFile1); });
+    connect(c.QL2, &QAction::triggered, this, [this] { QL_Click(st().RecentFile2); });
+}
+
+void frmMain::watchForHints()
+{
+    const QStringList hinted = {
+        QStringLiteral("chkColor"),     QStringLiteral("lblCap(26)"),     QStringLiteral("lblCap(27)"),
+        QStringLiteral("chkStatusbar"), QStringLiteral("chkUpdatePatch"), QStringLiteral("chkUpdateVexal"),
+        QStringLiteral("chkAutoload"),  QStringLiteral("chkVersionget"),  QStringLiteral("chkTicker"),
+        QStringLiteral("chkBlend"),     QStringLiteral("sldBlend"),       QStringLiteral("cmdReset"),
+        QStringLiteral("cmdLU"),        QStringLiteral("cmdSave"),        QStringLiteral("cmdRun"),
+        QStringLiteral("cmdExit"),      QStringLiteral("cmdGetStable"),   QStringLiteral("cmdGetAlpha"),
+        QStringLiteral("cmdInfo"),      QStringLiteral("cmdDetails"),     QStringLiteral("cmdOpen"),
+        QStringLiteral("picUpdates"),
+    };
+    for (const QString &name : hinted) {
+        if (auto *control = findChild<QWidget *>(name))
+            control->installEventFilter(this);
+    }
+    for (QWidget *combo : {static_cast<QWidget *>(c.cboFont), static_cast<QWidget *>(c.cboSize),
+                           static_cast<QWidget *>(c.cboLanguage)})
+        combo->installEventFilter(this);
+    centralWidget()->installEventFilter(this);
+    for (QWidget *panel : c.picOptions)
+        panel->installEventFilter(this);
+    c.TabStrip1->installEventFilter(this);
+    c.stbMain->installEventFilter(this);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    const bool mouseOver = type == QEvent::Enter || type == QEvent::MouseMove;
+    if (watched == c.cboLanguage && (type == QEvent::FocusIn || type == QEvent::FocusOut)) {
+        // The list is watched only while it has the focus.
+        if (type == QEvent::FocusIn)
+            c.tmrLanguage->start();
+        else
+            c.tmrLanguage->stop();
+    } else if ((watched == c.cboFont || watched == c.cboSize) && type == QEvent::FocusIn) {
+        showControlHint(watched->objectName());
+    } else if (mouseOver && watched == c.stbMain) {
+        resumeNews();
+    } else if (mouseOver && (watched == centralWidget() || watched == c.TabStrip1
+                             || std::find(c.picOptions.begin(), c.picOptions.end(), watched) != c.picOptions.end())) {
+        showBackgroundHint(watched);
+    } else if (type == QEvent::Enter) {
+        showControlHint(watched->objectName());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::showControlHint(const QString &controlName)
+{
+    const auto &s = st();
+    const auto hint = mainWindowRules::controlHint(controlName, {s.GameFolder, s.LatestAlpha, c.lblCap[6]->text()});
+    if (hint)
+        UpdateStatusBar(*hint, QString());
+}
+
+void frmMain::showBackgroundHint(QObject *area)
+{
+    const auto &s = st();
+    mainWindowRules::BackgroundContext context;
+    context.overWindowBackground = area == centralWidget();
+    context.tabStripVisible = tabStripVisible();
+    context.selectedTab = c.TabStrip1->currentIndex();
+    context.cfgFileName = s.CfgFileName;
+    context.grfFileName = s.GrfFileName;
+    context.patchStatus = c.lblCap[6]->text();
+    if (const auto hint = mainWindowRules::backgroundHint(context))
+        UpdateStatusBar(*hint, QString());
+    resumeNews();
+}
+
+void frmMain::resumeNews()
+{
+    if (!c.tmrNews->isActive() && NewsReady)
+        c.tmrNews->start();
+}
+
+void frmMain::Form_Load()
+{
+    auto &s = st();
+    ErrorTrap trap(&m_reporter);
+    trap.step([&] {
+        s.ProgramVersion = QStringLiteral(VEXAL_VERSION);
+        s.ProgramTitle = mainWindowRules::programTitle(s.ProgramVersion);
+        if (s.IsWin2000OrXP)
+            startTitleAnimation(0);
+        else
+            setWindowTitle(s.ProgramTitle);
+        s.DetectedPatchVersion = QStringLiteral("none");
+    });
+    trap.step([&] {
+        s.VexalUpdateTmpPath = s.TempPath + QLatin1String("vexalupd.tmp");
+        s.PatchUpdateTmpPath = s.TempPath + QLatin1String("ttdpupd.tmp");
+        s.NewsTmpPath = s.TempPath + QLatin1String("news.tmp");
+        s.UpdaterPath = s.TempPath + QLatin1String("updater2.exe");
+        for (const QString &leftover : {s.VexalUpdateTmpPath, s.PatchUpdateTmpPath, s.UpdaterPath,
+                                        QString(s.TempPath + QLatin1String("vexalpro.exe.tmp"))})
+            modMain::deleteIfExists(leftover);
+    });
+    c.sldBlend->setEnabled(false);
+    trap.step([&] {
+        c.cboLanguage->clear();
+        for (int k = 0; k <= s.LanguageCount; ++k)
+            c.cboLanguage->addItem(s.LanguageTable.at(k).displayName);
+        c.cboLanguage->setCurrentIndex(modLanguage::rowOfDisplayName(s, s.LanguageTable.value(s.LanguageIndex).displayName));
+        m_lastSeenListPosition = c.cboLanguage->currentIndex();
+    });
+    options::LoadOptions(c, m_services.settings, s, trap);
+    trap.report(QStringLiteral("@ frmMain Load"));
+    trap.step([&] { setFlag(*c.imgFlag, s.LanguageIndex, s.LanguageTable.value(s.LanguageIndex).name); });
+    trap.step([&] { ApplyInterfaceTexts(); });
+    s.ControlsEnabled = true;
+    trap.step([&] {
+        s.RecentFile1 = readSetting(m_services.settings, settingKeys::Recent1);
+        s.RecentFile2 = readSetting(m_services.settings, settingKeys::Recent2);
+        showRecentFiles();
+    });
+    trap.step([&] { s.AppFolder = systemInfo::programFolder(); });
+    trap.report(QStringLiteral("@ frmMain Load"));
+}
+
+void frmMain::showRecentFiles()
+{
+    const auto &s = st();
+    bool any = false;
+    for (auto [entry, path] : {std::pair{c.QL1, s.RecentFile1}, std::pair{c.QL2, s.RecentFile2}}) {
+        const bool shown = modMain::fileExists(path) && path.size() > 3;
+        if (shown)
+            entry->setText(path);
+        entry->setVisible(shown);
+        any = any || shown;
+    }
+    c.brk00->setVisible(any);
+}
+
+void frmMain::QL_Click(const QString &recentFile)
+{
+    st().CfgFileName = recentFile;
+    // Reading the file belongs to the configuration documents, which hook in here.
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    Form_Activate();
+}
+
+void frmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+}
+
+void frmMain::Form_Activate()
+{
+    const auto &s = st();
+    if (!Activated)
+        Activated = true;
+    if (s.BlendEnabled)
+        modMain::setTranslucency(*this, s.BlendLevel, true);
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "common/mainwindowhost.h"
+#include "common/modmain.h"
+#include "mainwindowcontrols.h"
+
+#include <QMainWindow>
+
+class ErrorReporter;
+class StringResources;
+
+// The program's one main window: menus, four tabs, buttons, news line and status bar.
+class frmMain : public QMainWindow, public MainWindowHost {
+    Q_OBJECT
+public:
+    frmMain(Services &services, const StringResources &resources, ErrorReporter &reporter, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // The load handler: runs once, before the window is first shown.
+    void Form_Load();
+
+    MainWindowControls &controls() { return c; }
+
+    void DisableControls() override;
+    void EnableControls() override;
+    void UpdateVersionDisplay() override;
+    void UpdateStatusBar(const QString &tip1, const QString &tip2) override;
+    void UpdateLUDisplay() override;
+    bool tabStripVisible() const override;
+
+    // Puts the current language's texts on every control.
+    void ApplyInterfaceTexts();
+    // Leaves the welcome frame for the tab strip with `tab` (0-based) selected; a file is open.
+    void showTabStrip(int tab);
+
+    // Set by the live-update and news procedures; EnableControls and the hints honour them.
+    bool StableInstallBlock = false;
+    bool AlphaInstallBlock = false;
+    bool SelfCheckBlock = false;
+    bool NewsReady = false;
+    // The search position of the configuration editor's find box.
+    int SearchPos = 0;
+    int TitleLength = 0;
+    bool Activated = false;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void connectHandlers();
+    void watchForHints();
+    void Form_Activate();
+    bool Form_QueryUnload();
+    void Form_Unload();
+    void TabStrip1_Click(int index);
+    void tmrTitlebar_Timer();
+    void tmrLanguage_Timer();
+    void chkBlend_Click(bool ticked);
+    void sldBlend_Change(int value);
+    void chkStatusbar_Click(bool ticked);
+    void QL_Click(const QString &recentFile);
+    void showRecentFiles();
+    void showControlHint(const QString &controlName);
+    void showBackgroundHint(QObject *area);
+    void resumeNews();
+    void startTitleAnimation(int fromLength);
+
+    Services &m_services;
+    const StringResources &m_resources;
+    ErrorReporter &m_reporter;
+    MainWindowControls c;
+    int m_lastSeenListPosition = -1;
+    bool m_busyCursor = false;
+};

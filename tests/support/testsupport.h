@@ -1,0 +1,82 @@
+#pragma once
+
+#include "common/modmain.h"
+#include "platform/clock.h"
+#include "platform/connectionprobe.h"
+#include "platform/dialogs.h"
+#include "platform/settingsstore.h"
+#include "platform/shell.h"
+#include "shell/startup.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// Records what the program asked the desktop to open or start; starts nothing.
+class RecordingShell final : public Shell {
+public:
+    struct Call {
+        enum class Kind { Open, Start, RunToFile } kind;
+        QString target;
+        QStringList arguments;
+        QString workingFolder;
+        QString outputFile;
+    };
+    QList<Call> calls;
+    bool result = true;
+
+    bool openDocument(const QString &pathOrUrl) override;
+    bool startProgram(const QString &program, const QStringList &arguments, const QString &workingFolder,
+                      WindowMode mode) override;
+    bool runToFile(const QString &program, const QStringList &arguments, const QString &workingFolder,
+                   const QString &outputFile) override;
+};
+
+class FakeClock final : public Clock {
+public:
+    QDate date{2026, 12, 5};
+    qint64 seconds = 0;
+    qint64 milliseconds = 0;
+    QDate today() const override { return date; }
+    qint64 wholeSeconds() const override { return seconds; }
+    qint64 elapsedMs() const override { return milliseconds; }
+};
+
+class FakeProbe final : public ConnectionProbe {
+public:
+    bool connected = true;
+    bool isConnected(const QUrl &) override { return connected; }
+};
+
+// A complete set of seams over a temporary folder: settings, cache and program folders inside it.
+// The process-wide state is reset when it is made.
+class TestServices {
+public:
+    TestServices();
+    ~TestServices();
+
+    QString root() const { return m_dir.path(); }
+    QString settingsFolder() const { return m_dir.filePath(QStringLiteral("settings")); }
+    // The settings file of the program's application name.
+    QString settingsFile() const;
+    // A fresh store over the same folder, as the next run of the program would see it.
+    void reopenSettings();
+    // Writes [VexalP] keys straight into the settings file before the program reads it.
+    void presetSettings(const QList<std::pair<QString, QString>> &values);
+    // An environment for start-up: locale language as given, everything inside the folder.
+    StartupEnvironment environment(const QString &localeLanguage = QStringLiteral("ENGLISH")) const;
+
+    ScriptedDialogs dialogs;
+    RecordingShell shell;
+    FakeClock clock;
+    FakeProbe probe;
+    int endProgramCalls = 0;
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<Services> services;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Every component present, or one named component missing.
+QList<Component> testComponents(const QString &missing = {});
