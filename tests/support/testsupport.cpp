@@ -2,6 +2,15 @@
 
 #include <QDir>
 #include <QSettings>
+#include <QAbstractButton>
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QTabBar>
+
+#include "lang/stringresources.h"
+#include "shell/frmcomponents.h"
+#include "shell/frmmain.h"
 
 bool RecordingShell::openDocument(const QString &pathOrUrl)
 {
@@ -79,4 +88,53 @@ QList<Component> testComponents(const QString &missing)
         components.append({file, file + QLatin1String(" for tests"), [file, missing] { return file != missing; }});
     }
     return components;
+}
+
+StartedProgram::StartedProgram(TestServices &t, const StartupEnvironment &env, const StringResources *resources)
+    : m_startup(std::make_unique<frmComponents>(*t.services, resources ? *resources : StringResources::builtIn(), env,
+                                                testComponents()))
+{
+    m_startup->Form_Load();
+}
+
+StartedProgram::StartedProgram(TestServices &t)
+    : StartedProgram(t, t.environment())
+{
+}
+
+StartedProgram::~StartedProgram() = default;
+
+frmMain &StartedProgram::main()
+{
+    return *m_startup->mainWindow();
+}
+
+QMap<QString, QString> captionsOf(QWidget &window)
+{
+    QMap<QString, QString> captions;
+    captions.insert(QStringLiteral("#title"), window.windowTitle());
+    const auto widgets = window.findChildren<QWidget *>();
+    for (QWidget *w : widgets) {
+        const QString name = w->objectName();
+        if (name.isEmpty())
+            continue;
+        if (!w->toolTip().isEmpty())
+            captions.insert(name + QLatin1String("#tip"), w->toolTip());
+        if (auto *label = qobject_cast<QLabel *>(w))
+            captions.insert(name, label->text());
+        else if (auto *button = qobject_cast<QAbstractButton *>(w))
+            captions.insert(name, button->text());
+        else if (auto *menu = qobject_cast<QMenu *>(w))
+            captions.insert(name, menu->title());
+        else if (auto *tabs = qobject_cast<QTabBar *>(w)) {
+            for (int i = 0; i < tabs->count(); ++i)
+                captions.insert(name + QStringLiteral("[%1]").arg(i), tabs->tabText(i));
+        }
+    }
+    const auto actions = window.findChildren<QAction *>();
+    for (QAction *a : actions) {
+        if (!a->objectName().isEmpty())
+            captions.insert(a->objectName(), a->text());
+    }
+    return captions;
 }

@@ -8,6 +8,7 @@
 #include "platform/shell.h"
 #include "shell/startup.h"
 
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -80,3 +81,25 @@ private:
 
 // Every component present, or one named component missing.
 QList<Component> testComponents(const QString &missing = {});
+
+class frmComponents;
+class frmMain;
+class StringResources;
+
+// The program started over a TestServices: start-up run, main window loaded and shown.
+class StartedProgram {
+public:
+    explicit StartedProgram(TestServices &t, const StartupEnvironment &env,
+                            const StringResources *resources = nullptr);
+    explicit StartedProgram(TestServices &t);
+    ~StartedProgram();
+
+    frmComponents &startup() { return *m_startup; }
+    frmMain &main();
+
+private:
+    std::unique_ptr<frmComponents> m_startup;
+};
+
+// Every caption, title, tool tip and status text of a window's named controls, by name.
+QMap<QString, QString> captionsOf(QWidget &window);
