@@ -38,16 +38,15 @@ CommandLine parseCommandLine(int argc, char *argv[])
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption settingsDir(QStringLiteral("settings-dir"),
-                                         QStringLiteral("Keep the settings in <folder> (also $VEXALP_SETTINGS_DIR)."),
-                                         QStringLiteral("folder"));
+        QStringLiteral("Keep the settings in <folder> (also $VEXALP_SETTINGS_DIR)."), QStringLiteral("folder"));
     parser.addOption(settingsDir);
-    QCommandLineOption smokeTest(QStringLiteral("smoke-test"),
-                                 QStringLiteral("Start, print the main window's title once it shows, and quit."));
+    QCommandLineOption smokeTest(
+        QStringLiteral("smoke-test"), QStringLiteral("Start, print the main window's title once it shows, and quit."));
     smokeTest.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(smokeTest);
     parser.process(app);
-    return {parser.isSet(settingsDir) ? parser.value(settingsDir) : SettingsStore::defaultFolder(),
-            parser.isSet(smokeTest)};
+    return { parser.isSet(settingsDir) ? parser.value(settingsDir) : SettingsStore::defaultFolder(),
+        parser.isSet(smokeTest) };
 }
 
 } // namespace
@@ -68,10 +67,10 @@ int main(int argc, char *argv[])
     NetworkConnectionProbe probe;
     SettingsStore settings(commandLine.settingsFolder);
     // Exit, Restart and the refusals end the program at once: no window's close handling runs.
-    Services services{dialogs, shell, clock, probe, settings, [] {
-                          std::fflush(nullptr);
-                          std::_Exit(EXIT_SUCCESS);
-                      }};
+    Services services { dialogs, shell, clock, probe, settings, [] {
+                           std::fflush(nullptr);
+                           std::_Exit(EXIT_SUCCESS);
+                       } };
 
     frmComponents startup(services, StringResources::builtIn(), StartupEnvironment::current());
     if (startup.Form_Load() == frmComponents::Outcome::MainWindowShown && commandLine.smokeTest) {

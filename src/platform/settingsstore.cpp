@@ -11,6 +11,28 @@ QString groupKey(const QString &section, const QString &key)
 {
     return section + QLatin1Char('/') + key;
 }
+
+// QSettings reads nearly anything as INI: it flags only an unterminated section header, and a
+// second QSettings on the same file in one process reuses the cached parse without that flag. So
+// the bytes are judged here too: a settings file is text, and text holds no NUL.
+bool looksDamaged(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return false;
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray bytes = file.readAll();
+    if (bytes.contains('\0'))
+        return true;
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (const QByteArray &line : lines) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith('[') && !trimmed.contains(']'))
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 QString SettingsStore::defaultFolder()
@@ -43,7 +65,7 @@ SettingsStore::File &SettingsStore::file(const QString &application) const
         return it->second;
     File entry;
     entry.settings = std::make_unique<QSettings>(filePath(application), QSettings::IniFormat);
-    entry.damaged = entry.settings->status() != QSettings::NoError;
+    entry.damaged = entry.settings->status() != QSettings::NoError || looksDamaged(filePath(application));
     return m_files.emplace(application, std::move(entry)).first->second;
 }
 

@@ -43,8 +43,8 @@ QLabel *linkLabel(const QString &name)
 }
 } // namespace
 
-frmComponents::frmComponents(Services &services, const StringResources &resources, StartupEnvironment environment,
-                             QList<Component> components)
+frmComponents::frmComponents(
+    Services &services, const StringResources &resources, StartupEnvironment environment, QList<Component> components)
     : m_services(services)
     , m_resources(resources)
     , m_environment(std::move(environment))
@@ -84,7 +84,9 @@ frmComponents::frmComponents(Services &services, const StringResources &resource
     lblMirror1 = linkLabel(QStringLiteral("lblMirror1"));
     imgInfo = namedLabel(QStringLiteral("imgInfo"), QStyle::SP_MessageBoxInformation);
     lblInfo = linkLabel(QStringLiteral("lblInfo"));
+    problem->setColumnStretch(1, 1);
     auto *solution = new QGridLayout(fraSolution);
+    solution->setColumnStretch(1, 1);
     solution->addWidget(imgSolution, 0, 0);
     solution->addWidget(lblSolution, 0, 1);
     solution->addWidget(lblMainsite, 1, 1);
@@ -112,7 +114,7 @@ frmComponents::frmComponents(Services &services, const StringResources &resource
 
     connect(cmdIgnore, &QPushButton::clicked, this, &frmComponents::cmdIgnore_Click);
     connect(cmdExit, &QPushButton::clicked, this, [this] { m_services.endProgram(); });
-    for (QLabel *link : {lblInfo, lblMainsite, lblMirror1})
+    for (QLabel *link : { lblInfo, lblMainsite, lblMirror1 })
         link->installEventFilter(this);
 }
 
@@ -146,8 +148,8 @@ frmComponents::Outcome frmComponents::Form_Load()
     modLanguage::loadInterfaceTexts(s, m_resources);
 
     if (m_environment.onNetworkFileSystem || m_environment.programFolder.startsWith(QLatin1String("//"))) {
-        m_services.dialogs.message(nullptr, {QStringLiteral("Vexal Pro"), uiText(129), MessageIcon::Critical,
-                                             MessageButtons::Ok, Answer::Ok});
+        m_services.dialogs.message(nullptr,
+            { QStringLiteral("Vexal Pro"), uiText(129), MessageIcon::Critical, MessageButtons::Ok, Answer::Ok });
         m_services.endProgram();
         return Outcome::RefusedNetworkFolder;
     }
@@ -171,7 +173,7 @@ void frmComponents::checkComponents()
     for (int i = 0; i < m_components.size(); ++i) {
         if (m_components.at(i).present())
             continue;
-        for (QLabel *label : {Label2.at(i), Label3.at(i)})
+        for (QLabel *label : { Label2.at(i), Label3.at(i) })
             label->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0);"));
         s.ComponentsMissing = true;
     }
@@ -180,8 +182,8 @@ void frmComponents::checkComponents()
 void frmComponents::putTexts()
 {
     const int charset = modMain::state().FontCharset;
-    for (QWidget *control : std::initializer_list<QWidget *>{cmdIgnore, cmdExit, fraProblem, fraSolution, lblProblem,
-                                                             lblSolution, lblInfo, lblMainsite, lblMirror1})
+    for (QWidget *control : std::initializer_list<QWidget *> {
+             cmdIgnore, cmdExit, fraProblem, fraSolution, lblProblem, lblSolution, lblInfo, lblMainsite, lblMirror1 })
         setFontCharset(*control, charset);
     fraProblem->setTitle(uiText(172));
     lblProblem->setText(uiText(173));
@@ -212,9 +214,10 @@ void frmComponents::cmdIgnore_Click()
 
 void frmComponents::lblInfo_MouseDown()
 {
-    m_services.dialogs.message(this, {QStringLiteral("Vexal Pro"),
-                                      QString(uiText(177)).replace(QLatin1String("#SYSPATH#"), modMain::state().SystemPath),
-                                      MessageIcon::Information, MessageButtons::Ok, Answer::Ok});
+    m_services.dialogs.message(this,
+        { QStringLiteral("Vexal Pro"),
+            QString(uiText(177)).replace(QLatin1String("#SYSPATH#"), modMain::state().SystemPath),
+            MessageIcon::Information, MessageButtons::Ok, Answer::Ok });
 }
 
 bool frmComponents::eventFilter(QObject *watched, QEvent *event)

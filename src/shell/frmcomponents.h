@@ -22,7 +22,7 @@ public:
     enum class Outcome { MainWindowShown, ComponentsMissing, RefusedNetworkFolder };
 
     frmComponents(Services &services, const StringResources &resources, StartupEnvironment environment,
-                  QList<Component> components = standardComponents());
+        QList<Component> components = standardComponents());
     ~frmComponents() override;
 
     // The start-up sequence.

@@ -77,21 +77,35 @@ void frmMain::connectHandlers()
 void frmMain::watchForHints()
 {
     const QStringList hinted = {
-        QStringLiteral("chkColor"),     QStringLiteral("lblCap(26)"),     QStringLiteral("lblCap(27)"),
-        QStringLiteral("chkStatusbar"), QStringLiteral("chkUpdatePatch"), QStringLiteral("chkUpdateVexal"),
-        QStringLiteral("chkAutoload"),  QStringLiteral("chkVersionget"),  QStringLiteral("chkTicker"),
-        QStringLiteral("chkBlend"),     QStringLiteral("sldBlend"),       QStringLiteral("cmdReset"),
-        QStringLiteral("cmdLU"),        QStringLiteral("cmdSave"),        QStringLiteral("cmdRun"),
-        QStringLiteral("cmdExit"),      QStringLiteral("cmdGetStable"),   QStringLiteral("cmdGetAlpha"),
-        QStringLiteral("cmdInfo"),      QStringLiteral("cmdDetails"),     QStringLiteral("cmdOpen"),
+        QStringLiteral("chkColor"),
+        QStringLiteral("lblCap(26)"),
+        QStringLiteral("lblCap(27)"),
+        QStringLiteral("chkStatusbar"),
+        QStringLiteral("chkUpdatePatch"),
+        QStringLiteral("chkUpdateVexal"),
+        QStringLiteral("chkAutoload"),
+        QStringLiteral("chkVersionget"),
+        QStringLiteral("chkTicker"),
+        QStringLiteral("chkBlend"),
+        QStringLiteral("sldBlend"),
+        QStringLiteral("cmdReset"),
+        QStringLiteral("cmdLU"),
+        QStringLiteral("cmdSave"),
+        QStringLiteral("cmdRun"),
+        QStringLiteral("cmdExit"),
+        QStringLiteral("cmdGetStable"),
+        QStringLiteral("cmdGetAlpha"),
+        QStringLiteral("cmdInfo"),
+        QStringLiteral("cmdDetails"),
+        QStringLiteral("cmdOpen"),
         QStringLiteral("picUpdates"),
     };
     for (const QString &name : hinted) {
         if (auto *control = findChild<QWidget *>(name))
             control->installEventFilter(this);
     }
-    for (QWidget *combo : {static_cast<QWidget *>(c.cboFont), static_cast<QWidget *>(c.cboSize),
-                           static_cast<QWidget *>(c.cboLanguage)})
+    for (QWidget *combo :
+        { static_cast<QWidget *>(c.cboFont), static_cast<QWidget *>(c.cboSize), static_cast<QWidget *>(c.cboLanguage) })
         combo->installEventFilter(this);
     centralWidget()->installEventFilter(this);
     for (QWidget *panel : c.picOptions)
@@ -114,8 +128,9 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         showControlHint(watched->objectName());
     } else if (mouseOver && watched == c.stbMain) {
         resumeNews();
-    } else if (mouseOver && (watched == centralWidget() || watched == c.TabStrip1
-                             || std::find(c.picOptions.begin(), c.picOptions.end(), watched) != c.picOptions.end())) {
+    } else if (mouseOver
+        && (watched == centralWidget() || watched == c.TabStrip1
+            || std::find(c.picOptions.begin(), c.picOptions.end(), watched) != c.picOptions.end())) {
         showBackgroundHint(watched);
     } else if (type == QEvent::Enter) {
         showControlHint(watched->objectName());
@@ -126,7 +141,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 void frmMain::showControlHint(const QString &controlName)
 {
     const auto &s = st();
-    const auto hint = mainWindowRules::controlHint(controlName, {s.GameFolder, s.LatestAlpha, c.lblCap[6]->text()});
+    const auto hint = mainWindowRules::controlHint(controlName, { s.GameFolder, s.LatestAlpha, c.lblCap[6]->text() });
     if (hint)
         UpdateStatusBar(*hint, QString());
 }
@@ -170,8 +185,8 @@ void frmMain::Form_Load()
         s.PatchUpdateTmpPath = s.TempPath + QLatin1String("ttdpupd.tmp");
         s.NewsTmpPath = s.TempPath + QLatin1String("news.tmp");
         s.UpdaterPath = s.TempPath + QLatin1String("updater2.exe");
-        for (const QString &leftover : {s.VexalUpdateTmpPath, s.PatchUpdateTmpPath, s.UpdaterPath,
-                                        QString(s.TempPath + QLatin1String("vexalpro.exe.tmp"))})
+        for (const QString &leftover : { s.VexalUpdateTmpPath, s.PatchUpdateTmpPath, s.UpdaterPath,
+                 QString(s.TempPath + QLatin1String("vexalpro.exe.tmp")) })
             modMain::deleteIfExists(leftover);
     });
     c.sldBlend->setEnabled(false);
@@ -179,7 +194,8 @@ void frmMain::Form_Load()
         c.cboLanguage->clear();
         for (int k = 0; k <= s.LanguageCount; ++k)
             c.cboLanguage->addItem(s.LanguageTable.at(k).displayName);
-        c.cboLanguage->setCurrentIndex(modLanguage::rowOfDisplayName(s, s.LanguageTable.value(s.LanguageIndex).displayName));
+        c.cboLanguage->setCurrentIndex(
+            modLanguage::rowOfDisplayName(s, s.LanguageTable.value(s.LanguageIndex).displayName));
         m_lastSeenListPosition = c.cboLanguage->currentIndex();
     });
     options::LoadOptions(c, m_services.settings, s, trap);
@@ -200,7 +216,7 @@ void frmMain::showRecentFiles()
 {
     const auto &s = st();
     bool any = false;
-    for (auto [entry, path] : {std::pair{c.QL1, s.RecentFile1}, std::pair{c.QL2, s.RecentFile2}}) {
+    for (auto [entry, path] : { std::pair { c.QL1, s.RecentFile1 }, std::pair { c.QL2, s.RecentFile2 } }) {
         const bool shown = modMain::fileExists(path) && path.size() > 3;
         if (shown)
             entry->setText(path);

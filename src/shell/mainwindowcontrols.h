@@ -45,10 +45,10 @@ struct MainWindowControls {
     // Tabs and panels
     QTabBar *TabStrip1 = nullptr;
     QStackedWidget *panelStack = nullptr;
-    std::array<QWidget *, 4> picOptions{};
+    std::array<QWidget *, 4> picOptions {};
     QWidget *fraWelcome = nullptr;
     QLabel *imgWelcome = nullptr;
-    std::array<QLabel *, 29> lblCap{};
+    std::array<QLabel *, 29> lblCap {};
 
     // Tab 1: configuration editor
     QPlainTextEdit *rtbPatch = nullptr;
@@ -78,7 +78,7 @@ struct MainWindowControls {
     QPushButton *cmdOpen = nullptr, *cmdSave = nullptr, *cmdRun = nullptr, *cmdExit = nullptr;
     QWidget *picNews = nullptr;
     QStatusBar *stbMain = nullptr;
-    std::array<QLabel *, 2> stbPanels{};
+    std::array<QLabel *, 2> stbPanels {};
     QProgressBar *pgbMain = nullptr;
 
     QTimer *tmrTitlebar = nullptr, *tmrLanguage = nullptr, *tmrNews = nullptr, *tmrTimeout = nullptr;
@@ -86,7 +86,8 @@ struct MainWindowControls {
     // The eight option check boxes, in the order the settings panel shows them.
     std::array<QCheckBox *, 8> optionBoxes() const
     {
-        return {chkUpdatePatch, chkUpdateVexal, chkColor, chkBlend, chkStatusbar, chkTicker, chkVersionget, chkAutoload};
+        return { chkUpdatePatch, chkUpdateVexal, chkColor, chkBlend, chkStatusbar, chkTicker, chkVersionget,
+            chkAutoload };
     }
 };
 

@@ -8,17 +8,17 @@ VersionDisplay versionDisplay(const QString &detected, modMain::Edition edition)
 {
     const bool windows = edition == modMain::Edition::Windows;
     if (detected == QLatin1String("quering..."))
-        return {uiText(72), uiText(67), icon::Detecting};
+        return { uiText(72), uiText(67), icon::Detecting };
     if (detected == QLatin1String("(unknown TTDPatch version)"))
-        return {uiText(76), uiText(68), icon::Unknown};
+        return { uiText(76), uiText(68), icon::Unknown };
     if (detected == QLatin1String("none"))
-        return {uiText(77), uiText(68), icon::None};
+        return { uiText(77), uiText(68), icon::None };
     const int editionIcon = windows ? icon::Windows : icon::Dos;
     if (detected == QLatin1String("(version detection off)"))
-        return {uiText(windows ? 73 : 74), uiText(68), editionIcon};
+        return { uiText(windows ? 73 : 74), uiText(68), editionIcon };
     QString status = uiText(75);
     status.replace(QLatin1String("#TTDPVERSION#"), detected);
-    return {status, uiText(68), editionIcon};
+    return { status, uiText(68), editionIcon };
 }
 
 QString programTitle(const QString &programVersion)
@@ -43,11 +43,26 @@ std::optional<QString> controlHint(const QString &name, const HintContext &conte
         int text;
     };
     static constexpr Entry Plain[] = {
-        {"chkColor", 151},      {"cboFont", 152},        {"cboSize", 152},        {"lblCap(26)", 152},
-        {"lblCap(27)", 152},    {"chkStatusbar", 153},   {"chkUpdatePatch", 154}, {"chkUpdateVexal", 155},
-        {"chkAutoload", 156},   {"chkVersionget", 157},  {"chkTicker", 158},      {"chkBlend", 159},
-        {"sldBlend", 160},      {"cmdReset", 161},       {"cmdLU", 164},          {"cmdSave", 165},
-        {"cmdRun", 166},        {"cmdExit", 167},        {"cmdDetails", 170},     {"cmdOpen", 71},
+        { "chkColor", 151 },
+        { "cboFont", 152 },
+        { "cboSize", 152 },
+        { "lblCap(26)", 152 },
+        { "lblCap(27)", 152 },
+        { "chkStatusbar", 153 },
+        { "chkUpdatePatch", 154 },
+        { "chkUpdateVexal", 155 },
+        { "chkAutoload", 156 },
+        { "chkVersionget", 157 },
+        { "chkTicker", 158 },
+        { "chkBlend", 159 },
+        { "sldBlend", 160 },
+        { "cmdReset", 161 },
+        { "cmdLU", 164 },
+        { "cmdSave", 165 },
+        { "cmdRun", 166 },
+        { "cmdExit", 167 },
+        { "cmdDetails", 170 },
+        { "cmdOpen", 71 },
     };
     for (const Entry &entry : Plain) {
         if (name == QLatin1String(entry.control))

@@ -32,7 +32,10 @@ QString programTitle(const QString &programVersion, const QString &status);
 // Where the animation restarts after a version update: just after "Vexal Pro <version> ".
 int titleLengthAfterVersion(const QString &programVersion);
 // One tick of the title animation: two more characters.
-inline int nextTitleLength(int titleLength) { return titleLength + 2; }
+inline int nextTitleLength(int titleLength)
+{
+    return titleLength + 2;
+}
 
 struct HintContext {
     QString gameFolder;

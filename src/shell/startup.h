@@ -8,12 +8,12 @@
 // What start-up learns about the machine; tests give their own.
 struct StartupEnvironment {
     QString osName;
-    QString programFolder;     // with a trailing '/'
-    QString systemFolder;      // with a trailing '/'
-    QString cacheFolder;       // with a trailing '/'
+    QString programFolder; // with a trailing '/'
+    QString systemFolder; // with a trailing '/'
+    QString cacheFolder; // with a trailing '/'
     QString localeLanguageName; // e.g. "SPANISH"
-    QString ansiCodePage;      // e.g. "1252"
-    bool translucency = true;  // the desktop can make windows translucent
+    QString ansiCodePage; // e.g. "1252"
+    bool translucency = true; // the desktop can make windows translucent
     bool onNetworkFileSystem = false;
 
     static StartupEnvironment current();

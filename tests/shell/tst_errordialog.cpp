@@ -60,8 +60,10 @@ void ErrorDialogTest::reportShowsTheLaterOfTwoErrors()
         shownText = error.txtReport->toPlainText();
         reportVisible = error.txtReport->isVisible() && error.cmdReport->isVisible() && error.cmdRestart->isVisible();
         QCOMPARE(error.lblTop->text(), QStringLiteral("Vexal Pro has encountered an internal error."));
-        QCOMPARE(error.lblMain->text(), QStringLiteral("If this problem persists, try to run the Vexal Components installer."));
-        QVERIFY(error.lblSecond->text().startsWith(QStringLiteral("Vexal Pro has created a small error report below.")));
+        QCOMPARE(error.lblMain->text(),
+            QStringLiteral("If this problem persists, try to run the Vexal Components installer."));
+        QVERIFY(
+            error.lblSecond->text().startsWith(QStringLiteral("Vexal Pro has created a small error report below.")));
         QCOMPARE(error.cmdIgnore->text(), QStringLiteral("Ignore"));
         QCOMPARE(error.cmdReport->text(), QStringLiteral("Send Report"));
         QCOMPARE(error.cmdRestart->text(), QStringLiteral("Restart Program"));
@@ -99,8 +101,10 @@ void ErrorDialogTest::registryModeWhileTheControlPanelIsShown()
     t.dialogs.queueForm([](QDialog &form) {
         auto &error = static_cast<frmError &>(form);
         QVERIFY(error.registryMode());
-        QCOMPARE(error.lblTop->text(), QStringLiteral("Error while accessing the registry. TTD may not be correctly installed."));
-        QCOMPARE(error.lblMain->text(), QStringLiteral("Vexal Pro will attemp to create the TTD registry entries now."));
+        QCOMPARE(error.lblTop->text(),
+            QStringLiteral("Error while accessing the registry. TTD may not be correctly installed."));
+        QCOMPARE(
+            error.lblMain->text(), QStringLiteral("Vexal Pro will attemp to create the TTD registry entries now."));
         QVERIFY(error.lblSecond->text().startsWith(QStringLiteral("If you keep getting this error in the future")));
         QCOMPARE(error.cmdIgnore->text(), QStringLiteral("OK"));
         QVERIFY(error.cmdIgnore->isVisible());
@@ -130,7 +134,8 @@ void ErrorDialogTest::sendReportMailsTheMakerOnceThenStaysDisabled_data()
     QTest::addColumn<QString>("osName");
     QTest::addColumn<QString>("subject");
     QTest::newRow("distribution") << QStringLiteral("Debian GNU/Linux 12 (bookworm)")
-                                  << QStringLiteral("subject=vexal%201.0.0%20Debian%20GNU/Linux%2012%20(bookworm)%20report");
+                                  << QStringLiteral(
+                                         "subject=vexal%201.0.0%20Debian%20GNU/Linux%2012%20(bookworm)%20report");
     QTest::newRow("no name: two blanks") << QString() << QStringLiteral("subject=vexal%201.0.0%20%20report");
 }
 
@@ -197,7 +202,7 @@ void ErrorDialogTest::restartStartsAnotherInstanceAndSavesNothing()
 void ErrorDialogTest::errorDuringLoadAppearsBeforeTheMainWindow()
 {
     TestServices t;
-    t.presetSettings({{QStringLiteral("VexalServer"), QStringLiteral("5")}});
+    t.presetSettings({ { QStringLiteral("VexalServer"), QStringLiteral("5") } });
     bool mainVisibleDuringReport = true;
     t.dialogs.queueForm([&](QDialog &form) {
         mainVisibleDuringReport = false;
@@ -216,7 +221,8 @@ void ErrorDialogTest::errorDuringLoadAppearsBeforeTheMainWindow()
 void ErrorDialogTest::dialogTakesTheWindowOpacity()
 {
     TestServices t;
-    t.presetSettings({{QStringLiteral("Blend"), QStringLiteral("1")}, {QStringLiteral("nBlend"), QStringLiteral("153")}});
+    t.presetSettings(
+        { { QStringLiteral("Blend"), QStringLiteral("1") }, { QStringLiteral("nBlend"), QStringLiteral("153") } });
     StartedProgram p(t);
     double opacity = 0;
     t.dialogs.queueForm([&opacity](QDialog &form) {

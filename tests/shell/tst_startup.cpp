@@ -46,8 +46,7 @@ struct Started {
     explicit Started(TestServices &t, const StartupEnvironment &env, const QString &missing = {})
         : form(*t.services, StringResources::builtIn(), env, testComponents(missing))
         , outcome(form.Form_Load())
-    {
-    }
+    { }
     frmComponents form;
     frmComponents::Outcome outcome;
 };
@@ -149,7 +148,7 @@ void StartupTest::networkFolderIsRefusedInTheStoredLanguage()
     QFETCH(QString, programFolder);
     QFETCH(bool, networkFileSystem);
     TestServices t;
-    t.presetSettings({{QStringLiteral("Language"), QStringLiteral("SPANISH")}});
+    t.presetSettings({ { QStringLiteral("Language"), QStringLiteral("SPANISH") } });
     StartupEnvironment env = t.environment();
     env.programFolder = programFolder;
     env.onNetworkFileSystem = networkFileSystem;
@@ -172,7 +171,7 @@ void StartupTest::cacheFolderIsCreatedPrivateAndRecorded()
     Started s(t, t.environment());
     const QString cache = t.environment().cacheFolder;
     QVERIFY(QFileInfo(cache).isDir());
-    struct stat info {};
+    struct stat info { };
     QCOMPARE(::stat(QFile::encodeName(cache).constData(), &info), 0);
     QCOMPARE(info.st_mode & 0777, 0700u);
     QSettings file(t.settingsFile(), QSettings::IniFormat);
@@ -227,12 +226,13 @@ void StartupTest::storedLanguageWinsOverLocale()
     QFETCH(QString, language);
     QFETCH(int, index);
     TestServices t;
-    t.presetSettings({{QStringLiteral("Language"), stored}});
+    t.presetSettings({ { QStringLiteral("Language"), stored } });
     Started s(t, t.environment(QStringLiteral("SPANISH")));
     QCOMPARE(state().LanguageName, language);
     QCOMPARE(state().LanguageIndex, index);
-    const QString expected = language == QLatin1String("KLINGON") ? QStringLiteral("Exit")
-                                                                   : StringResources::builtIn().string(index * 1000 + 5).value();
+    const QString expected = language == QLatin1String("KLINGON")
+        ? QStringLiteral("Exit")
+        : StringResources::builtIn().string(index * 1000 + 5).value();
     QCOMPARE(state().UiText[5], expected);
 }
 

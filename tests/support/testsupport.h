@@ -27,15 +27,15 @@ public:
     bool result = true;
 
     bool openDocument(const QString &pathOrUrl) override;
-    bool startProgram(const QString &program, const QStringList &arguments, const QString &workingFolder,
-                      WindowMode mode) override;
+    bool startProgram(
+        const QString &program, const QStringList &arguments, const QString &workingFolder, WindowMode mode) override;
     bool runToFile(const QString &program, const QStringList &arguments, const QString &workingFolder,
-                   const QString &outputFile) override;
+        const QString &outputFile) override;
 };
 
 class FakeClock final : public Clock {
 public:
-    QDate date{2026, 12, 5};
+    QDate date { 2026, 12, 5 };
     qint64 seconds = 0;
     qint64 milliseconds = 0;
     QDate today() const override { return date; }
@@ -89,8 +89,7 @@ class StringResources;
 // The program started over a TestServices: start-up run, main window loaded and shown.
 class StartedProgram {
 public:
-    explicit StartedProgram(TestServices &t, const StartupEnvironment &env,
-                            const StringResources *resources = nullptr);
+    explicit StartedProgram(TestServices &t, const StartupEnvironment &env, const StringResources *resources = nullptr);
     explicit StartedProgram(TestServices &t);
     ~StartedProgram();
 
