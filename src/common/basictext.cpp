@@ -26,11 +26,11 @@ qint64 leadingNumber(const QString &text)
         ++i;
     }
     qint64 value = 0;
-    constexpr qint64 limit = std::numeric_limits<qint64>::max() / 10 - 10;
+    constexpr qint64 largest = std::numeric_limits<qint64>::max();
     for (; i < text.size() && text.at(i).unicode() >= '0' && text.at(i).unicode() <= '9'; ++i) {
-        if (value > limit)
-            break; // far beyond any width the program converts to; stop before it overflows
-        value = value * 10 + (text.at(i).unicode() - '0');
+        const int digit = text.at(i).unicode() - '0';
+        // Too many digits saturate: dropping the surplus would give a wrong, smaller number.
+        value = value > (largest - digit) / 10 ? largest : value * 10 + digit;
     }
     return negative ? -value : value;
 }

@@ -63,7 +63,11 @@ QString readIniString(const QString &section, const QString &key, const QString 
         value.truncate(ReaderBuffer - 1);
         return value;
     };
-    const QString fallback = clip(basicText::trimBlanks(defaultValue));
+    // The reader strips the default's trailing blanks only; leading ones stay.
+    QString fallback = defaultValue;
+    while (fallback.endsWith(QLatin1Char(' ')))
+        fallback.chop(1);
+    fallback = clip(fallback);
 
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
@@ -145,9 +149,10 @@ void openProgramPage(Services &services, bool mainSite)
 
 QString mailReportAddress(const QString &subject)
 {
-    // The subject is joined as it is; QUrl percent-encodes it for the desktop's mail handler.
-    const QUrl url(QLatin1String("mailto:") + QLatin1String(ContactAddress) + QLatin1String("?subject=") + subject);
-    return QString::fromLatin1(url.toEncoded());
+    // Encoded so that a '&', '=', '#' or '?' in the subject cannot start another header or a
+    // fragment and cut it short; the delimiters a mailto header value allows stay readable.
+    return QLatin1String("mailto:") + QLatin1String(ContactAddress) + QLatin1String("?subject=")
+        + QString::fromLatin1(QUrl::toPercentEncoding(subject, "!$'()*,;:@/"));
 }
 
 void mailReport(Services &services, QWidget *parent, const QString &subject, const QString &notice)

@@ -65,7 +65,8 @@ QHash<int, QString> StringResources::parse(const QByteArray &data, int blockBase
         QStringView line = lines.at(lineNo);
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+        // Editors leave blanks on empty lines; such a line is still an empty line, not a bad one.
+        if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         const qsizetype tab = line.indexOf(QLatin1Char('\t'));
         bool numberOk = false;

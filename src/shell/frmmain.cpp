@@ -1,30 +1,18 @@
 #include "frmmain.h"
 
 #include "common/settingkeys.h"
-#include "lang/applytexts.h"
 #include "lang/flags.h"
 #include "lang/modlanguage.h"
 #include "mainwindowrules.h"
 #include "options.h"
-#include "platform/dialogs.h"
-#include "platform/settingsstore.h"
 #include "platform/systeminfo.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMenu>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QSlider>
-#include <QStackedWidget>
 #include <QStatusBar>
-#include <QStyle>
-#include <QTabBar>
 #include <QTimer>
 
 using modMain::uiText;
@@ -76,37 +64,11 @@ void frmMain::connectHandlers()
 
 void frmMain::watchForHints()
 {
-    const QStringList hinted = {
-        QStringLiteral("chkColor"),
-        QStringLiteral("lblCap(26)"),
-        QStringLiteral("lblCap(27)"),
-        QStringLiteral("chkStatusbar"),
-        QStringLiteral("chkUpdatePatch"),
-        QStringLiteral("chkUpdateVexal"),
-        QStringLiteral("chkAutoload"),
-        QStringLiteral("chkVersionget"),
-        QStringLiteral("chkTicker"),
-        QStringLiteral("chkBlend"),
-        QStringLiteral("sldBlend"),
-        QStringLiteral("cmdReset"),
-        QStringLiteral("cmdLU"),
-        QStringLiteral("cmdSave"),
-        QStringLiteral("cmdRun"),
-        QStringLiteral("cmdExit"),
-        QStringLiteral("cmdGetStable"),
-        QStringLiteral("cmdGetAlpha"),
-        QStringLiteral("cmdInfo"),
-        QStringLiteral("cmdDetails"),
-        QStringLiteral("cmdOpen"),
-        QStringLiteral("picUpdates"),
-    };
-    for (const QString &name : hinted) {
+    for (const QString &name : mainWindowRules::hintedControls()) {
         if (auto *control = findChild<QWidget *>(name))
             control->installEventFilter(this);
     }
-    for (QWidget *combo :
-        { static_cast<QWidget *>(c.cboFont), static_cast<QWidget *>(c.cboSize), static_cast<QWidget *>(c.cboLanguage) })
-        combo->installEventFilter(this);
+    c.cboLanguage->installEventFilter(this);
     centralWidget()->installEventFilter(this);
     for (QWidget *panel : c.picOptions)
         panel->installEventFilter(this);
@@ -132,7 +94,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         && (watched == centralWidget() || watched == c.TabStrip1
             || std::find(c.picOptions.begin(), c.picOptions.end(), watched) != c.picOptions.end())) {
         showBackgroundHint(watched);
-    } else if (type == QEvent::Enter) {
+    } else if (type == QEvent::Enter && !qobject_cast<QComboBox *>(watched)) {
         showControlHint(watched->objectName());
     }
     return QMainWindow::eventFilter(watched, event);

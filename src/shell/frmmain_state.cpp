@@ -1,14 +1,12 @@
 // The main window's busy state, title, version display, translucency, tabs and closing.
 #include "frmmain.h"
 
-#include "common/settingkeys.h"
 #include "lang/applytexts.h"
 #include "lang/flags.h"
 #include "lang/modlanguage.h"
 #include "mainwindowrules.h"
 #include "options.h"
 #include "platform/dialogs.h"
-#include "platform/settingsstore.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,14 +14,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSlider>
 #include <QStackedWidget>
 #include <QStatusBar>
-#include <QStyle>
-#include <QTabBar>
 #include <QTimer>
 
 using modMain::uiText;

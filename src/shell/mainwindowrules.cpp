@@ -4,6 +4,42 @@ namespace mainWindowRules {
 
 using modMain::uiText;
 
+namespace {
+
+struct HintEntry {
+    const char *control;
+    int text;
+};
+
+// Controls whose hint is one interface text.
+constexpr HintEntry PlainHints[] = {
+    { "chkColor", 151 },
+    { "cboFont", 152 },
+    { "cboSize", 152 },
+    { "lblCap(26)", 152 },
+    { "lblCap(27)", 152 },
+    { "chkStatusbar", 153 },
+    { "chkUpdatePatch", 154 },
+    { "chkUpdateVexal", 155 },
+    { "chkAutoload", 156 },
+    { "chkVersionget", 157 },
+    { "chkTicker", 158 },
+    { "chkBlend", 159 },
+    { "sldBlend", 160 },
+    { "cmdReset", 161 },
+    { "cmdLU", 164 },
+    { "cmdSave", 165 },
+    { "cmdRun", 166 },
+    { "cmdExit", 167 },
+    { "cmdDetails", 170 },
+    { "cmdOpen", 71 },
+};
+
+// Controls whose hint is built from the current state.
+constexpr const char *BuiltHints[] = { "cmdGetStable", "cmdGetAlpha", "cmdInfo", "picUpdates" };
+
+} // namespace
+
 VersionDisplay versionDisplay(const QString &detected, modMain::Edition edition)
 {
     const bool windows = edition == modMain::Edition::Windows;
@@ -36,35 +72,19 @@ int titleLengthAfterVersion(const QString &programVersion)
     return int(programVersion.size()) + 11;
 }
 
+QStringList hintedControls()
+{
+    QStringList names;
+    for (const HintEntry &entry : PlainHints)
+        names.append(QLatin1String(entry.control));
+    for (const char *name : BuiltHints)
+        names.append(QLatin1String(name));
+    return names;
+}
+
 std::optional<QString> controlHint(const QString &name, const HintContext &context)
 {
-    struct Entry {
-        const char *control;
-        int text;
-    };
-    static constexpr Entry Plain[] = {
-        { "chkColor", 151 },
-        { "cboFont", 152 },
-        { "cboSize", 152 },
-        { "lblCap(26)", 152 },
-        { "lblCap(27)", 152 },
-        { "chkStatusbar", 153 },
-        { "chkUpdatePatch", 154 },
-        { "chkUpdateVexal", 155 },
-        { "chkAutoload", 156 },
-        { "chkVersionget", 157 },
-        { "chkTicker", 158 },
-        { "chkBlend", 159 },
-        { "sldBlend", 160 },
-        { "cmdReset", 161 },
-        { "cmdLU", 164 },
-        { "cmdSave", 165 },
-        { "cmdRun", 166 },
-        { "cmdExit", 167 },
-        { "cmdDetails", 170 },
-        { "cmdOpen", 71 },
-    };
-    for (const Entry &entry : Plain) {
+    for (const HintEntry &entry : PlainHints) {
         if (name == QLatin1String(entry.control))
             return uiText(entry.text);
     }

@@ -3,6 +3,7 @@
 #include "common/modmain.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -42,6 +43,8 @@ struct HintContext {
     QString latestAlpha;
     QString patchStatus; // the caption of lblCap(6)
 };
+// The design names of the controls that have a status-bar hint.
+QStringList hintedControls();
 // The status-bar hint of a control, by its design name; none for controls without one.
 std::optional<QString> controlHint(const QString &controlName, const HintContext &context);
 

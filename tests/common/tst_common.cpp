@@ -7,8 +7,8 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QUrlQuery>
 #include <QtTest>
+#include <QUrlQuery>
 
 #include <limits>
 #include <stdexcept>
@@ -123,7 +123,7 @@ private slots:
     void reportTextIsExact()
     {
         QCOMPARE(ErrorTrap::composeReport(RuntimeError::of(53), QStringLiteral("@ ReadSettings")),
-                 QStringLiteral("Error code # 53\r\nFile not found\r\n@ ReadSettings"));
+            QStringLiteral("Error code # 53\r\nFile not found\r\n@ ReadSettings"));
     }
 
     void laterErrorIsReportedAndLaterStepsStillRun()
@@ -131,14 +131,22 @@ private slots:
         RecordingReporter reporter;
         ErrorTrap trap(&reporter);
         QStringList ran;
-        trap.step([&] { ran << "1"; throwError(53); ran << "1 after"; });
+        trap.step([&] {
+            ran << "1";
+            throwError(53);
+            ran << "1 after";
+        });
         trap.step([&] { ran << "2"; });
-        trap.step([&] { ran << "3"; throwError(76); });
+        trap.step([&] {
+            ran << "3";
+            throwError(76);
+        });
         trap.step([&] { ran << "4"; });
-        QCOMPARE(ran, QStringList({"1", "2", "3", "4"}));
+        QCOMPARE(ran, QStringList({ "1", "2", "3", "4" }));
         QVERIFY(reporter.reports.isEmpty());
         trap.report(QStringLiteral("@ ReadSettings"));
-        QCOMPARE(reporter.reports, QStringList{QStringLiteral("Error code # 76\r\nPath not found\r\n@ ReadSettings")});
+        QCOMPARE(
+            reporter.reports, QStringList { QStringLiteral("Error code # 76\r\nPath not found\r\n@ ReadSettings") });
     }
 
     void reportShowsARecordedErrorOnce()
@@ -154,7 +162,8 @@ private slots:
         trap.report(QStringLiteral("@GetPatchVersion"));
         QVERIFY(!trap.hasError());
         trap.report(QStringLiteral("@GetPatchVersion"));
-        QCOMPARE(reporter.reports, QStringList{QStringLiteral("Error code # 70\r\nPermission denied\r\n@GetPatchVersion")});
+        QCOMPARE(reporter.reports,
+            QStringList { QStringLiteral("Error code # 70\r\nPermission denied\r\n@GetPatchVersion") });
     }
 
     void onlyRuntimeErrorsAreCaught()
@@ -201,36 +210,112 @@ private slots:
         QTest::addColumn<QString>("defaultValue");
         QTest::addColumn<QString>("value");
         const QByteArray versions = "[Stable]\nVersion=2.0.1\n[Alpha]\nVersion = 2.5 beta 3\n";
-        QTest::newRow("plain") << versions << "Alpha" << "Version" << "-" << "2.5 beta 3";
-        QTest::newRow("names ignore case") << versions << "aLPHA" << "VERSION" << "-" << "2.5 beta 3";
-        QTest::newRow("missing section") << versions << "Beta" << "Version" << "none" << "none";
-        QTest::newRow("missing key") << versions << "Stable" << "Date" << "none" << "none";
-        QTest::newRow("missing file") << QByteArray() << "Stable" << "Version" << "none" << "none";
-        QTest::newRow("blanks and tabs trimmed") << QByteArray("[s]\nk= \t v a l \t \n") << "s" << "k" << "" << "v a l";
-        QTest::newRow("blanks around equals") << QByteArray("[s]\n  k  =  value  \n") << "s" << "k" << "" << "value";
-        QTest::newRow("equals in value") << QByteArray("[s]\nk=a=b\n") << "s" << "k" << "" << "a=b";
-        QTest::newRow("empty value") << QByteArray("[s]\nk=\n") << "s" << "k" << "none" << "";
-        QTest::newRow("double quotes") << QByteArray("[s]\nk=\"x y\"\n") << "s" << "k" << "" << "x y";
-        QTest::newRow("single quotes") << QByteArray("[s]\nk='x'\n") << "s" << "k" << "" << "x";
-        QTest::newRow("blanks inside quotes") << QByteArray("[s]\nk=\" x \"\n") << "s" << "k" << "" << " x ";
-        QTest::newRow("unmatched quotes") << QByteArray("[s]\nk=\"x'\n") << "s" << "k" << "" << "\"x'";
-        QTest::newRow("opening quote only") << QByteArray("[s]\nk=\"x\n") << "s" << "k" << "" << "\"x";
-        QTest::newRow("lone quote") << QByteArray("[s]\nk=\"\n") << "s" << "k" << "" << "\"";
-        QTest::newRow("first section wins") << QByteArray("[s]\na=1\n[t]\nb=2\n[S]\na=3\nb=4\n") << "s" << "a" << "" << "1";
-        QTest::newRow("later section of the name unread") << QByteArray("[s]\na=1\n[t]\n[S]\nb=4\n") << "s" << "b" << "none"
-                                                         << "none";
-        QTest::newRow("first key wins") << QByteArray("[s]\nk=1\nK=2\n") << "s" << "k" << "" << "1";
-        QTest::newRow("key outside sections") << QByteArray("k=v\n[s]\nother=1\n") << "s" << "k" << "none" << "none";
-        QTest::newRow("comment line") << QByteArray("[s]\n;k=1\nk=2\n") << "s" << "k" << "" << "2";
-        QTest::newRow("CR LF") << QByteArray("[s]\r\nk=v\r\nj=w\r\n") << "s" << "k" << "" << "v";
-        QTest::newRow("CR LF, last line") << QByteArray("[s]\r\nk=v\r\n") << "s" << "k" << "" << "v";
-        QTest::newRow("UTF-8") << QByteArray("[s]\nk=ñandú\n") << "s" << "k" << "" << "ñandú";
-        QTest::newRow("Latin-1") << QByteArray("[s]\nk=espa\xf1ol\n") << "s" << "k" << "" << "español";
-        QTest::newRow("default trailing blanks") << versions << "s" << "k" << "  none  " << "  none";
-        QTest::newRow("value cut") << "[s]\nk=" + QByteArray(300, 'v') + "\n" << "s" << "k" << ""
-                                   << QString(254, QLatin1Char('v'));
-        QTest::newRow("default cut") << versions << "s" << "k" << QString(300, QLatin1Char('d'))
-                                     << QString(254, QLatin1Char('d'));
+        QTest::newRow("plain") << versions << "Alpha"
+                               << "Version"
+                               << "-"
+                               << "2.5 beta 3";
+        QTest::newRow("names ignore case") << versions << "aLPHA"
+                                           << "VERSION"
+                                           << "-"
+                                           << "2.5 beta 3";
+        QTest::newRow("missing section") << versions << "Beta"
+                                         << "Version"
+                                         << "none"
+                                         << "none";
+        QTest::newRow("missing key") << versions << "Stable"
+                                     << "Date"
+                                     << "none"
+                                     << "none";
+        QTest::newRow("missing file") << QByteArray() << "Stable"
+                                      << "Version"
+                                      << "none"
+                                      << "none";
+        QTest::newRow("blanks and tabs trimmed") << QByteArray("[s]\nk= \t v a l \t \n") << "s"
+                                                 << "k"
+                                                 << ""
+                                                 << "v a l";
+        QTest::newRow("blanks around equals") << QByteArray("[s]\n  k  =  value  \n") << "s"
+                                              << "k"
+                                              << ""
+                                              << "value";
+        QTest::newRow("equals in value") << QByteArray("[s]\nk=a=b\n") << "s"
+                                         << "k"
+                                         << ""
+                                         << "a=b";
+        QTest::newRow("empty value") << QByteArray("[s]\nk=\n") << "s"
+                                     << "k"
+                                     << "none"
+                                     << "";
+        QTest::newRow("double quotes") << QByteArray("[s]\nk=\"x y\"\n") << "s"
+                                       << "k"
+                                       << ""
+                                       << "x y";
+        QTest::newRow("single quotes") << QByteArray("[s]\nk='x'\n") << "s"
+                                       << "k"
+                                       << ""
+                                       << "x";
+        QTest::newRow("blanks inside quotes") << QByteArray("[s]\nk=\" x \"\n") << "s"
+                                              << "k"
+                                              << ""
+                                              << " x ";
+        QTest::newRow("unmatched quotes") << QByteArray("[s]\nk=\"x'\n") << "s"
+                                          << "k"
+                                          << ""
+                                          << "\"x'";
+        QTest::newRow("opening quote only") << QByteArray("[s]\nk=\"x\n") << "s"
+                                            << "k"
+                                            << ""
+                                            << "\"x";
+        QTest::newRow("lone quote") << QByteArray("[s]\nk=\"\n") << "s"
+                                    << "k"
+                                    << ""
+                                    << "\"";
+        QTest::newRow("first section wins") << QByteArray("[s]\na=1\n[t]\nb=2\n[S]\na=3\nb=4\n") << "s"
+                                            << "a"
+                                            << ""
+                                            << "1";
+        QTest::newRow("later section of the name unread") << QByteArray("[s]\na=1\n[t]\n[S]\nb=4\n") << "s"
+                                                          << "b"
+                                                          << "none"
+                                                          << "none";
+        QTest::newRow("first key wins") << QByteArray("[s]\nk=1\nK=2\n") << "s"
+                                        << "k"
+                                        << ""
+                                        << "1";
+        QTest::newRow("key outside sections") << QByteArray("k=v\n[s]\nother=1\n") << "s"
+                                              << "k"
+                                              << "none"
+                                              << "none";
+        QTest::newRow("comment line") << QByteArray("[s]\n;k=1\nk=2\n") << "s"
+                                      << "k"
+                                      << ""
+                                      << "2";
+        QTest::newRow("CR LF") << QByteArray("[s]\r\nk=v\r\nj=w\r\n") << "s"
+                               << "k"
+                               << ""
+                               << "v";
+        QTest::newRow("CR LF, last line") << QByteArray("[s]\r\nk=v\r\n") << "s"
+                                          << "k"
+                                          << ""
+                                          << "v";
+        QTest::newRow("UTF-8") << QByteArray("[s]\nk=ñandú\n") << "s"
+                               << "k"
+                               << ""
+                               << "ñandú";
+        QTest::newRow("Latin-1") << QByteArray("[s]\nk=espa\xf1ol\n") << "s"
+                                 << "k"
+                                 << ""
+                                 << "español";
+        QTest::newRow("default trailing blanks") << versions << "s"
+                                                 << "k"
+                                                 << "  none  "
+                                                 << "  none";
+        QTest::newRow("value cut") << "[s]\nk=" + QByteArray(300, 'v') + "\n"
+                                   << "s"
+                                   << "k"
+                                   << "" << QString(254, QLatin1Char('v'));
+        QTest::newRow("default cut") << versions << "s"
+                                     << "k" << QString(300, QLatin1Char('d')) << QString(254, QLatin1Char('d'));
     }
     void readIniString()
     {
@@ -249,7 +334,8 @@ private slots:
     // --- Files --------------------------------------------------------------------------------
     void fileExists_data()
     {
-        QTest::addColumn<QString>("name"); // inside a folder holding "ttdpatch.cfg", ".hidden", "readonly.cfg", "newgrf/"
+        QTest::addColumn<QString>(
+            "name"); // inside a folder holding "ttdpatch.cfg", ".hidden", "readonly.cfg", "newgrf/"
         QTest::addColumn<bool>("exists");
         QTest::newRow("plain file") << "ttdpatch.cfg" << true;
         QTest::newRow("read-only file") << "readonly.cfg" << true;
@@ -291,12 +377,19 @@ private slots:
     {
         QTest::addColumn<QString>("subject");
         QTest::addColumn<QString>("encoded"); // empty: only the round trip is checked
-        QTest::newRow("report") << "vexal 1.0.0 Debian report" << "subject=vexal%201.0.0%20Debian%20report";
-        QTest::newRow("no OS name") << "vexal 1.0.0  report" << "subject=vexal%201.0.0%20%20report";
-        QTest::newRow("ampersand") << "a&b=c" << "subject=a%26b%3Dc";
-        QTest::newRow("hash") << "bug #5 here" << "subject=bug%20%235%20here";
+        QTest::newRow("report") << "vexal 1.0.0 Debian report"
+                                << "subject=vexal%201.0.0%20Debian%20report";
+        QTest::newRow("distribution") << "vexal 1.0.0 Debian GNU/Linux 12 (bookworm) report"
+                                      << "subject=vexal%201.0.0%20Debian%20GNU/Linux%2012%20(bookworm)%20report";
+        QTest::newRow("no OS name") << "vexal 1.0.0  report"
+                                    << "subject=vexal%201.0.0%20%20report";
+        QTest::newRow("ampersand") << "a&b=c"
+                                   << "subject=a%26b%3Dc";
+        QTest::newRow("hash") << "bug #5 here"
+                              << "subject=bug%20%235%20here";
         QTest::newRow("question mark and percent") << "100%? ok" << QString();
-        QTest::newRow("plus") << "C++ build" << QString();
+        QTest::newRow("plus") << "C++ build"
+                              << "subject=C%2B%2B%20build";
         QTest::newRow("non-ASCII") << "Vexal Pro ñandú" << QString();
     }
     void mailAddressKeepsTheWholeSubject()
@@ -320,7 +413,8 @@ private slots:
         TestServices t;
         modMain::mailReport(*t.services, nullptr, QStringLiteral("Vexal Pro 1.0.0"));
         QVERIFY(t.dialogs.prompts().isEmpty());
-        modMain::mailReport(*t.services, nullptr, QStringLiteral("Vexal Pro 1.0.0"), QStringLiteral("english or spanish"));
+        modMain::mailReport(
+            *t.services, nullptr, QStringLiteral("Vexal Pro 1.0.0"), QStringLiteral("english or spanish"));
         QCOMPARE(t.dialogs.prompts().size(), 1);
         const ScriptedDialogs::Prompt notice = t.dialogs.prompts().first();
         QCOMPARE(notice.title, QStringLiteral("Email Notice"));

@@ -89,7 +89,7 @@ private slots:
         }
         // The copy in another folder is read from disk, not from what this process already parsed.
         QVERIFY(QFile::copy(dir.filePath(App + ".ini"), copy.filePath(App + ".ini")));
-        for (const QString &folder : {dir.path(), copy.path()}) {
+        for (const QString &folder : { dir.path(), copy.path() }) {
             SettingsStore store(folder);
             QCOMPARE(store.read(App, Section, QStringLiteral("Value"), QStringLiteral("default")), value);
             QCOMPARE(store.read(App, Section, QStringLiteral("Before"), {}), QStringLiteral("1"));
@@ -106,7 +106,7 @@ private slots:
         store.write(QStringLiteral("VexalP"), Section, QStringLiteral("Language"), QStringLiteral("CZECH"));
         QVERIFY(store.sync());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
-                 QStringList({QStringLiteral("Brakemoor Solutions.ini"), QStringLiteral("VexalP.ini")}));
+            QStringList({ QStringLiteral("Brakemoor Solutions.ini"), QStringLiteral("VexalP.ini") }));
         QCOMPARE(store.read(App, Section, QStringLiteral("Language"), {}), QStringLiteral("SPANISH"));
     }
 
@@ -127,7 +127,7 @@ private slots:
 
         // Nothing of the removed application comes back, neither in this store nor in the next one.
         QCOMPARE(store.read(QStringLiteral("VexalP"), Section, QStringLiteral("Old"), QStringLiteral("-")),
-                 QStringLiteral("-"));
+            QStringLiteral("-"));
         store.write(QStringLiteral("VexalP"), Section, QStringLiteral("New"), QStringLiteral("2"));
         QVERIFY(store.sync());
         SettingsStore next(dir.path());
@@ -155,7 +155,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         const QByteArray good = "[VexalP]\nLanguage=SPANISH\n";
         QTest::newRow("binary garbage") << good + QByteArray("\0\xff\xfe[\x01=\x02\"\n\0\x7f", 11);
-        QTest::newRow("binary file") << QByteArray("\x7f" "ELF\x02\x01\x01\0\0\0\0\0[\"\xff\xd8", 16);
+        QTest::newRow("binary file") << QByteArray("\177ELF\2\1\1\0\0\0\0\0[\"\377\330", 16);
         QTest::newRow("unterminated section") << good + "[PLVN\nLocation=x\n";
     }
     void damagedFileReadsAsDefaultsAndIsKeptAside()
@@ -166,7 +166,8 @@ private slots:
         writeBytes(path, bytes);
         {
             SettingsStore store(dir.path());
-            QCOMPARE(store.read(App, Section, QStringLiteral("Language"), QStringLiteral("---")), QStringLiteral("---"));
+            QCOMPARE(
+                store.read(App, Section, QStringLiteral("Language"), QStringLiteral("---")), QStringLiteral("---"));
             QVERIFY(!store.contains(App, Section, QStringLiteral("Language")));
         }
         QCOMPARE(readBytes(path), bytes);
@@ -174,7 +175,8 @@ private slots:
         {
             // The next store (the program's next run) still sees a damaged file.
             SettingsStore store(dir.path());
-            QCOMPARE(store.read(App, Section, QStringLiteral("Language"), QStringLiteral("---")), QStringLiteral("---"));
+            QCOMPARE(
+                store.read(App, Section, QStringLiteral("Language"), QStringLiteral("---")), QStringLiteral("---"));
             store.write(App, Section, QStringLiteral("Tab"), QStringLiteral("2"));
             QCOMPARE(readBytes(path + ".bad"), bytes);
             QVERIFY(store.sync());
@@ -270,7 +272,7 @@ private slots:
         QTemporaryDir dir;
         const QString folder = dir.filePath(QStringLiteral("vexalp"));
         QVERIFY(systemInfo::createPrivateFolder(folder));
-        struct stat info {};
+        struct stat info { };
         QCOMPARE(::stat(QFile::encodeName(folder).constData(), &info), 0);
         QVERIFY(S_ISDIR(info.st_mode));
         QCOMPARE(info.st_mode & 0777, 0700u);
@@ -286,10 +288,10 @@ private slots:
     {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("codePage");
-        const QList<std::pair<const char *, const char *>> cases = {
-            {"cs_CZ", "1250"}, {"hu_HU", "1250"}, {"pl_PL", "1250"}, {"ru_RU", "1251"}, {"el_GR", "1253"},
-            {"tr_TR", "1254"}, {"he_IL", "1255"}, {"ar_EG", "1256"}, {"ja_JP", "932"},  {"zh_CN", "936"},
-            {"zh_TW", "950"},  {"ko_KR", "949"},  {"es_AR", "1252"}, {"de_DE", "1252"}, {"sv_SE", "1252"}};
+        const QList<std::pair<const char *, const char *>> cases = { { "cs_CZ", "1250" }, { "hu_HU", "1250" },
+            { "pl_PL", "1250" }, { "ru_RU", "1251" }, { "el_GR", "1253" }, { "tr_TR", "1254" }, { "he_IL", "1255" },
+            { "ar_EG", "1256" }, { "ja_JP", "932" }, { "zh_CN", "936" }, { "zh_TW", "950" }, { "ko_KR", "949" },
+            { "es_AR", "1252" }, { "de_DE", "1252" }, { "sv_SE", "1252" } };
         for (const auto &[locale, codePage] : cases)
             QTest::newRow(locale) << QString::fromLatin1(locale) << QString::fromLatin1(codePage);
     }
@@ -330,10 +332,10 @@ private slots:
         dialogs.queueAnswer(Answer::No);
         dialogs.queueAnswer(Answer::Cancel);
         QCOMPARE(dialogs.pendingAnswers(), 2);
-        const MessageRequest first{QStringLiteral("Vexal Pro"), QStringLiteral("Save?"), MessageIcon::Question,
-                                   MessageButtons::YesNoCancel, Answer::Yes};
-        const MessageRequest second{QStringLiteral("Registry Error"), QStringLiteral("Oops\r\nagain"),
-                                    MessageIcon::Critical, MessageButtons::OkCancel, Answer::None};
+        const MessageRequest first { QStringLiteral("Vexal Pro"), QStringLiteral("Save?"), MessageIcon::Question,
+            MessageButtons::YesNoCancel, Answer::Yes };
+        const MessageRequest second { QStringLiteral("Registry Error"), QStringLiteral("Oops\r\nagain"),
+            MessageIcon::Critical, MessageButtons::OkCancel, Answer::None };
         QCOMPARE(dialogs.message(nullptr, first), Answer::No);
         QCOMPARE(dialogs.message(nullptr, second), Answer::Cancel);
         QCOMPARE(dialogs.message(nullptr, first), Answer::Yes);
@@ -373,9 +375,9 @@ private slots:
         QFETCH(Answer, defaultButton);
         QFETCH(Answer, answer);
         ScriptedDialogs dialogs;
-        QCOMPARE(dialogs.message(nullptr, {QStringLiteral("t"), QStringLiteral("x"), MessageIcon::None, buttons,
-                                           defaultButton}),
-                 answer);
+        QCOMPARE(dialogs.message(
+                     nullptr, { QStringLiteral("t"), QStringLiteral("x"), MessageIcon::None, buttons, defaultButton }),
+            answer);
         QCOMPARE(dialogs.prompts().size(), 1);
     }
 
@@ -383,9 +385,9 @@ private slots:
     {
         ScriptedDialogs dialogs;
         QCOMPARE(dialogs.inputBox(nullptr, QStringLiteral("Find"), QStringLiteral("Text?"), QStringLiteral("a")),
-                 std::nullopt);
+            std::nullopt);
         QCOMPARE(dialogs.openFile(nullptr, QStringLiteral("Open"), QStringLiteral("/games"), QStringLiteral("*.cfg")),
-                 QString());
+            QString());
         QCOMPARE(dialogs.browseFolder(nullptr, QStringLiteral("Where"), QStringLiteral("/home")), QString());
 
         dialogs.queueText(QStringLiteral("typed"));

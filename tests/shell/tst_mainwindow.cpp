@@ -49,6 +49,7 @@ private slots:
     void resetRestoresDefaultsAndWritesNothing();
     void controlHints_data();
     void controlHints();
+    void comboBoxesHintOnFocusOnly();
     void backgroundHints();
     void tabSwitchShowsOnePanelAndClearsTheSearch();
     void titleTypesItselfTwoCharactersPerTick();
@@ -393,6 +394,19 @@ void MainWindowTest::controlHints()
     QCOMPARE(statusTip(p.main()), hint);
     QCOMPARE(p.main().controls().stbPanels[1]->text(),
         hint == QLatin1String("unchanged") ? QStringLiteral("second") : QString());
+}
+
+void MainWindowTest::comboBoxesHintOnFocusOnly()
+{
+    TestServices t;
+    StartedProgram p(t);
+    auto &c = p.main().controls();
+    p.main().UpdateStatusBar(QStringLiteral("before"), QString());
+    hover(c.cboSize);
+    QCOMPARE(statusTip(p.main()), QStringLiteral("before"));
+    QFocusEvent focusIn(QEvent::FocusIn);
+    QApplication::sendEvent(c.cboSize, &focusIn);
+    QCOMPARE(statusTip(p.main()), text(152));
 }
 
 void MainWindowTest::backgroundHints()
