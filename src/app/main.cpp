@@ -45,8 +45,8 @@ CommandLine parseCommandLine(int argc, char *argv[])
     smokeTest.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(smokeTest);
     parser.process(app);
-    return { parser.isSet(settingsDir) ? parser.value(settingsDir) : SettingsStore::defaultFolder(),
-        parser.isSet(smokeTest) };
+    return {parser.isSet(settingsDir) ? parser.value(settingsDir) : SettingsStore::defaultFolder(),
+        parser.isSet(smokeTest)};
 }
 
 } // namespace
@@ -67,10 +67,10 @@ int main(int argc, char *argv[])
     NetworkConnectionProbe probe;
     SettingsStore settings(commandLine.settingsFolder);
     // Exit, Restart and the refusals end the program at once: no window's close handling runs.
-    Services services { dialogs, shell, clock, probe, settings, [] {
+    Services services {dialogs, shell, clock, probe, settings, [] {
                            std::fflush(nullptr);
                            std::_Exit(EXIT_SUCCESS);
-                       } };
+                       }};
 
     frmComponents startup(services, StringResources::builtIn(), StartupEnvironment::current());
     if (startup.Form_Load() == frmComponents::Outcome::MainWindowShown && commandLine.smokeTest) {

@@ -114,7 +114,7 @@ frmComponents::frmComponents(
 
     connect(cmdIgnore, &QPushButton::clicked, this, &frmComponents::cmdIgnore_Click);
     connect(cmdExit, &QPushButton::clicked, this, [this] { m_services.endProgram(); });
-    for (QLabel *link : { lblInfo, lblMainsite, lblMirror1 })
+    for (QLabel *link : {lblInfo, lblMainsite, lblMirror1})
         link->installEventFilter(this);
 }
 
@@ -148,8 +148,8 @@ frmComponents::Outcome frmComponents::Form_Load()
     modLanguage::loadInterfaceTexts(s, m_resources);
 
     if (m_environment.onNetworkFileSystem || m_environment.programFolder.startsWith(QLatin1String("//"))) {
-        m_services.dialogs.message(nullptr,
-            { QStringLiteral("Vexal Pro"), uiText(129), MessageIcon::Critical, MessageButtons::Ok, Answer::Ok });
+        m_services.dialogs.message(
+            nullptr, {QStringLiteral("Vexal Pro"), uiText(129), MessageIcon::Critical, MessageButtons::Ok, Answer::Ok});
         m_services.endProgram();
         return Outcome::RefusedNetworkFolder;
     }
@@ -173,7 +173,7 @@ void frmComponents::checkComponents()
     for (int i = 0; i < m_components.size(); ++i) {
         if (m_components.at(i).present())
             continue;
-        for (QLabel *label : { Label2.at(i), Label3.at(i) })
+        for (QLabel *label : {Label2.at(i), Label3.at(i)})
             label->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0);"));
         s.ComponentsMissing = true;
     }
@@ -183,7 +183,7 @@ void frmComponents::putTexts()
 {
     const int charset = modMain::state().FontCharset;
     for (QWidget *control : std::initializer_list<QWidget *> {
-             cmdIgnore, cmdExit, fraProblem, fraSolution, lblProblem, lblSolution, lblInfo, lblMainsite, lblMirror1 })
+             cmdIgnore, cmdExit, fraProblem, fraSolution, lblProblem, lblSolution, lblInfo, lblMainsite, lblMirror1})
         setFontCharset(*control, charset);
     fraProblem->setTitle(uiText(172));
     lblProblem->setText(uiText(173));
@@ -215,9 +215,9 @@ void frmComponents::cmdIgnore_Click()
 void frmComponents::lblInfo_MouseDown()
 {
     m_services.dialogs.message(this,
-        { QStringLiteral("Vexal Pro"),
+        {QStringLiteral("Vexal Pro"),
             QString(uiText(177)).replace(QLatin1String("#SYSPATH#"), modMain::state().SystemPath),
-            MessageIcon::Information, MessageButtons::Ok, Answer::Ok });
+            MessageIcon::Information, MessageButtons::Ok, Answer::Ok});
 }
 
 bool frmComponents::eventFilter(QObject *watched, QEvent *event)

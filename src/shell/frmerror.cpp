@@ -41,7 +41,7 @@ frmError::frmError(Services &services, QWidget *parent)
     QFont headline = lblTop->font();
     headline.setBold(true);
     lblTop->setFont(headline);
-    for (QLabel *label : { lblTop, lblMain, lblSecond })
+    for (QLabel *label : {lblTop, lblMain, lblSecond})
         label->setWordWrap(true);
     txtReport->setReadOnly(true);
     txtReport->setFixedHeight(72);
@@ -75,7 +75,7 @@ frmError::frmError(Services &services, QWidget *parent)
 
     // Form_Load
     for (QWidget *control :
-        std::initializer_list<QWidget *> { lblTop, lblMain, lblSecond, cmdReport, cmdRestart, cmdIgnore })
+        std::initializer_list<QWidget *> {lblTop, lblMain, lblSecond, cmdReport, cmdRestart, cmdIgnore})
         setFontCharset(*control, modMain::state().FontCharset);
 }
 
@@ -109,7 +109,7 @@ void frmError::Form_Activate()
     lblTop->setText(uiText(m_registryMode ? 100 : 133));
     lblMain->setText(uiText(m_registryMode ? 101 : 134));
     lblSecond->setText(uiText(m_registryMode ? 102 : 135));
-    for (QWidget *control : std::initializer_list<QWidget *> { cmdReport, cmdRestart, txtReport })
+    for (QWidget *control : std::initializer_list<QWidget *> {cmdReport, cmdRestart, txtReport})
         control->setVisible(!m_registryMode);
     cmdIgnore->setText(uiText(m_registryMode ? 50 : 54));
     const auto &state = modMain::state();

@@ -103,7 +103,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 void frmMain::showControlHint(const QString &controlName)
 {
     const auto &s = st();
-    const auto hint = mainWindowRules::controlHint(controlName, { s.GameFolder, s.LatestAlpha, c.lblCap[6]->text() });
+    const auto hint = mainWindowRules::controlHint(controlName, {s.GameFolder, s.LatestAlpha, c.lblCap[6]->text()});
     if (hint)
         UpdateStatusBar(*hint, QString());
 }
@@ -147,8 +147,8 @@ void frmMain::Form_Load()
         s.PatchUpdateTmpPath = s.TempPath + QLatin1String("ttdpupd.tmp");
         s.NewsTmpPath = s.TempPath + QLatin1String("news.tmp");
         s.UpdaterPath = s.TempPath + QLatin1String("updater2.exe");
-        for (const QString &leftover : { s.VexalUpdateTmpPath, s.PatchUpdateTmpPath, s.UpdaterPath,
-                 QString(s.TempPath + QLatin1String("vexalpro.exe.tmp")) })
+        for (const QString &leftover : {s.VexalUpdateTmpPath, s.PatchUpdateTmpPath, s.UpdaterPath,
+                 QString(s.TempPath + QLatin1String("vexalpro.exe.tmp"))})
             modMain::deleteIfExists(leftover);
     });
     c.sldBlend->setEnabled(false);
@@ -178,7 +178,7 @@ void frmMain::showRecentFiles()
 {
     const auto &s = st();
     bool any = false;
-    for (auto [entry, path] : { std::pair { c.QL1, s.RecentFile1 }, std::pair { c.QL2, s.RecentFile2 } }) {
+    for (auto [entry, path] : {std::pair {c.QL1, s.RecentFile1}, std::pair {c.QL2, s.RecentFile2}}) {
         const bool shown = modMain::fileExists(path) && path.size() > 3;
         if (shown)
             entry->setText(path);

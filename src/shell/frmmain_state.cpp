@@ -28,14 +28,14 @@ void frmMain::DisableControls()
         QApplication::setOverrideCursor(Qt::BusyCursor);
         m_busyCursor = true;
     }
-    for (QWidget *control : std::initializer_list<QWidget *> { c.cboPatchServer, c.cboVexalServer, c.cboFont, c.cboSize,
+    for (QWidget *control : std::initializer_list<QWidget *> {c.cboPatchServer, c.cboVexalServer, c.cboFont, c.cboSize,
              c.cmdOpen, c.cmdSave, c.cmdRun, c.cmdExit, c.cmdLU, c.cmdGetStable, c.cmdGetAlpha, c.cmdReset,
-             c.lblCap[15], c.lblCap[16], c.lblCap[20], c.lblCap[26], c.lblCap[27] })
+             c.lblCap[15], c.lblCap[16], c.lblCap[20], c.lblCap[26], c.lblCap[27]})
         control->setEnabled(false);
     for (QCheckBox *box : c.optionBoxes())
         box->setEnabled(false);
-    for (QAction *entry : { c.mnuCheckVexal, c.mnuOpen, c.mnuSave, c.mnuSaveAndRun, c.mnuRunTTD, c.mnuRunPloven,
-             c.mnuRunNarwick, c.mnuRunAlter, c.mnuRegedit, c.mnuVersionGet })
+    for (QAction *entry : {c.mnuCheckVexal, c.mnuOpen, c.mnuSave, c.mnuSaveAndRun, c.mnuRunTTD, c.mnuRunPloven,
+             c.mnuRunNarwick, c.mnuRunAlter, c.mnuRegedit, c.mnuVersionGet})
         entry->setEnabled(false);
     modMain::state().ControlsEnabled = false;
 }
@@ -43,9 +43,9 @@ void frmMain::DisableControls()
 void frmMain::EnableControls()
 {
     const auto &s = modMain::state();
-    for (QWidget *control : std::initializer_list<QWidget *> { c.cboFont, c.cboSize, c.chkUpdatePatch, c.chkUpdateVexal,
+    for (QWidget *control : std::initializer_list<QWidget *> {c.cboFont, c.cboSize, c.chkUpdatePatch, c.chkUpdateVexal,
              c.chkAutoload, c.chkVersionget, c.chkTicker, c.chkStatusbar, c.chkColor, c.cmdOpen, c.cmdSave, c.cmdRun,
-             c.cmdExit, c.cmdLU, c.cmdReset, c.lblCap[15], c.lblCap[26], c.lblCap[27] })
+             c.cmdExit, c.cmdLU, c.cmdReset, c.lblCap[15], c.lblCap[26], c.lblCap[27]})
         control->setEnabled(true);
     c.chkBlend->setEnabled(s.IsWin2000OrXP);
     const bool patchServer = c.chkUpdatePatch->isChecked();
@@ -54,8 +54,8 @@ void frmMain::EnableControls()
     const bool vexalServer = c.chkUpdateVexal->isChecked();
     c.cboVexalServer->setEnabled(vexalServer);
     c.lblCap[20]->setEnabled(vexalServer);
-    for (QAction *entry : { c.mnuOpen, c.mnuSave, c.mnuSaveAndRun, c.mnuRunTTD, c.mnuRunPloven, c.mnuRunNarwick,
-             c.mnuRunAlter, c.mnuVersionGet })
+    for (QAction *entry : {c.mnuOpen, c.mnuSave, c.mnuSaveAndRun, c.mnuRunTTD, c.mnuRunPloven, c.mnuRunNarwick,
+             c.mnuRunAlter, c.mnuVersionGet})
         entry->setEnabled(true);
     c.mnuRegedit->setEnabled(s.PatchEdition == modMain::Edition::Windows);
     c.mnuCheckVexal->setEnabled(!SelfCheckBlock);
@@ -193,8 +193,8 @@ bool frmMain::Form_QueryUnload()
 {
     if (modMain::state().ControlsEnabled)
         return true;
-    const Answer answer = m_services.dialogs.message(this,
-        { QStringLiteral("Vexal Pro"), uiText(130), MessageIcon::Exclamation, MessageButtons::YesNo, Answer::No });
+    const Answer answer = m_services.dialogs.message(
+        this, {QStringLiteral("Vexal Pro"), uiText(130), MessageIcon::Exclamation, MessageButtons::YesNo, Answer::No});
     return answer == Answer::Yes;
 }
 

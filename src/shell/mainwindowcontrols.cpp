@@ -93,7 +93,7 @@ void buildMenus(QMainWindow &window, MainWindowControls &c)
     c.mnuExit = action(c.mnuFile, QStringLiteral("mnuExit"));
     c.mnuExit->setShortcut(QKeySequence::Quit);
     c.mnuExit->setMenuRole(QAction::QuitRole);
-    for (QAction *hidden : { c.brk00, c.QL1, c.QL2 })
+    for (QAction *hidden : {c.brk00, c.QL1, c.QL2})
         hidden->setVisible(false);
 
     c.mnuActions = named<QMenu>(QStringLiteral("mnuActions"), bar);
@@ -225,7 +225,7 @@ QWidget *updatePanel(MainWindowControls &c)
     layout->addWidget(box(c.lblCap[3], alpha), 2, 1);
 
     auto *status = new QVBoxLayout;
-    for (int i : { 10, 11, 12 })
+    for (int i : {10, 11, 12})
         status->addWidget(c.lblCap[std::size_t(i)]);
     auto *check = new QHBoxLayout;
     c.imgNet = icon(QStringLiteral("imgNet"), QStyle::SP_DriveNetIcon, 16);
@@ -264,10 +264,10 @@ QWidget *settingsPanel(MainWindowControls &c)
     c.chkUpdateVexal = checkBox(QStringLiteral("chkUpdateVexal"));
     // The mirrors, in the order their stored index counts them.
     c.cboPatchServer = comboBox(QStringLiteral("cboPatchServer"),
-        { QStringLiteral("TTDPatch main site"), QStringLiteral("TTDPatch UK mirror"),
-            QStringLiteral("TTDPatch Danish mirror") });
+        {QStringLiteral("TTDPatch main site"), QStringLiteral("TTDPatch UK mirror"),
+            QStringLiteral("TTDPatch Danish mirror")});
     c.cboVexalServer = comboBox(QStringLiteral("cboVexalServer"),
-        { QStringLiteral("Vexal main site"), QStringLiteral("Vexal alternative site") });
+        {QStringLiteral("Vexal main site"), QStringLiteral("Vexal alternative site")});
     updates->addWidget(c.lblCap[15], 0, 0, 1, 2);
     updates->addWidget(c.chkUpdatePatch, 1, 0);
     updates->addWidget(c.chkUpdateVexal, 1, 1);
@@ -290,11 +290,10 @@ QWidget *settingsPanel(MainWindowControls &c)
 
     auto *general = new QGridLayout;
     c.cboFont = comboBox(QStringLiteral("cboFont"),
-        { QStringLiteral("Arial"), QStringLiteral("Courier New"), QStringLiteral("MS Sans Serif"),
-            QStringLiteral("Tahoma"), QStringLiteral("Times New Roman") });
+        {QStringLiteral("Arial"), QStringLiteral("Courier New"), QStringLiteral("MS Sans Serif"),
+            QStringLiteral("Tahoma"), QStringLiteral("Times New Roman")});
     c.cboSize = comboBox(QStringLiteral("cboSize"),
-        { QStringLiteral("08"), QStringLiteral("09"), QStringLiteral("10"), QStringLiteral("12"),
-            QStringLiteral("14") });
+        {QStringLiteral("08"), QStringLiteral("09"), QStringLiteral("10"), QStringLiteral("12"), QStringLiteral("14")});
     c.chkColor = checkBox(QStringLiteral("chkColor"));
     c.chkBlend = checkBox(QStringLiteral("chkBlend"));
     c.chkStatusbar = checkBox(QStringLiteral("chkStatusbar"));
@@ -337,7 +336,7 @@ QWidget *welcomeFrame(MainWindowControls &c)
     c.imgWelcome = named<QLabel>(QStringLiteral("imgWelcome"));
     c.imgWelcome->setPixmap(QIcon(QStringLiteral(":/icons/vexalpro.svg")).pixmap(96, 96));
     c.lblCap[23]->setWordWrap(true);
-    for (QLabel *label : { c.lblCap[23], c.lblCap[28] })
+    for (QLabel *label : {c.lblCap[23], c.lblCap[28]})
         label->setAlignment(Qt::AlignCenter);
     layout->addStretch();
     layout->addWidget(c.imgWelcome, 0, Qt::AlignCenter);
@@ -369,14 +368,14 @@ void buildMainWindowControls(QMainWindow &window, MainWindowControls &c)
     auto *layout = new QVBoxLayout(central);
 
     c.TabStrip1 = named<QTabBar>(QStringLiteral("TabStrip1"));
-    for (const char *caption : { "TTDPATCH", "NEWGRF", "AutoUpdate", "Settings" })
+    for (const char *caption : {"TTDPATCH", "NEWGRF", "AutoUpdate", "Settings"})
         c.TabStrip1->addTab(QString::fromLatin1(caption));
     c.TabStrip1->setVisible(false);
     c.TabStrip1->setMouseTracking(true);
     layout->addWidget(c.TabStrip1);
 
     c.panelStack = new QStackedWidget;
-    c.picOptions = { editorPanel(c), graphicsPanel(c), updatePanel(c), settingsPanel(c) };
+    c.picOptions = {editorPanel(c), graphicsPanel(c), updatePanel(c), settingsPanel(c)};
     for (QWidget *panel : c.picOptions) {
         panel->setMouseTracking(true);
         c.panelStack->addWidget(panel);
@@ -414,7 +413,7 @@ void buildMainWindowControls(QMainWindow &window, MainWindowControls &c)
     c.stbMain = named<QStatusBar>(QStringLiteral("stbMain"));
     c.stbMain->setMouseTracking(true);
     c.stbPanels
-        = { named<QLabel>(QStringLiteral("stbMain.Panels(1)")), named<QLabel>(QStringLiteral("stbMain.Panels(2)")) };
+        = {named<QLabel>(QStringLiteral("stbMain.Panels(1)")), named<QLabel>(QStringLiteral("stbMain.Panels(2)"))};
     c.stbMain->addWidget(c.stbPanels[0], 1);
     c.stbMain->addPermanentWidget(c.stbPanels[1]);
     window.setStatusBar(c.stbMain);

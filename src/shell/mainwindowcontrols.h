@@ -86,8 +86,8 @@ struct MainWindowControls {
     // The eight option check boxes, in the order the settings panel shows them.
     std::array<QCheckBox *, 8> optionBoxes() const
     {
-        return { chkUpdatePatch, chkUpdateVexal, chkColor, chkBlend, chkStatusbar, chkTicker, chkVersionget,
-            chkAutoload };
+        return {
+            chkUpdatePatch, chkUpdateVexal, chkColor, chkBlend, chkStatusbar, chkTicker, chkVersionget, chkAutoload};
     }
 };
 

@@ -12,31 +12,13 @@ struct HintEntry {
 };
 
 // Controls whose hint is one interface text.
-constexpr HintEntry PlainHints[] = {
-    { "chkColor", 151 },
-    { "cboFont", 152 },
-    { "cboSize", 152 },
-    { "lblCap(26)", 152 },
-    { "lblCap(27)", 152 },
-    { "chkStatusbar", 153 },
-    { "chkUpdatePatch", 154 },
-    { "chkUpdateVexal", 155 },
-    { "chkAutoload", 156 },
-    { "chkVersionget", 157 },
-    { "chkTicker", 158 },
-    { "chkBlend", 159 },
-    { "sldBlend", 160 },
-    { "cmdReset", 161 },
-    { "cmdLU", 164 },
-    { "cmdSave", 165 },
-    { "cmdRun", 166 },
-    { "cmdExit", 167 },
-    { "cmdDetails", 170 },
-    { "cmdOpen", 71 },
-};
+constexpr HintEntry PlainHints[] = {{"chkColor", 151}, {"cboFont", 152}, {"cboSize", 152}, {"lblCap(26)", 152},
+    {"lblCap(27)", 152}, {"chkStatusbar", 153}, {"chkUpdatePatch", 154}, {"chkUpdateVexal", 155}, {"chkAutoload", 156},
+    {"chkVersionget", 157}, {"chkTicker", 158}, {"chkBlend", 159}, {"sldBlend", 160}, {"cmdReset", 161}, {"cmdLU", 164},
+    {"cmdSave", 165}, {"cmdRun", 166}, {"cmdExit", 167}, {"cmdDetails", 170}, {"cmdOpen", 71}};
 
 // Controls whose hint is built from the current state.
-constexpr const char *BuiltHints[] = { "cmdGetStable", "cmdGetAlpha", "cmdInfo", "picUpdates" };
+constexpr const char *BuiltHints[] = {"cmdGetStable", "cmdGetAlpha", "cmdInfo", "picUpdates"};
 
 } // namespace
 
@@ -44,17 +26,17 @@ VersionDisplay versionDisplay(const QString &detected, modMain::Edition edition)
 {
     const bool windows = edition == modMain::Edition::Windows;
     if (detected == QLatin1String("quering..."))
-        return { uiText(72), uiText(67), icon::Detecting };
+        return {uiText(72), uiText(67), icon::Detecting};
     if (detected == QLatin1String("(unknown TTDPatch version)"))
-        return { uiText(76), uiText(68), icon::Unknown };
+        return {uiText(76), uiText(68), icon::Unknown};
     if (detected == QLatin1String("none"))
-        return { uiText(77), uiText(68), icon::None };
+        return {uiText(77), uiText(68), icon::None};
     const int editionIcon = windows ? icon::Windows : icon::Dos;
     if (detected == QLatin1String("(version detection off)"))
-        return { uiText(windows ? 73 : 74), uiText(68), editionIcon };
+        return {uiText(windows ? 73 : 74), uiText(68), editionIcon};
     QString status = uiText(75);
     status.replace(QLatin1String("#TTDPVERSION#"), detected);
-    return { status, uiText(68), editionIcon };
+    return {status, uiText(68), editionIcon};
 }
 
 QString programTitle(const QString &programVersion)

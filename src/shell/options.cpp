@@ -125,7 +125,7 @@ void ResetOptions(MainWindowControls &c)
     c.cboVexalServer->setCurrentIndex(0);
     c.cboFont->setCurrentIndex(1);
     c.cboSize->setCurrentIndex(2);
-    for (QCheckBox *box : { c.chkAutoload, c.chkVersionget, c.chkTicker, c.chkStatusbar, c.chkColor })
+    for (QCheckBox *box : {c.chkAutoload, c.chkVersionget, c.chkTicker, c.chkStatusbar, c.chkColor})
         box->setChecked(true);
     c.chkBlend->setChecked(false);
 }

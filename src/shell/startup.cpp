@@ -23,12 +23,10 @@ QList<Component> standardComponents()
 {
     // The zip library, the widgets and the rich editors are linked into the program and cannot
     // be missing when it runs. These two are found only at run time.
-    return {
-        { QStringLiteral("LIBSSL.SO.3"), QStringLiteral("OpenSSL library for secure downloads (libssl3)"),
-            [] { return QSslSocket::supportsSsl(); } },
-        { QStringLiteral("XDG-OPEN"), QStringLiteral("Desktop helper that opens web pages and mail (xdg-utils)"),
-            [] { return !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty(); } },
-    };
+    return {{QStringLiteral("LIBSSL.SO.3"), QStringLiteral("OpenSSL library for secure downloads (libssl3)"),
+                [] { return QSslSocket::supportsSsl(); }},
+        {QStringLiteral("XDG-OPEN"), QStringLiteral("Desktop helper that opens web pages and mail (xdg-utils)"),
+            [] { return !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty(); }}};
 }
 
 WindowsVersion detectWindowsVersion(int major, int minor, int platform)
@@ -45,9 +43,9 @@ WindowsVersion detectWindowsVersion(int major, int minor, int platform)
     else if (major == 4 && minor == 0 && platform == 2)
         v.OSName = QStringLiteral("Windows NT 4.0");
     else if (major == 5 && minor == 0)
-        v = { QStringLiteral("Windows 2000"), true, {} };
+        v = {QStringLiteral("Windows 2000"), true, {}};
     else if (major == 5 && minor == 1)
-        v = { QStringLiteral("Windows XP"), true, {} };
+        v = {QStringLiteral("Windows XP"), true, {}};
     v.ShellPrefix = v.IsWin2000OrXP ? QStringLiteral("cmd.exe /c ") : QStringLiteral("command.com /c ");
     return v;
 }

@@ -202,7 +202,7 @@ void ErrorDialogTest::restartStartsAnotherInstanceAndSavesNothing()
 void ErrorDialogTest::errorDuringLoadAppearsBeforeTheMainWindow()
 {
     TestServices t;
-    t.presetSettings({ { QStringLiteral("VexalServer"), QStringLiteral("5") } });
+    t.presetSettings({{QStringLiteral("VexalServer"), QStringLiteral("5")}});
     bool mainVisibleDuringReport = true;
     t.dialogs.queueForm([&](QDialog &form) {
         mainVisibleDuringReport = false;
@@ -222,7 +222,7 @@ void ErrorDialogTest::dialogTakesTheWindowOpacity()
 {
     TestServices t;
     t.presetSettings(
-        { { QStringLiteral("Blend"), QStringLiteral("1") }, { QStringLiteral("nBlend"), QStringLiteral("153") } });
+        {{QStringLiteral("Blend"), QStringLiteral("1")}, {QStringLiteral("nBlend"), QStringLiteral("153")}});
     StartedProgram p(t);
     double opacity = 0;
     t.dialogs.queueForm([&opacity](QDialog &form) {

@@ -109,7 +109,7 @@ void MainWindowTest::emptyStoreGivesTheDefaults()
     QCOMPARE(c.cboVexalServer->currentIndex(), 0);
     QCOMPARE(c.cboFont->currentText(), QStringLiteral("Courier New"));
     QCOMPARE(c.cboSize->currentText(), QStringLiteral("10"));
-    for (QCheckBox *box : { c.chkColor, c.chkAutoload, c.chkVersionget, c.chkTicker, c.chkStatusbar })
+    for (QCheckBox *box : {c.chkColor, c.chkAutoload, c.chkVersionget, c.chkTicker, c.chkStatusbar})
         QVERIFY2(box->isChecked(), qPrintable(box->objectName()));
     QVERIFY(!c.chkBlend->isChecked());
     QVERIFY(!c.sldBlend->isEnabled());
@@ -128,29 +128,12 @@ void MainWindowTest::closingWritesEveryKey_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
-    const QList<std::pair<const char *, const char *>> defaults = {
-        { "Language", "ENGLISH" },
-        { "AutoLU", "3" },
-        { "PatchServer", "0" },
-        { "VexalServer", "0" },
-        { "FontName", "1" },
-        { "FontSize", "2" },
-        { "AutoLoadLast", "1" },
-        { "ColorCoding", "1" },
-        { "VersionGet", "1" },
-        { "News", "1" },
-        { "Statbar", "1" },
-        { "Blend", "0" },
-        { "nBlend", "0" },
-        { "Tab", "0" },
-        { "LatestStable", "TTDPatch 2.0 rev 1" },
-        { "LatestStableDate", "October 24, 2003" },
-        { "LatestAlpha", "2.0.1 alpha 29" },
-        { "LatestAlphaDate", "June 25, 2004" },
-        { "LatestVersionGot", "" },
-        { "LastCheckDate", "May 6, 2004" },
-        { "LastVexalCheckDate", "" },
-    };
+    const QList<std::pair<const char *, const char *>> defaults = {{"Language", "ENGLISH"}, {"AutoLU", "3"},
+        {"PatchServer", "0"}, {"VexalServer", "0"}, {"FontName", "1"}, {"FontSize", "2"}, {"AutoLoadLast", "1"},
+        {"ColorCoding", "1"}, {"VersionGet", "1"}, {"News", "1"}, {"Statbar", "1"}, {"Blend", "0"}, {"nBlend", "0"},
+        {"Tab", "0"}, {"LatestStable", "TTDPatch 2.0 rev 1"}, {"LatestStableDate", "October 24, 2003"},
+        {"LatestAlpha", "2.0.1 alpha 29"}, {"LatestAlphaDate", "June 25, 2004"}, {"LatestVersionGot", ""},
+        {"LastCheckDate", "May 6, 2004"}, {"LastVexalCheckDate", ""}};
     for (const auto &[key, value] : defaults)
         QTest::newRow(key) << QString::fromLatin1(key) << QString::fromUtf8(value);
 }
@@ -220,7 +203,7 @@ void MainWindowTest::autoUpdateModes()
     QFETCH(bool, vexal);
     QFETCH(QString, written);
     TestServices t;
-    t.presetSettings({ { QStringLiteral("AutoLU"), storedValue } });
+    t.presetSettings({{QStringLiteral("AutoLU"), storedValue}});
     {
         StartedProgram p(t);
         QCOMPARE(p.main().controls().chkUpdatePatch->isChecked(), patch);
@@ -258,7 +241,7 @@ void MainWindowTest::translucencyFromTheStore()
     QFETCH(QString, writtenBlend);
     QFETCH(QString, writtenLevel);
     TestServices t;
-    t.presetSettings({ { QStringLiteral("Blend"), blend }, { QStringLiteral("nBlend"), level } });
+    t.presetSettings({{QStringLiteral("Blend"), blend}, {QStringLiteral("nBlend"), level}});
     StartupEnvironment env = t.environment();
     env.translucency = desktopTranslucency;
     {
@@ -276,7 +259,7 @@ void MainWindowTest::translucencyFromTheStore()
 
 void MainWindowTest::tabIsStoredAsItsIndex()
 {
-    for (int tab : { 0, 2, 3 }) {
+    for (int tab : {0, 2, 3}) {
         TestServices t;
         {
             StartedProgram p(t);
@@ -291,9 +274,9 @@ void MainWindowTest::outOfRangeIndexIsReportedAndTheRestLoads()
 {
     TestServices t;
     t.presetSettings(
-        { { QStringLiteral("PatchServer"), QStringLiteral("7") }, { QStringLiteral("FontName"), QStringLiteral("abc") },
-            { QStringLiteral("FontSize"), QStringLiteral("4") }, { QStringLiteral("News"), QStringLiteral("0") },
-            { QStringLiteral("LatestStable"), QStringLiteral("TTDPatch 2.5") } });
+        {{QStringLiteral("PatchServer"), QStringLiteral("7")}, {QStringLiteral("FontName"), QStringLiteral("abc")},
+            {QStringLiteral("FontSize"), QStringLiteral("4")}, {QStringLiteral("News"), QStringLiteral("0")},
+            {QStringLiteral("LatestStable"), QStringLiteral("TTDPatch 2.5")}});
     QString report;
     t.dialogs.queueForm([&report](QDialog &form) {
         report = form.findChild<QPlainTextEdit *>(QStringLiteral("txtReport"))->toPlainText();
@@ -335,11 +318,11 @@ void MainWindowTest::damagedSettingsFileGivesDefaults()
 void MainWindowTest::resetRestoresDefaultsAndWritesNothing()
 {
     TestServices t;
-    t.presetSettings({ { QStringLiteral("AutoLU"), QStringLiteral("0") },
-        { QStringLiteral("PatchServer"), QStringLiteral("2") }, { QStringLiteral("FontName"), QStringLiteral("4") },
-        { QStringLiteral("FontSize"), QStringLiteral("0") }, { QStringLiteral("ColorCoding"), QStringLiteral("0") },
-        { QStringLiteral("Statbar"), QStringLiteral("0") }, { QStringLiteral("Blend"), QStringLiteral("1") },
-        { QStringLiteral("nBlend"), QStringLiteral("160") }, { QStringLiteral("Language"), QStringLiteral("DUTCH") } });
+    t.presetSettings({{QStringLiteral("AutoLU"), QStringLiteral("0")},
+        {QStringLiteral("PatchServer"), QStringLiteral("2")}, {QStringLiteral("FontName"), QStringLiteral("4")},
+        {QStringLiteral("FontSize"), QStringLiteral("0")}, {QStringLiteral("ColorCoding"), QStringLiteral("0")},
+        {QStringLiteral("Statbar"), QStringLiteral("0")}, {QStringLiteral("Blend"), QStringLiteral("1")},
+        {QStringLiteral("nBlend"), QStringLiteral("160")}, {QStringLiteral("Language"), QStringLiteral("DUTCH")}});
     StartedProgram p(t);
     auto &c = p.main().controls();
     QFile file(t.settingsFile());
@@ -592,13 +575,13 @@ struct Switched {
 Switched disabledSet(MainWindowControls &c)
 {
     Switched s;
-    s.widgets = { c.cboPatchServer, c.cboVexalServer, c.cboFont, c.cboSize, c.cmdOpen, c.cmdSave, c.cmdRun, c.cmdExit,
+    s.widgets = {c.cboPatchServer, c.cboVexalServer, c.cboFont, c.cboSize, c.cmdOpen, c.cmdSave, c.cmdRun, c.cmdExit,
         c.cmdLU, c.cmdGetStable, c.cmdGetAlpha, c.cmdReset, c.lblCap[15], c.lblCap[16], c.lblCap[20], c.lblCap[26],
-        c.lblCap[27] };
+        c.lblCap[27]};
     for (QCheckBox *box : c.optionBoxes())
         s.widgets.append(box);
-    s.actions = { c.mnuCheckVexal, c.mnuOpen, c.mnuSave, c.mnuSaveAndRun, c.mnuRunTTD, c.mnuRunPloven, c.mnuRunNarwick,
-        c.mnuRunAlter, c.mnuRegedit, c.mnuVersionGet };
+    s.actions = {c.mnuCheckVexal, c.mnuOpen, c.mnuSave, c.mnuSaveAndRun, c.mnuRunTTD, c.mnuRunPloven, c.mnuRunNarwick,
+        c.mnuRunAlter, c.mnuRegedit, c.mnuVersionGet};
     return s;
 }
 } // namespace
@@ -715,14 +698,14 @@ void MainWindowTest::recentFileEntries()
     QFETCH(bool, ql1);
     QFETCH(bool, ql2);
     TestServices t;
-    for (const char *name : { "a.cfg", "b.cfg" }) {
+    for (const char *name : {"a.cfg", "b.cfg"}) {
         QFile file(t.root() + QLatin1Char('/') + QLatin1String(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     auto path = [&t](const QString &name) {
         return name == QLatin1String("---") ? name : t.root() + QLatin1Char('/') + name;
     };
-    t.presetSettings({ { QStringLiteral("Recent1"), path(recent1) }, { QStringLiteral("Recent2"), path(recent2) } });
+    t.presetSettings({{QStringLiteral("Recent1"), path(recent1)}, {QStringLiteral("Recent2"), path(recent2)}});
     StartedProgram p(t);
     auto &c = p.main().controls();
     QCOMPARE(c.QL1->isVisible(), ql1);

@@ -148,7 +148,7 @@ void StartupTest::networkFolderIsRefusedInTheStoredLanguage()
     QFETCH(QString, programFolder);
     QFETCH(bool, networkFileSystem);
     TestServices t;
-    t.presetSettings({ { QStringLiteral("Language"), QStringLiteral("SPANISH") } });
+    t.presetSettings({{QStringLiteral("Language"), QStringLiteral("SPANISH")}});
     StartupEnvironment env = t.environment();
     env.programFolder = programFolder;
     env.onNetworkFileSystem = networkFileSystem;
@@ -226,7 +226,7 @@ void StartupTest::storedLanguageWinsOverLocale()
     QFETCH(QString, language);
     QFETCH(int, index);
     TestServices t;
-    t.presetSettings({ { QStringLiteral("Language"), stored } });
+    t.presetSettings({{QStringLiteral("Language"), stored}});
     Started s(t, t.environment(QStringLiteral("SPANISH")));
     QCOMPARE(state().LanguageName, language);
     QCOMPARE(state().LanguageIndex, index);

@@ -14,21 +14,21 @@
 
 bool RecordingShell::openDocument(const QString &pathOrUrl)
 {
-    calls.append({ Call::Kind::Open, pathOrUrl, {}, {}, {} });
+    calls.append({Call::Kind::Open, pathOrUrl, {}, {}, {}});
     return result;
 }
 
 bool RecordingShell::startProgram(
     const QString &program, const QStringList &arguments, const QString &workingFolder, WindowMode)
 {
-    calls.append({ Call::Kind::Start, program, arguments, workingFolder, {} });
+    calls.append({Call::Kind::Start, program, arguments, workingFolder, {}});
     return result;
 }
 
 bool RecordingShell::runToFile(
     const QString &program, const QStringList &arguments, const QString &workingFolder, const QString &outputFile)
 {
-    calls.append({ Call::Kind::RunToFile, program, arguments, workingFolder, outputFile });
+    calls.append({Call::Kind::RunToFile, program, arguments, workingFolder, outputFile});
     return result;
 }
 
@@ -52,8 +52,8 @@ void TestServices::reopenSettings()
     services.reset();
     settings.reset();
     settings = std::make_unique<SettingsStore>(settingsFolder());
-    services = std::make_unique<Services>(
-        Services { dialogs, shell, clock, probe, *settings, [this] { ++endProgramCalls; } });
+    services
+        = std::make_unique<Services>(Services {dialogs, shell, clock, probe, *settings, [this] { ++endProgramCalls; }});
 }
 
 void TestServices::presetSettings(const QList<std::pair<QString, QString>> &values)
@@ -83,9 +83,9 @@ StartupEnvironment TestServices::environment(const QString &localeLanguage) cons
 QList<Component> testComponents(const QString &missing)
 {
     QList<Component> components;
-    for (const char *name : { "LIBSSL.SO.3", "XDG-OPEN" }) {
+    for (const char *name : {"LIBSSL.SO.3", "XDG-OPEN"}) {
         const QString file = QString::fromLatin1(name);
-        components.append({ file, file + QLatin1String(" for tests"), [file, missing] { return file != missing; } });
+        components.append({file, file + QLatin1String(" for tests"), [file, missing] { return file != missing; }});
     }
     return components;
 }

@@ -35,7 +35,7 @@ public:
 
 class FakeClock final : public Clock {
 public:
-    QDate date { 2026, 12, 5 };
+    QDate date {2026, 12, 5};
     qint64 seconds = 0;
     qint64 milliseconds = 0;
     QDate today() const override { return date; }
