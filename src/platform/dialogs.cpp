@@ -168,6 +168,7 @@ int ScriptedDialogs::showModal(QDialog &dialog)
                       dialog.objectName()});
     if (!m_forms.isEmpty())
         m_forms.takeFirst()(dialog);
-
+    if (dialog.isVisible())
+        dialog.reject();
     return dialog.result();
 }

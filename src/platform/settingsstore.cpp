@@ -12,6 +12,24 @@ QString groupKey(const QString &section, const QString &key)
     return section + QLatin1Char('/') + key;
 }
 
+// QSettings reads a double quote left open on past the line's end, swallowing the keys after it
+// without any error; what it writes itself is always escaped or paired. Its reading is followed:
+// a backslash escapes the next character and ';' outside quotes starts a comment.
+bool hasOpenQuote(const QByteArray &line)
+{
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (c == '\\')
+            ++i;
+        else if (c == '"')
+            quoted = !quoted;
+        else if (c == ';' && !quoted)
+            break;
+    }
+    return quoted;
+}
+
 // QSettings reads nearly anything as INI: it flags only an unterminated section header, and a
 // second QSettings on the same file in one process reuses the cached parse without that flag. So
 // the bytes are judged here too: a settings file is text, and text holds no NUL.
@@ -28,7 +46,7 @@ bool looksDamaged(const QString &path)
     const QList<QByteArray> lines = bytes.split('\n');
     for (const QByteArray &line : lines) {
         const QByteArray trimmed = line.trimmed();
-        if (trimmed.startsWith('[') && !trimmed.contains(']'))
+        if ((trimmed.startsWith('[') && !trimmed.contains(']')) || hasOpenQuote(trimmed))
             return true;
     }
     return false;

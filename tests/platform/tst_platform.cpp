@@ -63,6 +63,8 @@ private slots:
         QTest::newRow("bare commas") << QStringLiteral("a,b,,c,");
         QTest::newRow("quotes") << QStringLiteral("say \"hi\" 'there'");
         QTest::newRow("lone quote") << QStringLiteral("\"unterminated");
+        QTest::newRow("quote after semicolon") << QStringLiteral("a;\"b");
+        QTest::newRow("escaped quote at end") << QStringLiteral("a\\\"");
         QTest::newRow("backslashes") << QStringLiteral("C:\\TTD\\ttdpatch.cfg \\\\server\\");
         QTest::newRow("semicolon and hash") << QStringLiteral("a; b # c ;d#");
         QTest::newRow("equals") << QStringLiteral("key=value = x");
@@ -89,7 +91,7 @@ private slots:
         }
         // The copy in another folder is read from disk, not from what this process already parsed.
         QVERIFY(QFile::copy(dir.filePath(App + ".ini"), copy.filePath(App + ".ini")));
-        for (const QString &folder : { dir.path(), copy.path() }) {
+        for (const QString &folder : {dir.path(), copy.path()}) {
             SettingsStore store(folder);
             QCOMPARE(store.read(App, Section, QStringLiteral("Value"), QStringLiteral("default")), value);
             QCOMPARE(store.read(App, Section, QStringLiteral("Before"), {}), QStringLiteral("1"));
@@ -106,7 +108,7 @@ private slots:
         store.write(QStringLiteral("VexalP"), Section, QStringLiteral("Language"), QStringLiteral("CZECH"));
         QVERIFY(store.sync());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
-            QStringList({ QStringLiteral("Brakemoor Solutions.ini"), QStringLiteral("VexalP.ini") }));
+            QStringList({QStringLiteral("Brakemoor Solutions.ini"), QStringLiteral("VexalP.ini")}));
         QCOMPARE(store.read(App, Section, QStringLiteral("Language"), {}), QStringLiteral("SPANISH"));
     }
 
@@ -157,6 +159,8 @@ private slots:
         QTest::newRow("binary garbage") << good + QByteArray("\0\xff\xfe[\x01=\x02\"\n\0\x7f", 11);
         QTest::newRow("binary file") << QByteArray("\177ELF\2\1\1\0\0\0\0\0[\"\377\330", 16);
         QTest::newRow("unterminated section") << good + "[PLVN\nLocation=x\n";
+        QTest::newRow("unterminated quote") << "[VexalP]\nRecent1=\"C:\\TTD\\ttdpatch.cfg\n" + good.mid(9);
+        QTest::newRow("quote in a key") << "[VexalP]\n\"Tab=1\n" + good.mid(9);
     }
     void damagedFileReadsAsDefaultsAndIsKeptAside()
     {
@@ -288,10 +292,10 @@ private slots:
     {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("codePage");
-        const QList<std::pair<const char *, const char *>> cases = { { "cs_CZ", "1250" }, { "hu_HU", "1250" },
-            { "pl_PL", "1250" }, { "ru_RU", "1251" }, { "el_GR", "1253" }, { "tr_TR", "1254" }, { "he_IL", "1255" },
-            { "ar_EG", "1256" }, { "ja_JP", "932" }, { "zh_CN", "936" }, { "zh_TW", "950" }, { "ko_KR", "949" },
-            { "es_AR", "1252" }, { "de_DE", "1252" }, { "sv_SE", "1252" } };
+        const QList<std::pair<const char *, const char *>> cases
+            = {{"cs_CZ", "1250"}, {"hu_HU", "1250"}, {"pl_PL", "1250"}, {"ru_RU", "1251"}, {"el_GR", "1253"},
+                {"tr_TR", "1254"}, {"he_IL", "1255"}, {"ar_EG", "1256"}, {"ja_JP", "932"}, {"zh_CN", "936"},
+                {"zh_TW", "950"}, {"ko_KR", "949"}, {"es_AR", "1252"}, {"de_DE", "1252"}, {"sv_SE", "1252"}};
         for (const auto &[locale, codePage] : cases)
             QTest::newRow(locale) << QString::fromLatin1(locale) << QString::fromLatin1(codePage);
     }
@@ -332,10 +336,10 @@ private slots:
         dialogs.queueAnswer(Answer::No);
         dialogs.queueAnswer(Answer::Cancel);
         QCOMPARE(dialogs.pendingAnswers(), 2);
-        const MessageRequest first { QStringLiteral("Vexal Pro"), QStringLiteral("Save?"), MessageIcon::Question,
-            MessageButtons::YesNoCancel, Answer::Yes };
-        const MessageRequest second { QStringLiteral("Registry Error"), QStringLiteral("Oops\r\nagain"),
-            MessageIcon::Critical, MessageButtons::OkCancel, Answer::None };
+        const MessageRequest first {QStringLiteral("Vexal Pro"), QStringLiteral("Save?"), MessageIcon::Question,
+            MessageButtons::YesNoCancel, Answer::Yes};
+        const MessageRequest second {QStringLiteral("Registry Error"), QStringLiteral("Oops\r\nagain"),
+            MessageIcon::Critical, MessageButtons::OkCancel, Answer::None};
         QCOMPARE(dialogs.message(nullptr, first), Answer::No);
         QCOMPARE(dialogs.message(nullptr, second), Answer::Cancel);
         QCOMPARE(dialogs.message(nullptr, first), Answer::Yes);
@@ -376,7 +380,7 @@ private slots:
         QFETCH(Answer, answer);
         ScriptedDialogs dialogs;
         QCOMPARE(dialogs.message(
-                     nullptr, { QStringLiteral("t"), QStringLiteral("x"), MessageIcon::None, buttons, defaultButton }),
+                     nullptr, {QStringLiteral("t"), QStringLiteral("x"), MessageIcon::None, buttons, defaultButton}),
             answer);
         QCOMPARE(dialogs.prompts().size(), 1);
     }
