@@ -199,7 +199,7 @@ void frmComponents::putTexts()
 void frmComponents::showMainWindow()
 {
     if (!m_main) {
-        m_main = std::make_unique<frmMain>(m_services, m_resources, *m_reporter);
+        m_main = std::make_unique<frmMain>(m_services, m_resources, *m_reporter, m_environment.programFolder);
         m_main->Form_Load();
     }
     m_main->show();

@@ -5,7 +5,6 @@
 #include "lang/modlanguage.h"
 #include "mainwindowrules.h"
 #include "options.h"
-#include "platform/systeminfo.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,11 +23,13 @@ modMain::State &st()
 }
 } // namespace
 
-frmMain::frmMain(Services &services, const StringResources &resources, ErrorReporter &reporter, QWidget *parent)
+frmMain::frmMain(Services &services, const StringResources &resources, ErrorReporter &reporter, QString programFolder,
+    QWidget *parent)
     : QMainWindow(parent)
     , m_services(services)
     , m_resources(resources)
     , m_reporter(reporter)
+    , m_programFolder(std::move(programFolder))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/vexalpro.svg")));
@@ -170,7 +171,11 @@ void frmMain::Form_Load()
         s.RecentFile2 = readSetting(m_services.settings, settingKeys::Recent2);
         showRecentFiles();
     });
-    trap.step([&] { s.AppFolder = systemInfo::programFolder(); });
+    trap.step([&] {
+        s.AppFolder = m_programFolder;
+        if (!s.AppFolder.endsWith(QLatin1Char('/')))
+            s.AppFolder += QLatin1Char('/');
+    });
     trap.report(QStringLiteral("@ frmMain Load"));
 }
 

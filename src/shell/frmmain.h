@@ -13,7 +13,9 @@ class StringResources;
 class frmMain : public QMainWindow, public MainWindowHost {
     Q_OBJECT
 public:
-    frmMain(Services &services, const StringResources &resources, ErrorReporter &reporter, QWidget *parent = nullptr);
+    // `programFolder` is the folder of the running executable, with a trailing '/'.
+    frmMain(Services &services, const StringResources &resources, ErrorReporter &reporter, QString programFolder,
+        QWidget *parent = nullptr);
     ~frmMain() override;
 
     // The load handler: runs once, before the window is first shown.
@@ -71,6 +73,7 @@ private:
     Services &m_services;
     const StringResources &m_resources;
     ErrorReporter &m_reporter;
+    QString m_programFolder;
     MainWindowControls c;
     int m_lastSeenListPosition = -1;
     bool m_busyCursor = false;

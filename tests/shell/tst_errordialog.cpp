@@ -191,8 +191,10 @@ void ErrorDialogTest::restartStartsAnotherInstanceAndSavesNothing()
     QCOMPARE(t.shell.calls.size(), 1);
     const auto call = t.shell.calls.first();
     QCOMPARE(call.kind, RecordingShell::Call::Kind::Start);
-    QCOMPARE(call.target, state().AppFolder + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
-    QCOMPARE(call.workingFolder, state().AppFolder);
+    const QString programFolder = t.environment().programFolder;
+    QCOMPARE(state().AppFolder, programFolder);
+    QCOMPARE(call.target, programFolder + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    QCOMPARE(call.workingFolder, programFolder);
     QVERIFY(call.arguments.isEmpty());
     QSettings file(t.settingsFile(), QSettings::IniFormat);
     QVERIFY(!file.contains(QStringLiteral("VexalP/News")));
