@@ -25,6 +25,7 @@ void nameApplication()
 // Parsed before any window system is touched, so --help and --version work without a display.
 struct CommandLine {
     QString settingsFolder;
+    QString file;
     bool smokeTest = false;
 };
 
@@ -44,9 +45,11 @@ CommandLine parseCommandLine(int argc, char *argv[])
         QStringLiteral("smoke-test"), QStringLiteral("Start, print the main window's title once it shows, and quit."));
     smokeTest.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(smokeTest);
+    parser.addPositionalArgument(
+        QStringLiteral("file"), QStringLiteral("A TTDPatch configuration file to open."), QStringLiteral("[file.cfg]"));
     parser.process(app);
     return {parser.isSet(settingsDir) ? parser.value(settingsDir) : SettingsStore::defaultFolder(),
-        parser.isSet(smokeTest)};
+        parser.positionalArguments().value(0), parser.isSet(smokeTest)};
 }
 
 } // namespace
@@ -73,7 +76,9 @@ int main(int argc, char *argv[])
                        }};
 
     frmComponents startup(services, StringResources::builtIn(), StartupEnvironment::current());
-    if (startup.Form_Load() == frmComponents::Outcome::MainWindowShown && commandLine.smokeTest) {
+    startup.setFileToOpen(commandLine.file);
+    const auto outcome = startup.Form_Load();
+    if (outcome == frmComponents::Outcome::MainWindowShown && commandLine.smokeTest) {
         // Leaving the event loop (not closing the window) stores nothing: the check changes nothing.
         QTimer::singleShot(0, &app, [&startup] {
             const QWidget *window = startup.mainWindow();

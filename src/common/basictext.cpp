@@ -42,7 +42,7 @@ char16_t fold(char16_t c)
 }
 } // namespace
 
-bool equalsIgnoringCase(const QString &a, const QString &b)
+bool equalsIgnoringCase(QStringView a, QStringView b)
 {
     if (a.size() != b.size())
         return false;
@@ -53,7 +53,7 @@ bool equalsIgnoringCase(const QString &a, const QString &b)
     return true;
 }
 
-bool containsIgnoringCase(const QString &haystack, const QString &needle)
+bool containsIgnoringCase(QStringView haystack, QStringView needle)
 {
     if (needle.isEmpty())
         return true;

@@ -10,7 +10,7 @@ QString trimBlanks(const QString &text);
 // An optional sign and digits from the start; the rest is ignored, an empty or non-numeric text is 0.
 qint64 leadingNumber(const QString &text);
 // Letter case ignored, as Basic's text compare does: ASCII case folding only.
-bool equalsIgnoringCase(const QString &a, const QString &b);
-bool containsIgnoringCase(const QString &haystack, const QString &needle);
+bool equalsIgnoringCase(QStringView a, QStringView b);
+bool containsIgnoringCase(QStringView haystack, QStringView needle);
 
 } // namespace basicText

@@ -1,8 +1,24 @@
 #include "errortrap.h"
 
+#include <QFileDevice>
+#include <QFileInfo>
+
 RuntimeError RuntimeError::of(int number)
 {
     return {number, standardDescription(number)};
+}
+
+RuntimeError RuntimeError::fromFile(const QFileDevice &file)
+{
+    switch (file.error()) {
+    case QFileDevice::PermissionsError: return of(errorNumber::PermissionDenied);
+    case QFileDevice::ResourceError: return of(errorNumber::DiskFull);
+    case QFileDevice::ReadError:
+    case QFileDevice::WriteError: return of(errorNumber::DeviceIoError);
+    case QFileDevice::OpenError:
+        return of(QFileInfo::exists(file.fileName()) ? errorNumber::PathFileAccessError : errorNumber::FileNotFound);
+    default: return of(errorNumber::PathFileAccessError);
+    }
 }
 
 QString RuntimeError::standardDescription(int number)
@@ -26,8 +42,8 @@ QString RuntimeError::standardDescription(int number)
 
 QString ErrorTrap::composeReport(const RuntimeError &error, const QString &locationTag)
 {
-    return QLatin1String("Error code # ") + QString::number(error.number) + QLatin1String("\r\n")
-        + error.description + QLatin1String("\r\n") + locationTag;
+    return QLatin1String("Error code # ") + QString::number(error.number) + QLatin1String("\r\n") + error.description
+        + QLatin1String("\r\n") + locationTag;
 }
 
 void ErrorTrap::report(const QString &locationTag)

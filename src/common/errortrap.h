@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QFileDevice;
+
 #include <optional>
 
 // The classic Basic run-time error numbers, so that a report means something to whoever reads it.
@@ -26,6 +28,8 @@ struct RuntimeError {
 
     // The error with its standard description.
     static RuntimeError of(int number);
+    // The error a failed file operation stands for.
+    static RuntimeError fromFile(const QFileDevice &file);
     static QString standardDescription(int number);
 };
 
@@ -42,11 +46,9 @@ class ErrorTrap {
 public:
     explicit ErrorTrap(ErrorReporter *reporter = nullptr)
         : m_reporter(reporter)
-    {
-    }
+    { }
 
-    template <typename Step>
-    void step(Step &&run)
+    template <typename Step> void step(Step &&run)
     {
         try {
             run();

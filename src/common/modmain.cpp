@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/shell.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -19,6 +20,7 @@ const QString g_empty;
 // The maker's addresses. Tests never contact them: every opening goes through the Shell seam.
 constexpr const char *MainSite = "https://vexalpro.brakemoor.example/";
 constexpr const char *AlternativeSite = "https://brakemoor.example/vexalpro/";
+constexpr const char *GameDownloadPage = "https://www.tt-forums.net/viewtopic.php?t=8595";
 constexpr const char *ContactAddress = "vexalpro@brakemoor.example";
 } // namespace
 
@@ -29,7 +31,7 @@ State &state()
 
 void resetState()
 {
-    g_state = State{};
+    g_state = State {};
 }
 
 const QString &uiText(int n)
@@ -37,6 +39,12 @@ const QString &uiText(int n)
     if (n < 1 || n > UiTextCount)
         return g_empty;
     return g_state.UiText[std::size_t(n)];
+}
+
+QString folderOf(const QString &path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : path.left(slash + 1);
 }
 
 bool fileExists(const QString &path)
@@ -47,14 +55,23 @@ bool fileExists(const QString &path)
     return info.isFile() && !info.fileName().startsWith(QLatin1Char('.'));
 }
 
+QString fileIgnoringCase(const QString &folder, const QString &name)
+{
+    const QStringList matches = QDir(folder).entryList({name}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &match : matches) {
+        if (match.compare(name, Qt::CaseInsensitive) == 0)
+            return folder + match;
+    }
+    return folder + name;
+}
+
 void deleteIfExists(const QString &path)
 {
     if (fileExists(path))
         QFile::remove(path);
 }
 
-QString readIniString(const QString &section, const QString &key, const QString &defaultValue,
-                      const QString &fileName)
+QString readIniString(const QString &section, const QString &key, const QString &defaultValue, const QString &fileName)
 {
     // Written by hand: the Windows profile-string rules (case-blind names, first section and key
     // win, quotes stripped, 254 characters) are what the servers' files were written for.
@@ -142,6 +159,11 @@ QString programPageAddress(bool mainSite)
     return QString::fromLatin1(mainSite ? MainSite : AlternativeSite);
 }
 
+QString gameDownloadPage()
+{
+    return QString::fromLatin1(GameDownloadPage);
+}
+
 void openProgramPage(Services &services, bool mainSite)
 {
     openDocument(services, programPageAddress(mainSite));
@@ -158,8 +180,8 @@ QString mailReportAddress(const QString &subject)
 void mailReport(Services &services, QWidget *parent, const QString &subject, const QString &notice)
 {
     if (!notice.isEmpty())
-        services.dialogs.message(parent, {QStringLiteral("Email Notice"), notice, MessageIcon::Information,
-                                          MessageButtons::Ok, Answer::Ok});
+        services.dialogs.message(
+            parent, {QStringLiteral("Email Notice"), notice, MessageIcon::Information, MessageButtons::Ok, Answer::Ok});
     openDocument(services, mailReportAddress(subject));
 }
 

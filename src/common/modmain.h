@@ -19,7 +19,7 @@ namespace modMain {
 inline constexpr int UiTextCount = 180;
 
 struct LanguageRow {
-    QString name;        // resource name in capitals, e.g. "SPANISH"
+    QString name; // resource name in capitals, e.g. "SPANISH"
     QString displayName; // what the language list shows
 };
 
@@ -77,6 +77,10 @@ struct State {
     QString GameFolder;
     Edition PatchEdition = Edition::None;
     QString PatchExecutable;
+    // Set when the person confirms the edition dialog; a launch that caused the check is dropped.
+    bool EditionDialogConfirmed = false;
+    // The Windows code page configuration files are written in, e.g. "1252".
+    QString AnsiCodePage = QStringLiteral("1252");
     QString DetectedPatchVersion;
 };
 
@@ -88,14 +92,18 @@ const QString &uiText(int n);
 
 // --- Shared helpers --------------------------------------------------------------------------
 
+// The folder of a file with one trailing '/', empty when the path has no folder.
+QString folderOf(const QString &path);
 // A plain file at exactly this path: hidden files (a leading dot) and folders do not count.
 bool fileExists(const QString &path);
 void deleteIfExists(const QString &path);
+// Game folders come from Windows, where names ignore letter case: the path of the file in
+// `folder` whose name equals `name` in any case, or folder + name when there is none.
+QString fileIgnoringCase(const QString &folder, const QString &name);
 // One value of an INI file, read with the Windows profile-string rules: section and key names
 // ignore letter case, the value is trimmed and cut to the 254 characters of the reader's buffer,
 // the default comes back when the section or key is missing.
-QString readIniString(const QString &section, const QString &key, const QString &defaultValue,
-                      const QString &fileName);
+QString readIniString(const QString &section, const QString &key, const QString &defaultValue, const QString &fileName);
 // Whole-window opacity, 0 to 255.
 void setTranslucency(QWidget &window, int opacity, bool repaint);
 
@@ -118,6 +126,8 @@ bool openDocument(Services &services, const QString &pathOrUrl);
 // The program's own web page, on the main site (true) or the alternative site (false).
 void openProgramPage(Services &services, bool mainSite);
 QString programPageAddress(bool mainSite);
+// Where the game can be bought or downloaded: a forum topic that lists the places.
+QString gameDownloadPage();
 // Opens a mail to the maker. A notice text (string resource 501) is shown first when given.
 void mailReport(Services &services, QWidget *parent, const QString &subject, const QString &notice = {});
 QString mailReportAddress(const QString &subject);

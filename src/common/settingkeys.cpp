@@ -6,7 +6,7 @@
 QString readSetting(const SettingsStore &store, const SettingKey &key)
 {
     return store.read(QLatin1String(settingKeys::Application), QLatin1String(key.section), QLatin1String(key.name),
-                      QString::fromUtf8(key.defaultValue));
+        QString::fromUtf8(key.defaultValue));
 }
 
 qint64 readSettingNumber(const SettingsStore &store, const SettingKey &key)

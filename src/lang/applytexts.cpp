@@ -19,40 +19,30 @@ struct Caption {
     int text;
 };
 
-constexpr Caption ButtonCaptions[] = {
-    {"chkAutoload", 42}, {"chkBlend", 46},      {"chkColor", 151},      {"chkStatusbar", 45},
-    {"chkTicker", 44},   {"chkUpdatePatch", 37}, {"chkUpdateVexal", 38}, {"chkVersionget", 43},
-    {"cmdExit", 5},      {"cmdGetAlpha", 27},   {"cmdGetStable", 27},   {"cmdLU", 31},
-    {"cmdOpen", 2},      {"cmdReset", 48},      {"cmdRun", 7},          {"cmdSave", 3},
-};
+constexpr Caption ButtonCaptions[]
+    = {{"chkAutoload", 42}, {"chkBlend", 46}, {"chkColor", 151}, {"chkStatusbar", 45}, {"chkTicker", 44},
+        {"chkUpdatePatch", 37}, {"chkUpdateVexal", 38}, {"chkVersionget", 43}, {"cmdExit", 5}, {"cmdGetAlpha", 27},
+        {"cmdGetStable", 27}, {"cmdLU", 31}, {"cmdOpen", 2}, {"cmdReset", 48}, {"cmdRun", 7}, {"cmdSave", 3}};
 
-constexpr Caption PlainLabelCaptions[] = {
-    {"lblCap(7)", 29},   {"lblCap(9)", 30},   {"lblCap(13)", 41},  {"lblCap(14)", 47},  {"lblCap(15)", 36},
-    {"lblCap(16)", 39},  {"lblCap(17)", 32},  {"lblCap(18)", 33},  {"lblCap(19)", 34},  {"lblCap(20)", 40},
-    {"lblCap(21)", 35},  {"lblCap(22)", 125}, {"lblCap(23)", 57},  {"lblCap(24)", 150}, {"lblCap(25)", 178},
-    {"lblCap(26)", 162}, {"lblCap(27)", 163}, {"lblCap(28)", 122},
-};
+constexpr Caption PlainLabelCaptions[] = {{"lblCap(7)", 29}, {"lblCap(9)", 30}, {"lblCap(13)", 41}, {"lblCap(14)", 47},
+    {"lblCap(15)", 36}, {"lblCap(16)", 39}, {"lblCap(17)", 32}, {"lblCap(18)", 33}, {"lblCap(19)", 34},
+    {"lblCap(20)", 40}, {"lblCap(21)", 35}, {"lblCap(22)", 125}, {"lblCap(23)", 57}, {"lblCap(24)", 150},
+    {"lblCap(25)", 178}, {"lblCap(26)", 162}, {"lblCap(27)", 163}, {"lblCap(28)", 122}};
 
-constexpr Caption MenuCaptions[] = {
-    {"mnuFile", 1},          {"mnuActions", 6},       {"mnuHelp", 11},           {"mnuOpen", 2},
-    {"mnuSave", 3},          {"mnuSaveAndRun", 4},    {"mnuExit", 5},            {"mnuRunTTD", 7},
-    {"mnuRunPloven", 8},     {"mnuRunNarwick", 9},    {"mnuVersionGet", 10},     {"mnuReadme", 12},
-    {"mnuForums", 13},       {"mnuLinksTTD", 14},     {"mnuLinksTools", 15},     {"mnuLinksGraphics", 16},
-    {"mnuPatchAlpha", 18},   {"mnuPatchPrevious", 19}, {"mnuDownloadTTD", 21},   {"mnuCheckVexal", 22},
-    {"mnuWebsite", 23},      {"mnuMainsite", 69},     {"mnuMirror1", 70},
-};
+constexpr Caption MenuCaptions[] = {{"mnuFile", 1}, {"mnuActions", 6}, {"mnuHelp", 11}, {"mnuOpen", 2}, {"mnuSave", 3},
+    {"mnuSaveAndRun", 4}, {"mnuExit", 5}, {"mnuRunTTD", 7}, {"mnuRunPloven", 8}, {"mnuRunNarwick", 9},
+    {"mnuVersionGet", 10}, {"mnuReadme", 12}, {"mnuForums", 13}, {"mnuLinksTTD", 14}, {"mnuLinksTools", 15},
+    {"mnuLinksGraphics", 16}, {"mnuPatchAlpha", 18}, {"mnuPatchPrevious", 19}, {"mnuDownloadTTD", 21},
+    {"mnuCheckVexal", 22}, {"mnuWebsite", 23}, {"mnuMainsite", 69}, {"mnuMirror1", 70}};
 
 // Controls whose font takes the character set, besides every lblCap element.
-constexpr const char *CharsetControls[] = {
-    "chkAutoload", "chkBlend", "chkColor", "chkStatusbar", "chkTicker", "chkUpdatePatch", "chkUpdateVexal",
-    "chkVersionget", "cmdExit", "cmdGetAlpha", "cmdGetStable", "cmdLU", "cmdOpen", "cmdReset", "cmdRun",
-    "cmdSave", "lstLiveupdate", "stbMain", "TabStrip1",
-};
+constexpr const char *CharsetControls[] = {"chkAutoload", "chkBlend", "chkColor", "chkStatusbar", "chkTicker",
+    "chkUpdatePatch", "chkUpdateVexal", "chkVersionget", "cmdExit", "cmdGetAlpha", "cmdGetStable", "cmdLU", "cmdOpen",
+    "cmdReset", "cmdRun", "cmdSave", "lstLiveupdate", "stbMain", "TabStrip1"};
 
 constexpr const char *TextSettingHintControls[] = {"cboFont", "cboSize", "chkColor", "chkVersionget"};
 
-template <typename T>
-T *child(QWidget &window, const QString &name)
+template <typename T> T *child(QWidget &window, const QString &name)
 {
     return window.findChild<T *>(name);
 }
@@ -124,7 +114,8 @@ void applyInterfaceTexts(QWidget &window, MainWindowHost &host, const modMain::S
     for (const auto &caption : MenuCaptions)
         setMenuCaption(window, QLatin1String(caption.name), uiText(caption.text));
     QString alter = uiText(8);
-    setMenuCaption(window, QStringLiteral("mnuRunAlter"), alter.replace(QLatin1String("Ploven"), QLatin1String("TTD Alter")));
+    setMenuCaption(
+        window, QStringLiteral("mnuRunAlter"), alter.replace(QLatin1String("Ploven"), QLatin1String("TTD Alter")));
     setMenuCaption(window, QStringLiteral("mnuRegedit"), uiText(81) + QLatin1String("..."));
     setMenuCaption(window, QStringLiteral("mnuPatchUsa"), uiText(17) + QLatin1String(" (USA)"));
     setMenuCaption(window, QStringLiteral("mnuPatchUk"), uiText(17) + QLatin1String(" (UK)"));

@@ -7,9 +7,10 @@
 namespace {
 
 void stripes(QPainter &p, const QRectF &r, std::initializer_list<QColor> colours, Qt::Orientation direction,
-             std::initializer_list<double> shares = {})
+    std::initializer_list<double> shares = {})
 {
-    const QList<double> weights = shares.size() == colours.size() ? QList<double>(shares) : QList<double>(qsizetype(colours.size()), 1.0);
+    const QList<double> weights
+        = shares.size() == colours.size() ? QList<double>(shares) : QList<double>(qsizetype(colours.size()), 1.0);
     double total = 0;
     for (double w : weights)
         total += w;

@@ -17,40 +17,26 @@ struct NamedIdentifier {
 };
 
 // The identifiers say which locale a language's display name is taken from.
-constexpr NamedIdentifier Identifiers[] = {
-    {"SCHINESE", 2052, QLocale::Chinese, QLocale::China},
-    {"TCHINESE", 3076, QLocale::Chinese, QLocale::HongKong},
-    {"CZECH", 1029, QLocale::Czech, QLocale::CzechRepublic},
-    {"DANISH", 1030, QLocale::Danish, QLocale::Denmark},
-    {"DUTCH", 1043, QLocale::Dutch, QLocale::Netherlands},
-    {"ENGLISH", 2057, QLocale::English, QLocale::UnitedKingdom},
-    {"FINNISH", 1035, QLocale::Finnish, QLocale::Finland},
-    {"FRENCH", 1036, QLocale::French, QLocale::France},
-    {"GERMAN", 1031, QLocale::German, QLocale::Germany},
-    {"GREEK", 1032, QLocale::Greek, QLocale::Greece},
-    {"HEBREW", 1037, QLocale::Hebrew, QLocale::Israel},
-    {"ITALIAN", 1040, QLocale::Italian, QLocale::Italy},
-    {"JAPANESE", 1041, QLocale::Japanese, QLocale::Japan},
+constexpr NamedIdentifier Identifiers[] = {{"SCHINESE", 2052, QLocale::Chinese, QLocale::China},
+    {"TCHINESE", 3076, QLocale::Chinese, QLocale::HongKong}, {"CZECH", 1029, QLocale::Czech, QLocale::CzechRepublic},
+    {"DANISH", 1030, QLocale::Danish, QLocale::Denmark}, {"DUTCH", 1043, QLocale::Dutch, QLocale::Netherlands},
+    {"ENGLISH", 2057, QLocale::English, QLocale::UnitedKingdom}, {"FINNISH", 1035, QLocale::Finnish, QLocale::Finland},
+    {"FRENCH", 1036, QLocale::French, QLocale::France}, {"GERMAN", 1031, QLocale::German, QLocale::Germany},
+    {"GREEK", 1032, QLocale::Greek, QLocale::Greece}, {"HEBREW", 1037, QLocale::Hebrew, QLocale::Israel},
+    {"ITALIAN", 1040, QLocale::Italian, QLocale::Italy}, {"JAPANESE", 1041, QLocale::Japanese, QLocale::Japan},
     {"KOREAN", 1042, QLocale::Korean, QLocale::SouthKorea},
-    {"NORWEGIAN", 1044, QLocale::NorwegianBokmal, QLocale::Norway},
-    {"POLISH", 1045, QLocale::Polish, QLocale::Poland},
-    {"PORTUGUESE", 2070, QLocale::Portuguese, QLocale::Portugal},
-    {"RUSSIAN", 1049, QLocale::Russian, QLocale::Russia},
-    {"SLOVAK", 1051, QLocale::Slovak, QLocale::Slovakia},
-    {"SPANISH", 11274, QLocale::Spanish, QLocale::Argentina},
-    {"SWEDISH", 1053, QLocale::Swedish, QLocale::Sweden},
-    {"HUNGARIAN", 1038, QLocale::Hungarian, QLocale::Hungary},
-};
+    {"NORWEGIAN", 1044, QLocale::NorwegianBokmal, QLocale::Norway}, {"POLISH", 1045, QLocale::Polish, QLocale::Poland},
+    {"PORTUGUESE", 2070, QLocale::Portuguese, QLocale::Portugal}, {"RUSSIAN", 1049, QLocale::Russian, QLocale::Russia},
+    {"SLOVAK", 1051, QLocale::Slovak, QLocale::Slovakia}, {"SPANISH", 11274, QLocale::Spanish, QLocale::Argentina},
+    {"SWEDISH", 1053, QLocale::Swedish, QLocale::Sweden}, {"HUNGARIAN", 1038, QLocale::Hungarian, QLocale::Hungary}};
 
 struct CodePageCharset {
     const char *codePage;
     int charset;
 };
 
-constexpr CodePageCharset Charsets[] = {
-    {"932", 128},  {"936", 134},  {"949", 129},  {"950", 136},  {"1250", 238}, {"1251", 204},
-    {"1252", 0},   {"1253", 161}, {"1254", 162}, {"1255", 177}, {"1256", 178}, {"1257", 186},
-};
+constexpr CodePageCharset Charsets[] = {{"932", 128}, {"936", 134}, {"949", 129}, {"950", 136}, {"1250", 238},
+    {"1251", 204}, {"1252", 0}, {"1253", 161}, {"1254", 162}, {"1255", 177}, {"1256", 178}, {"1257", 186}};
 
 } // namespace
 

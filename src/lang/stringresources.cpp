@@ -24,7 +24,10 @@ QString unescape(QStringView raw, bool *ok)
         case 'n': text += QLatin1String("\r\n"); break;
         case 't': text += QLatin1Char('\t'); break;
         case '\\': text += QLatin1Char('\\'); break;
-        default: *ok = false; text += raw.at(i); break;
+        default:
+            *ok = false;
+            text += raw.at(i);
+            break;
         }
     }
     return text;

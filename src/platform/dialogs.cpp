@@ -73,8 +73,8 @@ Answer QtDialogs::message(QWidget *parent, const MessageRequest &request)
     return offered.contains(Answer::Cancel) ? Answer::Cancel : effectiveDefault(request);
 }
 
-std::optional<QString> QtDialogs::inputBox(QWidget *parent, const QString &title, const QString &prompt,
-                                           const QString &initial)
+std::optional<QString> QtDialogs::inputBox(
+    QWidget *parent, const QString &title, const QString &prompt, const QString &initial)
 {
     bool ok = false;
     const QString text = QInputDialog::getText(parent, title, displayText(prompt), QLineEdit::Normal, initial, &ok);
@@ -125,8 +125,8 @@ int ScriptedDialogs::pendingAnswers() const
 
 Answer ScriptedDialogs::message(QWidget *, const MessageRequest &request)
 {
-    m_prompts.append({Kind::Message, request.title, request.text, request.icon, request.buttons,
-                      request.defaultButton, {}});
+    m_prompts.append(
+        {Kind::Message, request.title, request.text, request.icon, request.buttons, request.defaultButton, {}});
     if (m_answers.isEmpty())
         return effectiveDefault(request);
     return m_answers.takeFirst();
@@ -139,8 +139,8 @@ std::optional<QString> ScriptedDialogs::nextText()
     return m_texts.takeFirst();
 }
 
-std::optional<QString> ScriptedDialogs::inputBox(QWidget *, const QString &title, const QString &prompt,
-                                                 const QString &)
+std::optional<QString> ScriptedDialogs::inputBox(
+    QWidget *, const QString &title, const QString &prompt, const QString &)
 {
     m_prompts.append({Kind::Input, title, prompt, MessageIcon::None, MessageButtons::OkCancel, Answer::Ok, {}});
     return nextText();
@@ -165,7 +165,7 @@ int ScriptedDialogs::showModal(QDialog &dialog)
     QApplication::processEvents();
     // Recorded after showing: forms put their captions on when they are activated.
     m_prompts.append({Kind::Modal, dialog.windowTitle(), {}, MessageIcon::None, MessageButtons::Ok, Answer::None,
-                      dialog.objectName()});
+        dialog.objectName()});
     if (!m_forms.isEmpty())
         m_forms.takeFirst()(dialog);
     if (dialog.isVisible())

@@ -30,11 +30,11 @@ public:
 
     virtual Answer message(QWidget *parent, const MessageRequest &request) = 0;
     // Empty optional when the person cancels.
-    virtual std::optional<QString> inputBox(QWidget *parent, const QString &title, const QString &prompt,
-                                            const QString &initial) = 0;
+    virtual std::optional<QString> inputBox(
+        QWidget *parent, const QString &title, const QString &prompt, const QString &initial)
+        = 0;
     // Empty text when the person cancels.
-    virtual QString openFile(QWidget *parent, const QString &title, const QString &folder,
-                             const QString &filter) = 0;
+    virtual QString openFile(QWidget *parent, const QString &title, const QString &folder, const QString &filter) = 0;
     virtual QString browseFolder(QWidget *parent, const QString &caption, const QString &start) = 0;
     // Shows a form modally and returns its QDialog result once it is closed or hidden.
     virtual int showModal(QDialog &dialog) = 0;
@@ -43,8 +43,8 @@ public:
 class QtDialogs final : public Dialogs {
 public:
     Answer message(QWidget *parent, const MessageRequest &request) override;
-    std::optional<QString> inputBox(QWidget *parent, const QString &title, const QString &prompt,
-                                    const QString &initial) override;
+    std::optional<QString> inputBox(
+        QWidget *parent, const QString &title, const QString &prompt, const QString &initial) override;
     QString openFile(QWidget *parent, const QString &title, const QString &folder, const QString &filter) override;
     QString browseFolder(QWidget *parent, const QString &caption, const QString &start) override;
     int showModal(QDialog &dialog) override;
@@ -76,8 +76,8 @@ public:
     int pendingAnswers() const;
 
     Answer message(QWidget *parent, const MessageRequest &request) override;
-    std::optional<QString> inputBox(QWidget *parent, const QString &title, const QString &prompt,
-                                    const QString &initial) override;
+    std::optional<QString> inputBox(
+        QWidget *parent, const QString &title, const QString &prompt, const QString &initial) override;
     QString openFile(QWidget *parent, const QString &title, const QString &folder, const QString &filter) override;
     QString browseFolder(QWidget *parent, const QString &caption, const QString &start) override;
     int showModal(QDialog &dialog) override;

@@ -63,8 +63,7 @@ QString SettingsStore::defaultFolder()
 
 SettingsStore::SettingsStore(QString folder)
     : m_folder(std::move(folder))
-{
-}
+{ }
 
 SettingsStore::~SettingsStore()
 {
@@ -87,8 +86,8 @@ SettingsStore::File &SettingsStore::file(const QString &application) const
     return m_files.emplace(application, std::move(entry)).first->second;
 }
 
-QString SettingsStore::read(const QString &application, const QString &section, const QString &key,
-                            const QString &defaultValue) const
+QString SettingsStore::read(
+    const QString &application, const QString &section, const QString &key, const QString &defaultValue) const
 {
     File &f = file(application);
     if (f.damaged)
@@ -108,8 +107,7 @@ bool SettingsStore::contains(const QString &application, const QString &section,
     return !f.damaged && f.settings->contains(groupKey(section, key));
 }
 
-void SettingsStore::write(const QString &application, const QString &section, const QString &key,
-                          const QString &value)
+void SettingsStore::write(const QString &application, const QString &section, const QString &key, const QString &value)
 {
     File &f = file(application);
     if (f.damaged) {

@@ -25,8 +25,8 @@ public:
     QString folder() const { return m_folder; }
     QString filePath(const QString &application) const;
 
-    QString read(const QString &application, const QString &section, const QString &key,
-                 const QString &defaultValue) const;
+    QString read(
+        const QString &application, const QString &section, const QString &key, const QString &defaultValue) const;
     bool contains(const QString &application, const QString &section, const QString &key) const;
     // Values reach the file at sync() or when the store is destroyed.
     void write(const QString &application, const QString &section, const QString &key, const QString &value);

@@ -13,18 +13,20 @@ public:
 
     virtual bool openDocument(const QString &pathOrUrl) = 0;
     virtual bool startProgram(const QString &program, const QStringList &arguments, const QString &workingFolder,
-                              WindowMode mode = WindowMode::Normal) = 0;
+        WindowMode mode = WindowMode::Normal)
+        = 0;
     // Starts a program whose standard output goes into a file; the program's arguments are a list,
     // never a command line, so no path is ever read by a shell.
-    virtual bool runToFile(const QString &program, const QStringList &arguments, const QString &workingFolder,
-                           const QString &outputFile) = 0;
+    virtual bool runToFile(
+        const QString &program, const QStringList &arguments, const QString &workingFolder, const QString &outputFile)
+        = 0;
 };
 
 class DesktopShell final : public Shell {
 public:
     bool openDocument(const QString &pathOrUrl) override;
-    bool startProgram(const QString &program, const QStringList &arguments, const QString &workingFolder,
-                      WindowMode mode) override;
+    bool startProgram(
+        const QString &program, const QStringList &arguments, const QString &workingFolder, WindowMode mode) override;
     bool runToFile(const QString &program, const QStringList &arguments, const QString &workingFolder,
-                   const QString &outputFile) override;
+        const QString &outputFile) override;
 };

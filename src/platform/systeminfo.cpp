@@ -105,29 +105,24 @@ QString ansiCodePage(const QLocale &locale)
     case QLocale::Croatian:
     case QLocale::Romanian:
     case QLocale::Albanian:
-    case QLocale::Bosnian:
-        return QStringLiteral("1250");
+    case QLocale::Bosnian: return QStringLiteral("1250");
     case QLocale::Russian:
     case QLocale::Ukrainian:
     case QLocale::Belarusian:
     case QLocale::Bulgarian:
     case QLocale::Macedonian:
     case QLocale::Serbian:
-    case QLocale::Kazakh:
-        return QStringLiteral("1251");
+    case QLocale::Kazakh: return QStringLiteral("1251");
     case QLocale::Greek: return QStringLiteral("1253");
     case QLocale::Turkish:
-    case QLocale::Azerbaijani:
-        return QStringLiteral("1254");
+    case QLocale::Azerbaijani: return QStringLiteral("1254");
     case QLocale::Hebrew: return QStringLiteral("1255");
     case QLocale::Arabic:
     case QLocale::Persian:
-    case QLocale::Urdu:
-        return QStringLiteral("1256");
+    case QLocale::Urdu: return QStringLiteral("1256");
     case QLocale::Estonian:
     case QLocale::Latvian:
-    case QLocale::Lithuanian:
-        return QStringLiteral("1257");
+    case QLocale::Lithuanian: return QStringLiteral("1257");
     case QLocale::Vietnamese: return QStringLiteral("1258");
     default: return QStringLiteral("1252");
     }
@@ -147,7 +142,7 @@ std::optional<quint64> availableMemoryBytes()
             }
         }
     }
-    struct sysinfo info {};
+    struct sysinfo info { };
     if (::sysinfo(&info) == 0)
         return quint64(info.freeram) * info.mem_unit;
     return std::nullopt;
@@ -156,17 +151,16 @@ std::optional<quint64> availableMemoryBytes()
 bool isNetworkFileSystemType(unsigned long magic, const QString &fuseSubtype)
 {
     switch (magic) {
-    case 0x6969UL:      // NFS
-    case 0x517BUL:      // SMB
-    case 0xFF534D42UL:  // CIFS
-    case 0xFE534D42UL:  // SMB2
-    case 0x01021997UL:  // 9P
+    case 0x6969UL: // NFS
+    case 0x517BUL: // SMB
+    case 0xFF534D42UL: // CIFS
+    case 0xFE534D42UL: // SMB2
+    case 0x01021997UL: // 9P
         return true;
-    case 0x65735546UL:  // FUSE: only the network ones
+    case 0x65735546UL: // FUSE: only the network ones
         return fuseSubtype.endsWith(QLatin1String("sshfs")) || fuseSubtype.endsWith(QLatin1String("smbnetfs"))
             || fuseSubtype.endsWith(QLatin1String("curlftpfs"));
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -174,7 +168,7 @@ bool isOnNetworkFileSystem(const QString &path)
 {
     if (path.startsWith(QLatin1String("//")))
         return true;
-    struct statfs fs {};
+    struct statfs fs { };
     if (::statfs(QFile::encodeName(path).constData(), &fs) != 0)
         return false;
     const auto magic = static_cast<unsigned long>(fs.f_type);

@@ -129,6 +129,7 @@ frmComponents::Outcome frmComponents::Form_Load()
     s.ShellPrefix.clear(); // programs start from argument lists, never through a command interpreter
 
     modLanguage::chooseCharacterSet(s, m_environment.ansiCodePage);
+    s.AnsiCodePage = m_environment.ansiCodePage;
     modLanguage::buildLanguageList(s, m_resources);
 
     s.SystemPath = m_environment.systemFolder;
@@ -200,6 +201,7 @@ void frmComponents::showMainWindow()
 {
     if (!m_main) {
         m_main = std::make_unique<frmMain>(m_services, m_resources, *m_reporter, m_environment.programFolder);
+        m_main->setFileToOpen(m_fileToOpen);
         m_main->Form_Load();
     }
     m_main->show();

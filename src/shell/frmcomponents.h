@@ -27,6 +27,8 @@ public:
 
     // The start-up sequence.
     Outcome Form_Load();
+    // A configuration file named on the command line, opened when the main window first shows.
+    void setFileToOpen(const QString &path) { m_fileToOpen = path; }
 
     frmMain *mainWindow() const { return m_main.get(); }
     ErrorDialogReporter &errorReporter() { return *m_reporter; }
@@ -62,4 +64,5 @@ private:
     QList<Component> m_components;
     std::unique_ptr<ErrorDialogReporter> m_reporter;
     std::unique_ptr<frmMain> m_main;
+    QString m_fileToOpen;
 };

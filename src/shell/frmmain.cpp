@@ -1,8 +1,11 @@
 #include "frmmain.h"
 
+#include "cfg/colourcoding.h"
+#include "cfg/documents.h"
 #include "common/settingkeys.h"
 #include "lang/flags.h"
 #include "lang/modlanguage.h"
+#include "launch/installation.h"
 #include "mainwindowrules.h"
 #include "options.h"
 
@@ -38,6 +41,10 @@ frmMain::frmMain(Services &services, const StringResources &resources, ErrorRepo
     c.chkStatusbar->setChecked(true);
     c.chkBlend->setEnabled(false);
     resize(680, 560);
+    m_colourCoding = new ColourCoding(*c.rtbPatch, *c.rtbGrf, *c.chkColor, *this, this);
+    m_documents
+        = new ConfigDocuments(services, *this, {*c.rtbPatch, *c.rtbGrf, *c.flbGrf, *c.cboSize, *c.chkColor}, this);
+    m_installation = new Installation(services, *this, *c.mnuRegedit, this);
     connectHandlers();
     watchForHints();
 }
@@ -59,6 +66,17 @@ void frmMain::connectHandlers()
     connect(c.cmdReset, &QPushButton::clicked, this, [this] { options::ResetOptions(c); });
     connect(c.cmdExit, &QPushButton::clicked, this, &QWidget::close);
     connect(c.mnuExit, &QAction::triggered, this, &QWidget::close);
+    connect(c.cmdOpen, &QPushButton::clicked, m_documents, &ConfigDocuments::LoadSettings);
+    connect(c.mnuOpen, &QAction::triggered, m_documents, &ConfigDocuments::LoadSettings);
+    auto save = [this] {
+        bool closeAfter = false;
+        SaveSettings(false, closeAfter);
+    };
+    connect(c.cmdSave, &QPushButton::clicked, this, save);
+    connect(c.mnuSave, &QAction::triggered, this, save);
+    connect(c.mnuSaveAndRun, &QAction::triggered, m_installation, &Installation::mnuSaveAndRun_Click);
+    connect(c.cmdRun, &QPushButton::clicked, m_installation, &Installation::cmdRun_Click);
+    connect(c.mnuRunTTD, &QAction::triggered, m_installation, &Installation::cmdRun_Click);
     connect(c.QL1, &QAction::triggered, this, [this] { QL_Click(st().RecentFile1); });
     connect(c.QL2, &QAction::triggered, this, [this] { QL_Click(st().RecentFile2); });
 }
@@ -196,7 +214,50 @@ void frmMain::showRecentFiles()
 void frmMain::QL_Click(const QString &recentFile)
 {
     st().CfgFileName = recentFile;
-    // Reading the file belongs to the configuration documents, which hook in here.
+    ReadSettings();
+}
+
+void frmMain::firstActivation()
+{
+    if (!m_fileToOpen.isEmpty())
+        m_documents->openFile(m_fileToOpen);
+    else
+        m_documents->reopenLast(m_services.settings);
+}
+
+void frmMain::ReadSettings()
+{
+    m_documents->ReadSettings();
+}
+
+void frmMain::SaveSettings(bool runAfter, bool &closeAfter)
+{
+    m_documents->SaveSettings(runAfter, closeAfter);
+}
+
+void frmMain::DetectInstallation()
+{
+    m_installation->DetectInstallation();
+}
+
+void frmMain::RunTTD()
+{
+    m_installation->RunTTD();
+}
+
+void frmMain::GetPatchVersion(bool)
+{
+    // Version detection joins here; until then the version stays as ReadSettings left it.
+}
+
+void frmMain::AutoLiveUpdate()
+{
+    // The automatic live update joins here once live update is part of the program.
+}
+
+void frmMain::showPanelHint()
+{
+    showBackgroundHint(c.picOptions[std::size_t(qBound(0, c.TabStrip1->currentIndex(), 3))]);
 }
 
 void frmMain::showEvent(QShowEvent *event)
@@ -215,8 +276,11 @@ void frmMain::changeEvent(QEvent *event)
 void frmMain::Form_Activate()
 {
     const auto &s = st();
-    if (!Activated)
+    if (!Activated) {
         Activated = true;
+        // After the window has appeared: opening a file may show dialogs of its own.
+        QTimer::singleShot(0, this, &frmMain::firstActivation);
+    }
     if (s.BlendEnabled)
         modMain::setTranslucency(*this, s.BlendLevel, true);
 }

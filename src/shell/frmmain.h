@@ -6,7 +6,10 @@
 
 #include <QMainWindow>
 
+class ColourCoding;
+class ConfigDocuments;
 class ErrorReporter;
+class Installation;
 class StringResources;
 
 // The program's one main window: menus, four tabs, buttons, news line and status bar.
@@ -29,11 +32,26 @@ public:
     void UpdateStatusBar(const QString &tip1, const QString &tip2) override;
     void UpdateLUDisplay() override;
     bool tabStripVisible() const override;
+    void showTabStrip(int tab) override;
+    void showPanelHint() override;
+    void showRecentFiles() override;
+    ErrorReporter &errorReporter() override { return m_reporter; }
+    QWidget *window() override { return this; }
+    void ReadSettings() override;
+    void SaveSettings(bool runAfter, bool &closeAfter) override;
+    void DetectInstallation() override;
+    void RunTTD() override;
+    void GetPatchVersion(bool forceDetection) override;
+    void AutoLiveUpdate() override;
+
+    // A configuration file to open at the first activation instead of the last one.
+    void setFileToOpen(const QString &path) { m_fileToOpen = path; }
+    ConfigDocuments &documents() { return *m_documents; }
+    Installation &installation() { return *m_installation; }
+    ColourCoding &colourCoding() { return *m_colourCoding; }
 
     // Puts the current language's texts on every control.
     void ApplyInterfaceTexts();
-    // Leaves the welcome frame for the tab strip with `tab` (0-based) selected; a file is open.
-    void showTabStrip(int tab);
 
     // Set by the live-update and news procedures; EnableControls and the hints honour them.
     bool StableInstallBlock = false;
@@ -64,7 +82,7 @@ private:
     void sldBlend_Change(int value);
     void chkStatusbar_Click(bool ticked);
     void QL_Click(const QString &recentFile);
-    void showRecentFiles();
+    void firstActivation();
     void showControlHint(const QString &controlName);
     void showBackgroundHint(QObject *area);
     void resumeNews();
@@ -75,6 +93,10 @@ private:
     ErrorReporter &m_reporter;
     QString m_programFolder;
     MainWindowControls c;
+    ColourCoding *m_colourCoding = nullptr;
+    ConfigDocuments *m_documents = nullptr;
+    Installation *m_installation = nullptr;
+    QString m_fileToOpen;
     int m_lastSeenListPosition = -1;
     bool m_busyCursor = false;
 };

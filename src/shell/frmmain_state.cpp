@@ -1,6 +1,8 @@
 // The main window's busy state, title, version display, translucency, tabs and closing.
 #include "frmmain.h"
 
+#include "common/icons.h"
+
 #include "lang/applytexts.h"
 #include "lang/flags.h"
 #include "lang/modlanguage.h"
@@ -95,7 +97,7 @@ void frmMain::UpdateVersionDisplay()
     s.ProgramTitle = mainWindowRules::programTitle(s.ProgramVersion, display.status);
     c.lblCap[6]->setText(display.status);
     UpdateStatusBar(display.status, display.tip2);
-    setStatusIcon(*c.imgPatchVersion, display.icon);
+    setDesignIcon(*c.imgPatchVersion, display.icon);
     if (!s.IsWin2000OrXP)
         setWindowTitle(s.ProgramTitle);
     else

@@ -423,17 +423,3 @@ void buildMainWindowControls(QMainWindow &window, MainWindowControls &c)
     c.tmrNews = timer(&window, QStringLiteral("tmrNews"), 4000);
     c.tmrTimeout = timer(&window, QStringLiteral("tmrTimeout"), 1000);
 }
-
-void setStatusIcon(QLabel &label, int iconNumber)
-{
-    QStyle::StandardPixmap pixmap = QStyle::SP_MessageBoxWarning;
-    switch (iconNumber) {
-    case 97: pixmap = QStyle::SP_MessageBoxQuestion; break;
-    case 98: pixmap = QStyle::SP_BrowserReload; break;
-    case 100: pixmap = QStyle::SP_ComputerIcon; break;
-    case 101: pixmap = QStyle::SP_DriveFDIcon; break;
-    default: break;
-    }
-    label.setPixmap(label.style()->standardIcon(pixmap).pixmap(16, 16));
-    label.setProperty("iconNumber", iconNumber);
-}

@@ -93,7 +93,3 @@ struct MainWindowControls {
 
 // Creates the controls on the window, lays them out and names them.
 void buildMainWindowControls(QMainWindow &window, MainWindowControls &c);
-
-// Shows one of the version display's status icons (97, 98, 100, 101, 104); the label keeps the
-// number in its "iconNumber" property.
-void setStatusIcon(QLabel &label, int iconNumber);

@@ -137,3 +137,32 @@ QMap<QString, QString> captionsOf(QWidget &window)
     }
     return captions;
 }
+
+QString copyDemoGame(const QString &name, const QString &target)
+{
+    const QDir source(QStringLiteral(VEXAL_DEMO_DIR "/") + name);
+    QDir().mkpath(target);
+    const auto entries = source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        const QString to = target + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir())
+            copyDemoGame(name + QLatin1Char('/') + entry.fileName(), to);
+        else
+            QFile::copy(entry.filePath(), to);
+        QFile::setPermissions(to, QFile::permissions(entry.filePath()) | QFileDevice::WriteOwner);
+    }
+    return QDir(target).absolutePath() + QLatin1Char('/');
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+}

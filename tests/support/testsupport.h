@@ -100,5 +100,11 @@ private:
     std::unique_ptr<frmComponents> m_startup;
 };
 
+// A copy of a bundled demo game folder ("game" or "dos-game") at `target`; returns its path
+// with a trailing '/'.
+QString copyDemoGame(const QString &name, const QString &target);
+QByteArray readBytes(const QString &path);
+void writeBytes(const QString &path, const QByteArray &bytes);
+
 // Every caption, title, tool tip and status text of a window's named controls, by name.
 QMap<QString, QString> captionsOf(QWidget &window);

@@ -1,0 +1,8 @@
+#pragma once
+
+class QLabel;
+
+// The design's numbered pictures: 97 unknown version, 98 detecting, 100 Windows edition, 101 DOS
+// edition, 104 nothing found. They are drawn from the style's icons; the label keeps the number
+// in its "iconNumber" property.
+void setDesignIcon(QLabel &label, int iconNumber, int size = 16);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "common/modmain.h"
+
+#include <QDialog>
+
+#include <array>
+
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+// The edition dialog: says that the game or the patch is missing, and lets the person choose
+// which edition the program manages.
+class frmConflict : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmConflict(Services &services, QWidget *parent = nullptr);
+
+    enum class Page { GameNotFound, PatchNotFound };
+    // Puts the page's texts on; the dialog's own captions come when it is shown.
+    void prepare(Page page, const QString &gameFolder);
+
+    std::array<QLabel *, 3> lblMain {};
+    QRadioButton *optDos;
+    QRadioButton *optWin;
+    QLabel *imgVersion;
+    QPushButton *cmdGetttd;
+    QPushButton *cmdOK;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void Form_Activate();
+    void cmdOK_Click();
+
+    Services &m_services;
+};
