@@ -5,6 +5,7 @@
 #include "common/mainwindowhost.h"
 #include "common/settingkeys.h"
 #include "editortext.h"
+#include "grflist.h"
 #include "platform/settingsstore.h"
 #include "platform/textcodec.h"
 
@@ -18,8 +19,6 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSaveFile>
-
-#include <sys/stat.h>
 
 using modMain::uiText;
 
@@ -46,15 +45,6 @@ QByteArray readWhole(const QString &path)
     if (file.error() != QFileDevice::NoError)
         throw RuntimeError::fromFile(file);
     return bytes;
-}
-
-// Root may write anywhere, so the file's own write bits decide whether it is read-only.
-bool isReadOnlyFile(const QString &path)
-{
-    struct stat info { };
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return false;
-    return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
 } // namespace
@@ -222,19 +212,12 @@ void ConfigDocuments::readList()
 
 void ConfigDocuments::refreshGraphicsFiles()
 {
-    c.flbGrf.clear();
-    c.flbGrf.setProperty("folder", m_graphicsFolder);
-    if (m_graphicsFolder.isEmpty())
-        return;
-    const QStringList files
-        = QDir(m_graphicsFolder)
-              .entryList({QStringLiteral("*.grf")}, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
-    c.flbGrf.addItems(files);
+    GrfList::fill(c.flbGrf, m_graphicsFolder);
 }
 
 void ConfigDocuments::writeFile(const QString &path, const QString &text)
 {
-    if (isReadOnlyFile(path))
+    if (modMain::isReadOnlyFile(path))
         throw RuntimeError::of(errorNumber::PathFileAccessError);
     // Written beside the old file and put in its place only when complete: a failed save leaves
     // the old file whole.

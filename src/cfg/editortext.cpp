@@ -5,6 +5,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace {
 
 constexpr QChar LineSeparator(0x2028);
@@ -187,4 +189,38 @@ void EditorText::moveCaretToStart()
     QTextCursor cursor = m_editor.textCursor();
     cursor.movePosition(QTextCursor::Start);
     m_editor.setTextCursor(cursor);
+}
+
+int EditorText::documentPosition(qsizetype offset) const
+{
+    const QTextDocument *document = m_editor.document();
+    // Line i starts at document position p and at text offset p + i (each earlier line break is
+    // one separator here and CR LF there), so the line of an offset is found by halving.
+    auto textStart = [document](int line) { return qsizetype(document->findBlockByNumber(line).position()) + line; };
+    int low = 0;
+    int high = document->blockCount() - 1;
+    while (low < high) {
+        const int middle = low + (high - low + 1) / 2;
+        if (textStart(middle) <= offset)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    const QTextBlock block = document->findBlockByNumber(low);
+    const qsizetype column = std::clamp(offset - textStart(low), qsizetype(0), qsizetype(block.length() - 1));
+    return block.position() + int(column);
+}
+
+void EditorText::setCaret(qsizetype offset)
+{
+    select(offset, 0);
+}
+
+void EditorText::select(qsizetype offset, qsizetype length)
+{
+    QTextCursor cursor(m_editor.document());
+    cursor.setPosition(documentPosition(offset));
+    cursor.setPosition(documentPosition(offset + length), QTextCursor::KeepAnchor);
+    m_editor.setTextCursor(cursor);
+    m_editor.ensureCursorVisible();
 }

@@ -49,9 +49,17 @@ public:
     // Inserts text at the very start in `colour`; the caret ends after it.
     void insertAtStart(const QString &text, const QColor &colour);
     void moveCaretToStart();
+    // The caret at an offset into text() with nothing selected, scrolled into view. An offset
+    // between a CR and its LF has no place of its own in the document: it means the end of that line.
+    void setCaret(qsizetype offset);
+    // Selects `length` characters of text() from `offset`, the caret at the end.
+    void select(qsizetype offset, qsizetype length);
 
     QPlainTextEdit &editor() const { return m_editor; }
 
 private:
+    // The document position of an offset into text(), clamped to the text.
+    int documentPosition(qsizetype offset) const;
+
     QPlainTextEdit &m_editor;
 };

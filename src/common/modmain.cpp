@@ -11,6 +11,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <sys/stat.h>
+
 namespace modMain {
 
 namespace {
@@ -63,6 +65,14 @@ QString fileIgnoringCase(const QString &folder, const QString &name)
             return folder + match;
     }
     return folder + name;
+}
+
+bool isReadOnlyFile(const QString &path)
+{
+    struct stat info { };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return false;
+    return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }
 
 void deleteIfExists(const QString &path)

@@ -97,6 +97,8 @@ QString folderOf(const QString &path);
 // A plain file at exactly this path: hidden files (a leading dot) and folders do not count.
 bool fileExists(const QString &path);
 void deleteIfExists(const QString &path);
+// A file whose write bits are all clear. Root may write anyway, so the bits decide, not access().
+bool isReadOnlyFile(const QString &path);
 // Game folders come from Windows, where names ignore letter case: the path of the file in
 // `folder` whose name equals `name` in any case, or folder + name when there is none.
 QString fileIgnoringCase(const QString &folder, const QString &name);

@@ -1,11 +1,11 @@
 #include "installation.h"
 
 #include "common/mainwindowhost.h"
-#include "common/settingkeys.h"
 #include "frmconflict.h"
 #include "platform/dialogs.h"
 #include "platform/executables.h"
 #include "platform/shell.h"
+#include "runners.h"
 
 #include <QAction>
 #include <QWidget>
@@ -95,9 +95,7 @@ void Installation::RunTTD()
     if (s.EditionDialogConfirmed)
         return;
     if (modMain::fileExists(s.PatchExecutable)) {
-        const executables::Runners runners {readSetting(m_services.settings, settingKeys::WindowsRunner),
-            readSetting(m_services.settings, settingKeys::DosRunner)};
-        const auto command = executables::commandFor(s.PatchExecutable, {}, runners);
+        const auto command = executables::commandFor(s.PatchExecutable, {}, runnersFrom(m_services.settings));
         // A file that is neither a Linux program nor a Windows or DOS one is never run.
         if (command.isValid())
             m_services.shell.startProgram(command.program, command.arguments, s.GameFolder, WindowMode::Normal);

@@ -12,11 +12,19 @@ bool DesktopShell::openDocument(const QString &pathOrUrl)
 }
 
 bool DesktopShell::startProgram(
-    const QString &program, const QStringList &arguments, const QString &workingFolder, WindowMode)
+    const QString &program, const QStringList &arguments, const QString &workingFolder, WindowMode mode)
 {
-    // A detached process has no window of ours to hide; the mode matters only to programs that
-    // open their own window, and those decide for themselves on Linux.
-    return QProcess::startDetached(program, arguments, workingFolder);
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(workingFolder);
+    process.setStandardInputFile(QProcess::nullDevice());
+    // A hidden program has no one to talk to; its output must not hold our own output open either.
+    if (mode == WindowMode::Hidden) {
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+    }
+    return process.startDetached();
 }
 
 bool DesktopShell::runToFile(

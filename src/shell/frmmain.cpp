@@ -2,9 +2,13 @@
 
 #include "cfg/colourcoding.h"
 #include "cfg/documents.h"
+#include "cfg/grflist.h"
+#include "cfg/patchversion.h"
+#include "cfg/textsearch.h"
 #include "common/settingkeys.h"
 #include "lang/flags.h"
 #include "lang/modlanguage.h"
+#include "launch/companiontools.h"
 #include "launch/installation.h"
 #include "mainwindowrules.h"
 #include "options.h"
@@ -45,6 +49,10 @@ frmMain::frmMain(Services &services, const StringResources &resources, ErrorRepo
     m_documents
         = new ConfigDocuments(services, *this, {*c.rtbPatch, *c.rtbGrf, *c.flbGrf, *c.cboSize, *c.chkColor}, this);
     m_installation = new Installation(services, *this, *c.mnuRegedit, this);
+    m_patchVersion = new PatchVersion(services, *this, *c.chkVersionget, this);
+    m_search = new TextSearch(*c.rtbPatch, *c.txtFind, *c.imgFind, *c.lblCap[25], this);
+    m_grfList = new GrfList(*c.flbGrf, *c.rtbGrf, services.dialogs, this, this);
+    m_tools = new CompanionTools(services, this, this);
     connectHandlers();
     watchForHints();
 }
@@ -77,6 +85,10 @@ void frmMain::connectHandlers()
     connect(c.mnuSaveAndRun, &QAction::triggered, m_installation, &Installation::mnuSaveAndRun_Click);
     connect(c.cmdRun, &QPushButton::clicked, m_installation, &Installation::cmdRun_Click);
     connect(c.mnuRunTTD, &QAction::triggered, m_installation, &Installation::cmdRun_Click);
+    connect(c.mnuRunAlter, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::TTDAlter); });
+    connect(c.mnuRunPloven, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::Ploven); });
+    connect(c.mnuRunNarwick, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::Narwick); });
+    connect(c.mnuVersionGet, &QAction::triggered, m_patchVersion, &PatchVersion::mnuVersionGet_Click);
     connect(c.QL1, &QAction::triggered, this, [this] { QL_Click(st().RecentFile1); });
     connect(c.QL2, &QAction::triggered, this, [this] { QL_Click(st().RecentFile2); });
 }
@@ -245,9 +257,9 @@ void frmMain::RunTTD()
     m_installation->RunTTD();
 }
 
-void frmMain::GetPatchVersion(bool)
+void frmMain::GetPatchVersion(bool forceDetection)
 {
-    // Version detection joins here; until then the version stays as ReadSettings left it.
+    m_patchVersion->GetPatchVersion(forceDetection);
 }
 
 void frmMain::AutoLiveUpdate()

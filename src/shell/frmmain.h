@@ -7,9 +7,13 @@
 #include <QMainWindow>
 
 class ColourCoding;
+class CompanionTools;
+class GrfList;
+class TextSearch;
 class ConfigDocuments;
 class ErrorReporter;
 class Installation;
+class PatchVersion;
 class StringResources;
 
 // The program's one main window: menus, four tabs, buttons, news line and status bar.
@@ -49,6 +53,7 @@ public:
     ConfigDocuments &documents() { return *m_documents; }
     Installation &installation() { return *m_installation; }
     ColourCoding &colourCoding() { return *m_colourCoding; }
+    TextSearch &search() { return *m_search; }
 
     // Puts the current language's texts on every control.
     void ApplyInterfaceTexts();
@@ -58,8 +63,6 @@ public:
     bool AlphaInstallBlock = false;
     bool SelfCheckBlock = false;
     bool NewsReady = false;
-    // The search position of the configuration editor's find box.
-    int SearchPos = 0;
     int TitleLength = 0;
     bool Activated = false;
 
@@ -96,6 +99,10 @@ private:
     ColourCoding *m_colourCoding = nullptr;
     ConfigDocuments *m_documents = nullptr;
     Installation *m_installation = nullptr;
+    PatchVersion *m_patchVersion = nullptr;
+    TextSearch *m_search = nullptr;
+    GrfList *m_grfList = nullptr;
+    CompanionTools *m_tools = nullptr;
     QString m_fileToOpen;
     int m_lastSeenListPosition = -1;
     bool m_busyCursor = false;

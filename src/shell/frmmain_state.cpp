@@ -1,6 +1,7 @@
 // The main window's busy state, title, version display, translucency, tabs and closing.
 #include "frmmain.h"
 
+#include "cfg/textsearch.h"
 #include "common/icons.h"
 
 #include "lang/applytexts.h"
@@ -152,9 +153,7 @@ void frmMain::showTabStrip(int tab)
 
 void frmMain::TabStrip1_Click(int index)
 {
-    c.txtFind->clear();
-    c.lblCap[25]->setText(uiText(178));
-    SearchPos = 0;
+    m_search->reset();
     for (int i = 0; i < int(c.picOptions.size()); ++i)
         c.picOptions[std::size_t(i)]->setEnabled(i == index);
     if (tabStripVisible())

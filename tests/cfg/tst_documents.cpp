@@ -4,6 +4,8 @@
 #include "cfg/colourcoding.h"
 #include "cfg/documents.h"
 #include "cfg/editortext.h"
+#include "lang/stringresources.h"
+#include "shell/frmcomponents.h"
 #include "shell/frmmain.h"
 
 #include "common/settingkeys.h"
@@ -42,6 +44,8 @@ private slots:
     void badInputIsRefusedOrReported_data();
     void badInputIsRefusedOrReported();
     void unusualPathsWork();
+    void lastFileOrCommandLineFileOpensAtStart_data();
+    void lastFileOrCommandLineFileOpensAtStart();
 };
 
 namespace {
@@ -383,8 +387,8 @@ void DocumentsTest::corpusFilesOpenAndSave()
     s.open(path);
     QVERIFY(s.t.dialogs.prompts().isEmpty());
     s.save();
-    QByteArray expected
-        = "//vexal=File created by Vexal Pro 1.0.0\r\n//ttdpatch=Detected TTDPatch versions is none\r\n";
+    QByteArray expected = "//vexal=File created by Vexal Pro 1.0.0\r\n//ttdpatch=Detected TTDPatch versions is "
+        + state().DetectedPatchVersion.toLatin1() + "\r\n";
     if (original.toLower().contains("//vexal"))
         expected.clear();
     for (const QByteArray &line : expectedLines(original))
@@ -432,8 +436,8 @@ void DocumentsTest::badInputIsRefusedOrReported()
         return;
     }
     s.save();
-    QByteArray expected
-        = "//vexal=File created by Vexal Pro 1.0.0\r\n//ttdpatch=Detected TTDPatch versions is none\r\n";
+    QByteArray expected = "//vexal=File created by Vexal Pro 1.0.0\r\n//ttdpatch=Detected TTDPatch versions is "
+        + state().DetectedPatchVersion.toLatin1() + "\r\n";
     for (const QByteArray &line : expectedLines(content))
         expected += line + "\r\n";
     QCOMPARE(readBytes(path), expected + "\r\n");
@@ -461,6 +465,40 @@ void DocumentsTest::unusualPathsWork()
     s.save();
     QVERIFY(readBytes(odd + QStringLiteral("ttdpatch.cfg")).startsWith("//vexal="));
     QCOMPARE(QDir(s.t.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+}
+
+void DocumentsTest::lastFileOrCommandLineFileOpensAtStart_data()
+{
+    QTest::addColumn<QString>("autoLoad");
+    QTest::addColumn<bool>("commandLine");
+    QTest::addColumn<QString>("opened"); // which file is open afterwards
+    QTest::newRow("last file") << QStringLiteral("1") << false << QStringLiteral("last.cfg");
+    QTest::newRow("automatic reopening off") << QStringLiteral("0") << false << QString();
+    QTest::newRow("command line wins") << QStringLiteral("1") << true << QStringLiteral("given.cfg");
+}
+
+void DocumentsTest::lastFileOrCommandLineFileOpensAtStart()
+{
+    QFETCH(QString, autoLoad);
+    QFETCH(bool, commandLine);
+    QFETCH(QString, opened);
+    TestServices t;
+    const QString folder = copyDemoGame(QStringLiteral("game"), t.root() + QStringLiteral("/game"));
+    writeBytes(folder + QStringLiteral("last.cfg"), "last 1\r\n");
+    writeBytes(folder + QStringLiteral("given.cfg"), "given 1\r\n");
+    t.presetSettings(
+        {{QStringLiteral("Recent1"), folder + QStringLiteral("last.cfg")}, {QStringLiteral("AutoLoadLast"), autoLoad}});
+    frmComponents startup(*t.services, StringResources::builtIn(), t.environment(), testComponents());
+    if (commandLine)
+        startup.setFileToOpen(folder + QStringLiteral("given.cfg"));
+    startup.Form_Load();
+    QTest::qWait(1);
+    QCOMPARE(startup.mainWindow()->tabStripVisible(), !opened.isEmpty());
+    if (!opened.isEmpty()) {
+        QCOMPARE(state().CfgFileName, folder + opened);
+        QCOMPARE(EditorText(*startup.mainWindow()->controls().rtbPatch).text(),
+            opened.section(QLatin1Char('.'), 0, 0) + QStringLiteral(" 1\r\n"));
+    }
 }
 
 QTEST_MAIN(DocumentsTest)

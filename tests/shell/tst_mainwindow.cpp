@@ -2,6 +2,7 @@
 // of controls, closing, recent files and the live language switch.
 #include "testsupport.h"
 
+#include "cfg/textsearch.h"
 #include "lang/stringresources.h"
 #include "shell/frmcomponents.h"
 #include "shell/frmmain.h"
@@ -432,12 +433,13 @@ void MainWindowTest::tabSwitchShowsOnePanelAndClearsTheSearch()
     auto &c = w.controls();
     w.showTabStrip(0);
     c.txtFind->setText(QStringLiteral("multihead"));
-    c.lblCap[25]->setText(QStringLiteral("Find next"));
-    w.SearchPos = 40;
+    c.rtbPatch->setPlainText(QStringLiteral("multihead 4\nmultihead 5"));
+    w.search().SearchString();
+    QVERIFY(w.search().SearchPos() > 0);
     c.TabStrip1->setCurrentIndex(2);
     QVERIFY(c.txtFind->text().isEmpty());
     QCOMPARE(c.lblCap[25]->text(), QStringLiteral("Find"));
-    QCOMPARE(w.SearchPos, 0);
+    QCOMPARE(w.search().SearchPos(), 0);
     for (int i = 0; i < 4; ++i) {
         QCOMPARE(c.picOptions[std::size_t(i)]->isVisible(), i == 2);
         QCOMPARE(c.picOptions[std::size_t(i)]->isEnabled(), i == 2);

@@ -15,6 +15,8 @@
 bool RecordingShell::openDocument(const QString &pathOrUrl)
 {
     calls.append({Call::Kind::Open, pathOrUrl, {}, {}, {}});
+    if (onCall)
+        onCall(calls.last());
     return result;
 }
 
@@ -22,6 +24,8 @@ bool RecordingShell::startProgram(
     const QString &program, const QStringList &arguments, const QString &workingFolder, WindowMode)
 {
     calls.append({Call::Kind::Start, program, arguments, workingFolder, {}});
+    if (onCall)
+        onCall(calls.last());
     return result;
 }
 
@@ -29,6 +33,8 @@ bool RecordingShell::runToFile(
     const QString &program, const QStringList &arguments, const QString &workingFolder, const QString &outputFile)
 {
     calls.append({Call::Kind::RunToFile, program, arguments, workingFolder, outputFile});
+    if (onCall)
+        onCall(calls.last());
     return result;
 }
 
@@ -52,8 +58,16 @@ void TestServices::reopenSettings()
     services.reset();
     settings.reset();
     settings = std::make_unique<SettingsStore>(settingsFolder());
-    services
-        = std::make_unique<Services>(Services {dialogs, shell, clock, probe, *settings, [this] { ++endProgramCalls; }});
+    Shell &chosenShell = m_realProcesses ? static_cast<Shell &>(desktopShell) : shell;
+    Clock &chosenClock = m_realProcesses ? static_cast<Clock &>(systemClock) : clock;
+    services = std::make_unique<Services>(
+        Services {dialogs, chosenShell, chosenClock, probe, *settings, [this] { ++endProgramCalls; }});
+}
+
+void TestServices::useRealProcesses()
+{
+    m_realProcesses = true;
+    reopenSettings();
 }
 
 void TestServices::presetSettings(const QList<std::pair<QString, QString>> &values)

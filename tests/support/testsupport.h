@@ -8,6 +8,7 @@
 #include "platform/shell.h"
 #include "shell/startup.h"
 
+#include <functional>
 #include <QMap>
 #include <QTemporaryDir>
 
@@ -25,6 +26,8 @@ public:
     };
     QList<Call> calls;
     bool result = true;
+    // Runs with each call, as the started program would (e.g. writing its output file).
+    std::function<void(const Call &)> onCall;
 
     bool openDocument(const QString &pathOrUrl) override;
     bool startProgram(
@@ -37,10 +40,12 @@ class FakeClock final : public Clock {
 public:
     QDate date {2026, 12, 5};
     qint64 seconds = 0;
-    qint64 milliseconds = 0;
+    mutable qint64 milliseconds = 0;
+    // Time passes by this much each time it is read, so that waits end at once.
+    qint64 stepPerReading = 500;
     QDate today() const override { return date; }
     qint64 wholeSeconds() const override { return seconds; }
-    qint64 elapsedMs() const override { return milliseconds; }
+    qint64 elapsedMs() const override { return milliseconds += stepPerReading; }
 };
 
 class FakeProbe final : public ConnectionProbe {
@@ -62,6 +67,8 @@ public:
     QString settingsFile() const;
     // A fresh store over the same folder, as the next run of the program would see it.
     void reopenSettings();
+    // Programs really start and time really passes: the desktop shell and the system clock.
+    void useRealProcesses();
     // Writes [VexalP] keys straight into the settings file before the program reads it.
     void presetSettings(const QList<std::pair<QString, QString>> &values);
     // An environment for start-up: locale language as given, everything inside the folder.
@@ -74,8 +81,11 @@ public:
     int endProgramCalls = 0;
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<Services> services;
+    DesktopShell desktopShell;
+    SystemClock systemClock;
 
 private:
+    bool m_realProcesses = false;
     QTemporaryDir m_dir;
 };
 
