@@ -99,11 +99,9 @@ void PatchVersion::detect(qint32 size, const QString &switchList)
     auto &s = modMain::state();
     modMain::deleteIfExists(switchList);
     const bool windowsWay = size > DosSizeLimit;
-    const executables::Runners runners {readSetting(m_services.settings, settingKeys::WindowsRunner),
-        readSetting(m_services.settings, settingKeys::DosRunner)};
     // The arguments are a list: the game folder's path never passes through a shell.
-    const auto command = executables::commandFor(
-        s.PatchExecutable, {windowsWay ? QStringLiteral("-!S") : QStringLiteral("-h")}, runners);
+    const auto command = executables::commandFor(s.PatchExecutable,
+        {windowsWay ? QStringLiteral("-!S") : QStringLiteral("-h")}, runnersFrom(m_services.settings));
     if (command.isValid()) {
         if (windowsWay)
             m_services.shell.startProgram(command.program, command.arguments, s.GameFolder, WindowMode::Hidden);

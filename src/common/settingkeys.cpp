@@ -23,3 +23,8 @@ void writeSetting(SettingsStore &store, const SettingKey &key, qint64 value)
 {
     writeSetting(store, key, QString::number(value));
 }
+
+executables::Runners runnersFrom(const SettingsStore &store)
+{
+    return {readSetting(store, settingKeys::WindowsRunner), readSetting(store, settingKeys::DosRunner)};
+}

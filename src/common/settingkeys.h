@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/executables.h"
+
 #include <QString>
 
 class SettingsStore;
@@ -67,3 +69,6 @@ QString readSetting(const SettingsStore &store, const SettingKey &key);
 qint64 readSettingNumber(const SettingsStore &store, const SettingKey &key);
 void writeSetting(SettingsStore &store, const SettingKey &key, const QString &value);
 void writeSetting(SettingsStore &store, const SettingKey &key, qint64 value);
+// The configured runners: every start of a Windows or DOS program uses them, so a changed Wine or
+// DOSBox command applies to the game, the patch's version query and the tools alike.
+executables::Runners runnersFrom(const SettingsStore &store);

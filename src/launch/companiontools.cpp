@@ -4,7 +4,6 @@
 #include "platform/dialogs.h"
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
-#include "runners.h"
 
 #include <QDir>
 #include <QFileInfo>

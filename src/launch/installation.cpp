@@ -1,11 +1,11 @@
 #include "installation.h"
 
 #include "common/mainwindowhost.h"
+#include "common/settingkeys.h"
 #include "frmconflict.h"
 #include "platform/dialogs.h"
 #include "platform/executables.h"
 #include "platform/shell.h"
-#include "runners.h"
 
 #include <QAction>
 #include <QWidget>

@@ -11,15 +11,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
-#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
 
-#include "common/mainwindowhost.h"
 #include "common/settingkeys.h"
-#include "shell/frmerror.h"
 
 using modMain::state;
 
@@ -266,41 +263,13 @@ void InstallationTest::saveAndRunWithTheEditionDialogStaysOpen()
 void InstallationTest::theStandInPatchReallyStarts()
 {
     TestServices t;
-    DesktopShell shell;
-    Services services {t.dialogs, shell, t.clock, t.probe, *t.settings, [] {}};
+    t.useRealProcesses();
     const QString folder = copyDemoGame(QStringLiteral("game"), t.root() + QStringLiteral("/it's a \"game\"; $(x)"));
-    state().GameFolder = folder;
-    state().PatchExecutable = folder + QStringLiteral("ttdpatchw.exe");
-    state().PatchEdition = modMain::Edition::Windows;
-    QMainWindow window;
-    struct Host : MainWindowHost {
-        QMainWindow &w;
-        ErrorDialogReporter reporter;
-        Host(QMainWindow &window, Services &services)
-            : w(window)
-            , reporter(services)
-        { }
-        void DisableControls() override { }
-        void EnableControls() override { }
-        void UpdateVersionDisplay() override { }
-        void UpdateStatusBar(const QString &, const QString &) override { }
-        void UpdateLUDisplay() override { }
-        bool tabStripVisible() const override { return true; }
-        void showTabStrip(int) override { }
-        void showPanelHint() override { }
-        void showRecentFiles() override { }
-        ErrorReporter &errorReporter() override { return reporter; }
-        QWidget *window() override { return &w; }
-        void ReadSettings() override { }
-        void SaveSettings(bool, bool &) override { }
-        void DetectInstallation() override { }
-        void RunTTD() override { }
-        void GetPatchVersion(bool) override { }
-        void AutoLiveUpdate() override { }
-    } host(window, services);
-    QAction regedit;
-    Installation installation(services, host, regedit);
-    installation.RunTTD();
+    StartedProgram p(t);
+    QTest::qWait(1);
+    p.main().documents().openFile(folder + QStringLiteral("ttdpatch.cfg"));
+    QTest::mouseClick(p.main().controls().cmdRun, Qt::LeftButton);
+    QVERIFY(!p.main().isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + QStringLiteral("ttdpatch-started.txt")), 10000);
     QVERIFY(readBytes(folder + QStringLiteral("ttdpatch-started.txt")).contains("ttdpatchw.exe"));
 }
