@@ -17,238 +17,196 @@
 
 using modMain::state;
 
+namespace {
+// Reports error `number` at `tag` through the program's dialog, on which `script` acts meanwhile.
+void reportError(
+    StartedProgram &p, TestServices &t, int number, const QString &tag, const std::function<void(frmError &)> &script)
+{
+    t.dialogs.queueForm([script](QDialog &form) { script(static_cast<frmError &>(form)); });
+    ErrorTrap trap(&p.startup().errorReporter());
+    trap.raise(RuntimeError::of(number));
+    trap.report(tag);
+}
+} // namespace
+
 class ErrorDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
     void init() { QApplication::setQuitOnLastWindowClosed(false); }
 
-    void reportShowsTheLaterOfTwoErrors();
-    void registryModeWhileTheControlPanelIsShown();
-    void sendReportMailsTheMakerOnceThenStaysDisabled_data();
-    void sendReportMailsTheMakerOnceThenStaysDisabled();
-    void restartStartsAnotherInstanceAndSavesNothing();
-    void errorDuringLoadAppearsBeforeTheMainWindow();
-    void dialogTakesTheWindowOpacity();
-    void mailNoticeComesFirstWhenAsked();
+    void reportShowsTheLaterOfTwoErrorsAtTheWindowOpacity()
+    {
+        TestServices t;
+        t.presetSettings({{"Blend", "1"}, {"nBlend", "153"}});
+        StartedProgram p(t);
+        ErrorDialogReporter &reporter = p.startup().errorReporter();
+        QString shownText;
+        bool reportVisible = false;
+        double opacity = 0;
+        t.dialogs.queueForm([&](QDialog &form) {
+            auto &error = static_cast<frmError &>(form);
+            opacity = error.windowOpacity();
+            shownText = error.txtReport->toPlainText();
+            reportVisible
+                = error.txtReport->isVisible() && error.cmdReport->isVisible() && error.cmdRestart->isVisible();
+            QCOMPARE(error.lblTop->text(), QStringLiteral("Vexal Pro has encountered an internal error."));
+            QCOMPARE(error.lblMain->text(),
+                QStringLiteral("If this problem persists, try to run the Vexal Components installer."));
+            QVERIFY(error.lblSecond->text().startsWith(
+                QStringLiteral("Vexal Pro has created a small error report below.")));
+            QCOMPARE(error.cmdIgnore->text(), QStringLiteral("Ignore"));
+            QCOMPARE(error.cmdReport->text(), QStringLiteral("Send Report"));
+            QCOMPARE(error.cmdRestart->text(), QStringLiteral("Restart Program"));
+            error.cmdIgnore->click();
+        });
+        ErrorTrap trap(&reporter);
+        trap.step([] { throw RuntimeError::of(errorNumber::FileNotFound); });
+        trap.step([] {});
+        trap.step([] { throw RuntimeError::of(errorNumber::PathNotFound); });
+        trap.report(QStringLiteral("@ ReadSettings"));
+        QVERIFY(!trap.hasError());
+        QVERIFY(reporter.form());
+        QCOMPARE(reporter.form()->report(), QStringLiteral("Error code # 76\r\nPath not found\r\n@ ReadSettings"));
+        QCOMPARE(shownText, QStringLiteral("Error code # 76\nPath not found\n@ ReadSettings"));
+        QVERIFY(reportVisible);
+        QVERIFY(qAbs(opacity - 153 / 255.0) < 0.01);
+        QVERIFY(!reporter.form()->isVisible());
+        QCOMPARE(t.dialogs.prompts().size(), 1);
+        QCOMPARE(t.dialogs.prompts().first().formName, QStringLiteral("frmError"));
+        QCOMPARE(t.dialogs.prompts().first().title, QStringLiteral("Vexal Pro"));
+
+        // The same dialog serves the next report.
+        frmError *first = reporter.form();
+        trap.raise(RuntimeError::of(errorNumber::DiskFull));
+        trap.report(QStringLiteral("@ SaveSettings"));
+        QCOMPARE(reporter.form(), first);
+        QCOMPARE(first->report(), QStringLiteral("Error code # 61\r\nDisk full\r\n@ SaveSettings"));
+    }
+
+    void registryModeWhileTheControlPanelIsShown()
+    {
+        TestServices t;
+        StartedProgram p(t);
+        QDialog controlPanel;
+        controlPanel.setObjectName(QStringLiteral("frmControlPanel"));
+        controlPanel.show();
+        // The mode follows the open window, not the tag.
+        reportError(p, t, errorNumber::UnsupportedValueType, QStringLiteral("@ ReadSettings"), [](frmError &error) {
+            QVERIFY(error.registryMode());
+            QCOMPARE(error.lblTop->text(),
+                QStringLiteral("Error while accessing the registry. TTD may not be correctly installed."));
+            QCOMPARE(
+                error.lblMain->text(), QStringLiteral("Vexal Pro will attemp to create the TTD registry entries now."));
+            QVERIFY(error.lblSecond->text().startsWith(QStringLiteral("If you keep getting this error in the future")));
+            QCOMPARE(error.cmdIgnore->text(), QStringLiteral("OK"));
+            QVERIFY(error.cmdIgnore->isVisible());
+            QVERIFY(!error.cmdReport->isVisible() && !error.cmdRestart->isVisible() && !error.txtReport->isVisible());
+            error.cmdIgnore->click();
+        });
+        QVERIFY(p.startup().errorReporter().form()->registryMode());
+
+        controlPanel.hide();
+        reportError(p, t, errorNumber::UnsupportedValueType, QStringLiteral("@: frmControlPanel Activate"),
+            [](frmError &error) {
+                QVERIFY(error.txtReport->isVisible());
+                error.cmdIgnore->click();
+            });
+        QVERIFY(!p.startup().errorReporter().form()->registryMode());
+    }
+
+    void sendReportMailsTheMakerOnceThenStaysDisabled_data()
+    {
+        QTest::addColumn<QString>("osName");
+        QTest::addColumn<QString>("encodedName");
+        QTest::newRow("distribution") << QStringLiteral("Debian GNU/Linux 12 (bookworm)")
+                                      << QStringLiteral("Debian%20GNU/Linux%2012%20(bookworm)");
+        QTest::newRow("no name: two blanks") << QString() << QString();
+    }
+
+    void sendReportMailsTheMakerOnceThenStaysDisabled()
+    {
+        QFETCH(QString, osName);
+        QFETCH(QString, encodedName);
+        TestServices t;
+        StartupEnvironment env = t.environment();
+        env.osName = osName;
+        StartedProgram p(t, env);
+        QCOMPARE(state().ProgramVersion, QStringLiteral("1.0.0"));
+        bool enabled = true;
+        const auto sendThenIgnore = [&enabled](frmError &error) {
+            enabled = error.cmdReport->isEnabled();
+            error.cmdReport->click();
+            QVERIFY(!error.cmdReport->isEnabled());
+            error.cmdIgnore->click();
+        };
+        reportError(p, t, errorNumber::PermissionDenied, QStringLiteral("@ SaveSettings"), sendThenIgnore);
+        QCOMPARE(t.shell.calls.size(), 1);
+        const auto call = t.shell.calls.first();
+        QCOMPARE(call.kind, RecordingShell::Call::Kind::Open);
+        // The report text is not put into the message, and there is no notice box.
+        QCOMPARE(call.target,
+            QStringLiteral("mailto:vexalpro@brakemoor.example?subject=vexal%201.0.0%20") + encodedName
+                + QStringLiteral("%20report"));
+        QCOMPARE(t.dialogs.prompts().size(), 1);
+
+        // The next report finds the button still disabled, and clicking it mails nothing.
+        reportError(p, t, errorNumber::PermissionDenied, QStringLiteral("@ SaveSettings"), sendThenIgnore);
+        QVERIFY(!enabled);
+        QCOMPARE(t.shell.calls.size(), 1);
+    }
+
+    void restartStartsAnotherInstanceAndSavesNothing()
+    {
+        TestServices t;
+        StartedProgram p(t);
+        p.main().controls().chkTicker->setChecked(false);
+        reportError(p, t, errorNumber::DeviceIoError, QStringLiteral("@ ReadSettings"),
+            [](frmError &error) { error.cmdRestart->click(); });
+        QCOMPARE(t.endProgramCalls, 1);
+        QCOMPARE(t.shell.calls.size(), 1);
+        const auto call = t.shell.calls.first();
+        QCOMPARE(call.kind, RecordingShell::Call::Kind::Start);
+        const QString programFolder = t.environment().programFolder;
+        QCOMPARE(state().AppFolder, programFolder);
+        QCOMPARE(call.target, programFolder + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+        QCOMPARE(call.workingFolder, programFolder);
+        QVERIFY(call.arguments.isEmpty());
+        QSettings file(t.settingsFile(), QSettings::IniFormat);
+        QVERIFY(!file.contains(QStringLiteral("VexalP/News")));
+        QVERIFY(!file.contains(QStringLiteral("VexalP/Language")));
+    }
+
+    void errorDuringLoadAppearsBeforeTheMainWindow()
+    {
+        TestServices t;
+        t.presetSettings({{QStringLiteral("VexalServer"), QStringLiteral("5")}});
+        bool mainVisibleDuringReport = true;
+        t.dialogs.queueForm([&](QDialog &form) {
+            mainVisibleDuringReport = false;
+            for (QWidget *window : QApplication::topLevelWidgets())
+                mainVisibleDuringReport |= window->objectName() == QLatin1String("frmMain") && window->isVisible();
+            static_cast<frmError &>(form).cmdIgnore->click();
+        });
+        StartedProgram p(t);
+        QCOMPARE(t.dialogs.prompts().size(), 1);
+        QVERIFY(!mainVisibleDuringReport);
+        QVERIFY(p.main().isVisible());
+    }
+
+    void mailNoticeComesFirstWhenAsked()
+    {
+        TestServices t;
+        const QString notice = StringResources::builtIn().string(501).value();
+        modMain::mailReport(*t.services, nullptr, QStringLiteral("Vexal Pro 1.0.0"), notice);
+        QCOMPARE(t.dialogs.prompts().size(), 1);
+        QCOMPARE(t.dialogs.prompts().first().title, QStringLiteral("Email Notice"));
+        QCOMPARE(t.dialogs.prompts().first().text, notice);
+        QCOMPARE(t.dialogs.prompts().first().icon, MessageIcon::Information);
+        QCOMPARE(t.shell.calls.size(), 1);
+        QVERIFY(t.shell.calls.first().target.endsWith(QStringLiteral("?subject=Vexal%20Pro%201.0.0")));
+    }
 };
-
-namespace {
-void click(QDialog &form, const char *button)
-{
-    QTest::mouseClick(form.findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
-}
-
-void failTwice(ErrorTrap &trap)
-{
-    trap.step([] { throw RuntimeError::of(errorNumber::FileNotFound); });
-    trap.step([] {});
-    trap.step([] { throw RuntimeError::of(errorNumber::PathNotFound); });
-    trap.report(QStringLiteral("@ ReadSettings"));
-}
-} // namespace
-
-void ErrorDialogTest::reportShowsTheLaterOfTwoErrors()
-{
-    TestServices t;
-    StartedProgram p(t);
-    ErrorDialogReporter &reporter = p.startup().errorReporter();
-    QString shownText;
-    bool reportVisible = false;
-    t.dialogs.queueForm([&](QDialog &form) {
-        auto &error = static_cast<frmError &>(form);
-        shownText = error.txtReport->toPlainText();
-        reportVisible = error.txtReport->isVisible() && error.cmdReport->isVisible() && error.cmdRestart->isVisible();
-        QCOMPARE(error.lblTop->text(), QStringLiteral("Vexal Pro has encountered an internal error."));
-        QCOMPARE(error.lblMain->text(),
-            QStringLiteral("If this problem persists, try to run the Vexal Components installer."));
-        QVERIFY(
-            error.lblSecond->text().startsWith(QStringLiteral("Vexal Pro has created a small error report below.")));
-        QCOMPARE(error.cmdIgnore->text(), QStringLiteral("Ignore"));
-        QCOMPARE(error.cmdReport->text(), QStringLiteral("Send Report"));
-        QCOMPARE(error.cmdRestart->text(), QStringLiteral("Restart Program"));
-        click(form, "cmdIgnore");
-    });
-    ErrorTrap trap(&reporter);
-    failTwice(trap);
-    QVERIFY(!trap.hasError());
-    QVERIFY(reporter.form());
-    QCOMPARE(reporter.form()->report(), QStringLiteral("Error code # 76\r\nPath not found\r\n@ ReadSettings"));
-    QCOMPARE(shownText, QStringLiteral("Error code # 76\nPath not found\n@ ReadSettings"));
-    QVERIFY(reportVisible);
-    QVERIFY(!reporter.form()->isVisible());
-    QCOMPARE(t.dialogs.prompts().size(), 1);
-    QCOMPARE(t.dialogs.prompts().first().formName, QStringLiteral("frmError"));
-    QCOMPARE(t.dialogs.prompts().first().title, QStringLiteral("Vexal Pro"));
-
-    // The same dialog serves the next report.
-    frmError *first = reporter.form();
-    trap.raise(RuntimeError::of(errorNumber::DiskFull));
-    trap.report(QStringLiteral("@ SaveSettings"));
-    QCOMPARE(reporter.form(), first);
-    QCOMPARE(first->report(), QStringLiteral("Error code # 61\r\nDisk full\r\n@ SaveSettings"));
-}
-
-void ErrorDialogTest::registryModeWhileTheControlPanelIsShown()
-{
-    TestServices t;
-    StartedProgram p(t);
-    ErrorDialogReporter &reporter = p.startup().errorReporter();
-    QDialog controlPanel;
-    controlPanel.setObjectName(QStringLiteral("frmControlPanel"));
-    controlPanel.show();
-
-    t.dialogs.queueForm([](QDialog &form) {
-        auto &error = static_cast<frmError &>(form);
-        QVERIFY(error.registryMode());
-        QCOMPARE(error.lblTop->text(),
-            QStringLiteral("Error while accessing the registry. TTD may not be correctly installed."));
-        QCOMPARE(
-            error.lblMain->text(), QStringLiteral("Vexal Pro will attemp to create the TTD registry entries now."));
-        QVERIFY(error.lblSecond->text().startsWith(QStringLiteral("If you keep getting this error in the future")));
-        QCOMPARE(error.cmdIgnore->text(), QStringLiteral("OK"));
-        QVERIFY(error.cmdIgnore->isVisible());
-        QVERIFY(!error.cmdReport->isVisible());
-        QVERIFY(!error.cmdRestart->isVisible());
-        QVERIFY(!error.txtReport->isVisible());
-        click(form, "cmdIgnore");
-    });
-    ErrorTrap trap(&reporter);
-    trap.raise(RuntimeError::of(errorNumber::UnsupportedValueType));
-    trap.report(QStringLiteral("@ ReadSettings")); // the mode follows the open window, not the tag
-    QVERIFY(reporter.form()->registryMode());
-
-    controlPanel.hide();
-    t.dialogs.queueForm([](QDialog &form) {
-        QVERIFY(!static_cast<frmError &>(form).registryMode());
-        QVERIFY(static_cast<frmError &>(form).txtReport->isVisible());
-        click(form, "cmdIgnore");
-    });
-    trap.raise(RuntimeError::of(errorNumber::UnsupportedValueType));
-    trap.report(QStringLiteral("@: frmControlPanel Activate"));
-    QVERIFY(!reporter.form()->registryMode());
-}
-
-void ErrorDialogTest::sendReportMailsTheMakerOnceThenStaysDisabled_data()
-{
-    QTest::addColumn<QString>("osName");
-    QTest::addColumn<QString>("subject");
-    QTest::newRow("distribution") << QStringLiteral("Debian GNU/Linux 12 (bookworm)")
-                                  << QStringLiteral(
-                                         "subject=vexal%201.0.0%20Debian%20GNU/Linux%2012%20(bookworm)%20report");
-    QTest::newRow("no name: two blanks") << QString() << QStringLiteral("subject=vexal%201.0.0%20%20report");
-}
-
-void ErrorDialogTest::sendReportMailsTheMakerOnceThenStaysDisabled()
-{
-    QFETCH(QString, osName);
-    QFETCH(QString, subject);
-    TestServices t;
-    StartupEnvironment env = t.environment();
-    env.osName = osName;
-    StartedProgram p(t, env);
-    QCOMPARE(state().ProgramVersion, QStringLiteral("1.0.0"));
-    ErrorDialogReporter &reporter = p.startup().errorReporter();
-    t.dialogs.queueForm([](QDialog &form) {
-        click(form, "cmdReport");
-        QVERIFY(!static_cast<frmError &>(form).cmdReport->isEnabled());
-        click(form, "cmdIgnore");
-    });
-    ErrorTrap trap(&reporter);
-    trap.raise(RuntimeError::of(errorNumber::PermissionDenied));
-    trap.report(QStringLiteral("@ SaveSettings"));
-
-    QCOMPARE(t.shell.calls.size(), 1);
-    const auto call = t.shell.calls.first();
-    QCOMPARE(call.kind, RecordingShell::Call::Kind::Open);
-    QVERIFY(call.target.startsWith(QStringLiteral("mailto:")));
-    QVERIFY2(call.target.endsWith(QStringLiteral("?") + subject), qPrintable(call.target));
-    // The report text is not put into the message, and there is no notice box.
-    QVERIFY(!call.target.contains(QStringLiteral("Permission")));
-    QCOMPARE(t.dialogs.prompts().size(), 1);
-
-    bool enabledLater = true;
-    t.dialogs.queueForm([&enabledLater](QDialog &form) {
-        enabledLater = static_cast<frmError &>(form).cmdReport->isEnabled();
-        click(form, "cmdIgnore");
-    });
-    trap.raise(RuntimeError::of(errorNumber::PermissionDenied));
-    trap.report(QStringLiteral("@ SaveSettings"));
-    QVERIFY(!enabledLater);
-}
-
-void ErrorDialogTest::restartStartsAnotherInstanceAndSavesNothing()
-{
-    TestServices t;
-    StartedProgram p(t);
-    p.main().controls().chkTicker->setChecked(false);
-    t.dialogs.queueForm([](QDialog &form) { click(form, "cmdRestart"); });
-    ErrorTrap trap(&p.startup().errorReporter());
-    trap.raise(RuntimeError::of(errorNumber::DeviceIoError));
-    trap.report(QStringLiteral("@ ReadSettings"));
-
-    QCOMPARE(t.endProgramCalls, 1);
-    QCOMPARE(t.shell.calls.size(), 1);
-    const auto call = t.shell.calls.first();
-    QCOMPARE(call.kind, RecordingShell::Call::Kind::Start);
-    const QString programFolder = t.environment().programFolder;
-    QCOMPARE(state().AppFolder, programFolder);
-    QCOMPARE(call.target, programFolder + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
-    QCOMPARE(call.workingFolder, programFolder);
-    QVERIFY(call.arguments.isEmpty());
-    QSettings file(t.settingsFile(), QSettings::IniFormat);
-    QVERIFY(!file.contains(QStringLiteral("VexalP/News")));
-    QVERIFY(!file.contains(QStringLiteral("VexalP/Language")));
-}
-
-void ErrorDialogTest::errorDuringLoadAppearsBeforeTheMainWindow()
-{
-    TestServices t;
-    t.presetSettings({{QStringLiteral("VexalServer"), QStringLiteral("5")}});
-    bool mainVisibleDuringReport = true;
-    t.dialogs.queueForm([&](QDialog &form) {
-        mainVisibleDuringReport = false;
-        for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (window->objectName() == QLatin1String("frmMain") && window->isVisible())
-                mainVisibleDuringReport = true;
-        }
-        click(form, "cmdIgnore");
-    });
-    StartedProgram p(t);
-    QCOMPARE(t.dialogs.prompts().size(), 1);
-    QVERIFY(!mainVisibleDuringReport);
-    QVERIFY(p.main().isVisible());
-}
-
-void ErrorDialogTest::dialogTakesTheWindowOpacity()
-{
-    TestServices t;
-    t.presetSettings(
-        {{QStringLiteral("Blend"), QStringLiteral("1")}, {QStringLiteral("nBlend"), QStringLiteral("153")}});
-    StartedProgram p(t);
-    double opacity = 0;
-    t.dialogs.queueForm([&opacity](QDialog &form) {
-        opacity = form.windowOpacity();
-        click(form, "cmdIgnore");
-    });
-    ErrorTrap trap(&p.startup().errorReporter());
-    trap.raise(RuntimeError::of(errorNumber::Overflow));
-    trap.report(QStringLiteral("@ frmMain Load"));
-    QVERIFY(qAbs(opacity - 153 / 255.0) < 0.01);
-}
-
-void ErrorDialogTest::mailNoticeComesFirstWhenAsked()
-{
-    TestServices t;
-    const QString notice = StringResources::builtIn().string(501).value();
-    modMain::mailReport(*t.services, nullptr, QStringLiteral("Vexal Pro 1.0.0"), notice);
-    QCOMPARE(t.dialogs.prompts().size(), 1);
-    QCOMPARE(t.dialogs.prompts().first().title, QStringLiteral("Email Notice"));
-    QCOMPARE(t.dialogs.prompts().first().text, notice);
-    QCOMPARE(t.dialogs.prompts().first().icon, MessageIcon::Information);
-    QCOMPARE(t.shell.calls.size(), 1);
-    QVERIFY(t.shell.calls.first().target.endsWith(QStringLiteral("?subject=Vexal%20Pro%201.0.0")));
-}
 
 QTEST_MAIN(ErrorDialogTest)
 #include "tst_errordialog.moc"
