@@ -15,15 +15,6 @@ namespace {
 
 const QString Nothing = "<nothing>";
 
-QByteArray portableExecutable()
-{
-    QByteArray bytes(128, '\0');
-    bytes.replace(0, 2, "MZ");
-    bytes[0x3C] = char(64);
-    bytes.replace(64, 4, QByteArray("PE\0\0", 4));
-    return bytes;
-}
-
 void makeFile(const QString &path, const QByteArray &bytes = portableExecutable())
 {
     QDir().mkpath(QFileInfo(path).path());

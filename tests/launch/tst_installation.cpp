@@ -39,15 +39,6 @@ private slots:
 
 namespace {
 
-QByteArray portableExecutable()
-{
-    QByteArray bytes(128, '\0');
-    bytes.replace(0, 2, "MZ");
-    bytes[0x3C] = char(64);
-    bytes.replace(64, 4, QByteArray("PE\0\0", 4));
-    return bytes;
-}
-
 struct Session {
     explicit Session(const QString &game = QStringLiteral("game"))
         : folder(copyDemoGame(game, t.root() + QStringLiteral("/") + game))

@@ -180,3 +180,12 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     if (file.open(QIODevice::WriteOnly))
         file.write(bytes);
 }
+
+QByteArray portableExecutable()
+{
+    QByteArray bytes(128, '\0');
+    bytes.replace(0, 2, "MZ");
+    bytes[0x3C] = char(64);
+    bytes.replace(64, 4, QByteArray("PE\0\0", 4));
+    return bytes;
+}

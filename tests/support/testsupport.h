@@ -114,6 +114,8 @@ private:
 // with a trailing '/'.
 QString copyDemoGame(const QString &name, const QString &target);
 QByteArray readBytes(const QString &path);
+// The smallest file that reads as a Windows program: "MZ" and a PE header where it points.
+QByteArray portableExecutable();
 void writeBytes(const QString &path, const QByteArray &bytes);
 
 // Every caption, title, tool tip and status text of a window's named controls, by name.
