@@ -65,10 +65,9 @@ QString ConfigDocuments::openDocument() const
     return m_host.tabStripVisible() ? modMain::state().RecentFile1 : QString();
 }
 
-bool ConfigDocuments::refuse(const QString &text, MessageIcon icon)
+void ConfigDocuments::refuse(const QString &text, MessageIcon icon)
 {
     m_services.dialogs.message(m_host.window(), {ProductName, text, icon, MessageButtons::Ok, Answer::Ok});
-    return false;
 }
 
 void ConfigDocuments::LoadSettings()

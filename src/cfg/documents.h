@@ -50,7 +50,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool refuse(const QString &text, MessageIcon icon);
+    void refuse(const QString &text, MessageIcon icon);
     void rememberRecent();
     void readConfiguration();
     void readList();

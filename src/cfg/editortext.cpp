@@ -70,11 +70,6 @@ void EditorText::setText(const QString &text)
     cursor.endEditBlock();
 }
 
-void EditorText::clear()
-{
-    m_editor.clear();
-}
-
 qsizetype EditorText::caretOffset() const
 {
     const QTextCursor cursor = m_editor.textCursor();

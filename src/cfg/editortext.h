@@ -23,7 +23,6 @@ public:
     QString text() const;
     // Replaces the whole text; CR LF or lone CR start a new line, a lone LF stays in its line.
     void setText(const QString &text);
-    void clear();
 
     // The caret as an offset into text().
     qsizetype caretOffset() const;
