@@ -4,7 +4,9 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= 2
 WERROR     ?= ON
 
-CMAKE_FLAGS = -G Ninja -DVEXAL_WERROR=$(WERROR)
+# ccache, when there, makes a rebuild after a small change (or a second clone) quick.
+LAUNCHER    = $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+CMAKE_FLAGS = -G Ninja -DVEXAL_WERROR=$(WERROR) $(LAUNCHER)
 
 .PHONY: all setup build build-asan test demo clean
 
@@ -14,7 +16,7 @@ setup:
 	@bash scripts/setup
 
 build: setup
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 
 build-asan: setup

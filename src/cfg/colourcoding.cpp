@@ -17,6 +17,7 @@ ColourCoding::ColourCoding(QPlainTextEdit &cfgEditor, QPlainTextEdit &listEditor
     , m_colourOption(colourOption)
     , m_host(host)
 {
+    m_cfgViewport = m_cfg.viewport();
     for (QPlainTextEdit *edit : {&m_cfg, &m_list}) {
         edit->installEventFilter(this);
         edit->viewport()->installEventFilter(this);
@@ -73,8 +74,13 @@ void ColourCoding::keyRelease(Editor which, int key)
 
 bool ColourCoding::eventFilter(QObject *watched, QEvent *event)
 {
-    const Editor which = (watched == &m_cfg || watched == m_cfg.viewport()) ? Editor::Cfg : Editor::List;
-    switch (event->type()) {
+    const QEvent::Type type = event->type();
+    // Only these events concern the editors; others also come while an editor is being destroyed,
+    // when it must not be asked anything.
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::MouseMove)
+        return QObject::eventFilter(watched, event);
+    const Editor which = (watched == &m_cfg || watched == m_cfgViewport) ? Editor::Cfg : Editor::List;
+    switch (type) {
     case QEvent::KeyPress: {
         // Only keys that type something (Enter, Backspace and Delete included) count, as
         // character keys do; arrows and the like never change the text.

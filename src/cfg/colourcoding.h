@@ -30,6 +30,7 @@ private:
 
     QPlainTextEdit &m_cfg;
     QPlainTextEdit &m_list;
+    const QObject *m_cfgViewport = nullptr;
     const QCheckBox &m_colourOption;
     MainWindowHost &m_host;
 };
