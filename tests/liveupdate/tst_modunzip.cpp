@@ -1,0 +1,401 @@
+#include "common/modmain.h"
+#include "lang/modlanguage.h"
+#include "lang/stringresources.h"
+#include "liveupdate/modunzip.h"
+#include "testsupport.h"
+
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <zip.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct Entry {
+    QByteArray name;
+    QByteArray data;
+    zip_uint16_t encryption = ZIP_EM_NONE;
+    quint32 unixMode = 0;
+    qint64 zeros = 0; // a run of zeros streamed from a sparse file instead of data
+};
+using Entries = QList<Entry>;
+enum Patch { NoPatch, LieAboutSize, BreakCrc, Truncate };
+enum Setup { NoSetup, LinkedFolder, LinkedFile };
+
+constexpr qint64 MB = 1024 * 1024;
+const QByteArray Password = "secret";
+
+bool buildZip(const QString &path, const Entries &entries, const QByteArray &comment = {})
+{
+    int error = 0;
+    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!archive)
+        return false;
+    std::vector<std::unique_ptr<QTemporaryFile>> zeroFiles;
+    bool ok = true;
+    for (const Entry &e : entries) {
+        zip_source_t *source = nullptr;
+        if (e.zeros > 0) {
+            zeroFiles.push_back(std::make_unique<QTemporaryFile>());
+            ok = ok && zeroFiles.back()->open() && zeroFiles.back()->resize(e.zeros);
+            source
+                = zip_source_file_create(QFile::encodeName(zeroFiles.back()->fileName()).constData(), 0, -1, nullptr);
+        } else {
+            source = zip_source_buffer(archive, e.data.constData(), zip_uint64_t(e.data.size()), 0);
+        }
+        const zip_int64_t index = zip_file_add(archive, e.name.constData(), source, ZIP_FL_ENC_UTF_8);
+        if (index < 0) {
+            zip_source_free(source);
+            ok = false;
+            continue;
+        }
+        if (e.encryption != ZIP_EM_NONE)
+            ok = ok && zip_file_set_encryption(archive, zip_uint64_t(index), e.encryption, Password.constData()) == 0;
+        if (e.unixMode != 0)
+            zip_file_set_external_attributes(archive, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX, e.unixMode << 16);
+    }
+    if (!comment.isEmpty())
+        zip_set_archive_comment(archive, comment.constData(), zip_uint16_t(comment.size()));
+    if (!ok || zip_close(archive) != 0) {
+        zip_discard(archive);
+        return false;
+    }
+    return true;
+}
+
+// Rewrites a field of the only member in both its local header and the central directory.
+void patchField(QByteArray &zip, int localOffset, quint32 value)
+{
+    const qsizetype central = zip.indexOf(QByteArray("PK\x01\x02", 4));
+    for (qsizetype at : {qsizetype(localOffset), central + localOffset + 2}) {
+        for (int i = 0; i < 4; ++i)
+            zip[at + i] = char((value >> (8 * i)) & 0xFF);
+    }
+}
+
+void patchArchive(const QString &path, Patch patch)
+{
+    QByteArray zip = readBytes(path);
+    if (patch == LieAboutSize)
+        patchField(zip, 22, 1000);
+    else if (patch == BreakCrc)
+        patchField(zip, 14, 0x12345678);
+    else if (patch == Truncate)
+        zip.truncate(zip.size() * 6 / 10);
+    if (patch != NoPatch)
+        writeBytes(path, zip);
+}
+
+// Every file, folder and link below `root` outside `skip`, with file contents.
+QMap<QString, QByteArray> listing(const QString &root, const QString &skip)
+{
+    QMap<QString, QByteArray> found;
+    QDirIterator it(
+        root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        const QString relative = QDir(root).relativeFilePath(info.filePath());
+        if (relative == skip || relative.startsWith(skip + QLatin1Char('/')))
+            continue;
+        found.insert(relative,
+            info.isSymLink()   ? "link:" + info.symLinkTarget().toUtf8()
+                : info.isDir() ? "dir"
+                               : readBytes(info.filePath()));
+    }
+    return found;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Entries)
+
+class TestModUnzip : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<RecordingShell> m_shell;
+    QStringList m_log;
+    int m_versionChecks = 0;
+    QString game() const { return m_dir->filePath(QStringLiteral("game")) + QLatin1Char('/'); }
+    QString archive() const { return game() + QStringLiteral("release.zip"); }
+
+    int unzip()
+    {
+        modUnzip::Host host {*m_dialogs, *m_shell, nullptr, [this](const QString &t) { m_log.append(t); },
+            [this](bool force) { m_versionChecks += force ? 1 : 100; }};
+        return modUnzip::UnzipArchive(host);
+    }
+    void checkFailureReported(int result)
+    {
+        QVERIFY(result != 0);
+        const auto prompts = m_dialogs->prompts();
+        QVERIFY(!prompts.isEmpty());
+        QCOMPARE(prompts.last().icon, MessageIcon::Critical);
+        QCOMPARE(prompts.last().text, modMain::uiText(65) + QString::number(result));
+        QCOMPARE(m_shell->calls.size(), 1);
+        QCOMPARE(m_shell->calls.first().target, archive());
+    }
+
+private slots:
+    void init()
+    {
+        modMain::resetState();
+        modUnzip::resetState();
+        modMain::State &s = modMain::state();
+        s.LanguageName = QStringLiteral("ENGLISH");
+        modLanguage::loadInterfaceTexts(s, StringResources::builtIn());
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_shell = std::make_unique<RecordingShell>();
+        m_log.clear();
+        m_versionChecks = 0;
+        QVERIFY(QDir().mkpath(game()));
+        s.GameFolder = game();
+        s.PatchEdition = modMain::Edition::Windows;
+        // What the update installation asks for, but with the archive's folders kept.
+        modUnzip::Request &r = modUnzip::request();
+        r.ArchivePath = archive();
+        r.ExtractFolder = game();
+        r.flag(modUnzip::OverwriteFiles) = 1;
+        r.flag(modUnzip::HonorDirectories) = 1;
+    }
+
+    void rules()
+    {
+        unzipLibrary::VersionInfo version;
+        version.zipinfo = {2, 3, 2, 0};
+        version.windll = {1, 10, 1, 0};
+        std::memcpy(version.date, " 2024-05-01 \0junk", 17);
+        const QStringList lines = modUnzip::versionLines(version);
+        QCOMPARE(lines,
+            QStringList({"Unzip32 control info:", "Zip Info: 2.32", "DLL Date: 2024-05-01", "DLL Version: 1.A1"}));
+        QCOMPARE(modUnzip::TrimAtNull(QString(QChar(u'\0')) + "abc"), QString());
+        QCOMPARE(modUnzip::TrimAtNull("  ab\tc  "), QString("ab\tc"));
+        QCOMPARE(unzipLibrary::checkEntryName("./a//b\\c").path->components, QStringList({"a", "b", "c"}));
+        QVERIFY(unzipLibrary::checkEntryName("dir/").path->directory);
+    }
+
+    void extracts_data()
+    {
+        QTest::addColumn<Entries>("entries");
+        QTest::addColumn<int>("honorDirectories");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QStringList>("expected"); // path=content
+        QTest::addColumn<int>("versionChecks");
+        const Entries nested {
+            {"readme.txt", "hello"}, {"sub/", {}}, {"sub/dir/file.bin", "deep"}, {"ttdpatchw.exe", "MZ"}};
+        QTest::newRow("nested") << nested << 1 << QStringList()
+                                << QStringList({"readme.txt=hello", "sub/dir/file.bin=deep", "ttdpatchw.exe=MZ"}) << 1;
+        QTest::newRow("folders dropped") << Entries {{"sub/dir/file.bin", "deep"}, {"sub/", {}}} << 0 << QStringList()
+                                         << QStringList({"file.bin=deep"}) << 0;
+        QTest::newRow("pkware") << Entries {{"a/p.txt", "plain", ZIP_EM_TRAD_PKWARE}} << 1 << QStringList({Password})
+                                << QStringList({"a/p.txt=plain"}) << 0;
+        QTest::newRow("aes, password asked once")
+            << Entries {{"x.txt", "one", ZIP_EM_AES_256}, {"y.txt", "two", ZIP_EM_AES_256}} << 1
+            << QStringList({Password}) << QStringList({"x.txt=one", "y.txt=two"}) << 0;
+        QTest::newRow("wrong, then right") << Entries {{"x.txt", "one", ZIP_EM_AES_256}} << 1
+                                           << QStringList({"nope", Password}) << QStringList({"x.txt=one"}) << 0;
+    }
+    void extracts()
+    {
+        QFETCH(Entries, entries);
+        QFETCH(int, honorDirectories);
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, expected);
+        QFETCH(int, versionChecks);
+        QVERIFY(buildZip(archive(), entries, "\nRelease notes"));
+        for (const QString &answer : answers)
+            m_dialogs->queueText(answer);
+        modUnzip::request().flag(modUnzip::HonorDirectories) = qint16(honorDirectories);
+        modUnzip::request().flag(modUnzip::DisplayComment) = 1;
+        QCOMPARE(unzip(), 0);
+        for (const QString &file : expected)
+            QCOMPARE(readBytes(game() + file.section('=', 0, 0)), file.section('=', 1).toUtf8());
+        QStringList files = listing(game(), QStringLiteral("release.zip")).keys();
+        files.removeIf([this](const QString &f) { return QFileInfo(game() + f).isDir(); });
+        QCOMPARE(files.size(), expected.size());
+        QCOMPARE(m_dialogs->pendingAnswers(), 0);
+        const auto prompts = m_dialogs->prompts();
+        QCOMPARE(prompts.size(), answers.size() + 1);
+        QCOMPARE(prompts.last().icon, MessageIcon::Information);
+        QCOMPARE(prompts.last().text, modMain::uiText(62) + "\r\n" + game());
+        QVERIFY(!modMain::uiText(62).isEmpty());
+        QVERIFY(m_shell->calls.isEmpty());
+        QCOMPARE(m_versionChecks, versionChecks);
+        const auto v = QString::fromLatin1(zip_libzip_version()).split('.');
+        QCOMPARE(m_log.mid(0, 2),
+            QStringList({"Unzip32 control info:",
+                "Zip Info: " + QString::number(v[0].toInt(), 16).toUpper() + "."
+                    + QString::number(v[1].toInt(), 16).toUpper()
+                    + QString::number(v.value(2).toInt(), 16).toUpper()}));
+        QVERIFY(m_log.contains("\r\n")); // the comment began with a line feed
+    }
+
+    void replaces_data()
+    {
+        QTest::addColumn<int>("prompt");
+        QTest::addColumn<int>("overwrite");
+        QTest::addColumn<QList<Answer>>("answers");
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::newRow("overwrite without asking")
+            << 0 << 1 << QList<Answer>() << QByteArray("new1") << QByteArray("new2");
+        QTest::newRow("keep without asking") << 0 << 0 << QList<Answer>() << QByteArray("old1") << QByteArray("old2");
+        QTest::newRow("yes, no") << 1 << 0 << QList<Answer>({Answer::Yes, Answer::No}) << QByteArray("new1")
+                                 << QByteArray("old2");
+        QTest::newRow("cancel keeps all")
+            << 1 << 0 << QList<Answer>({Answer::Cancel}) << QByteArray("old1") << QByteArray("old2");
+    }
+    void replaces()
+    {
+        QFETCH(int, prompt);
+        QFETCH(int, overwrite);
+        QFETCH(QList<Answer>, answers);
+        writeBytes(game() + "one.txt", "old1");
+        writeBytes(game() + "two.txt", "old2");
+        QVERIFY(buildZip(archive(), {{"one.txt", "new1"}, {"two.txt", "new2"}, {"three.txt", "new3"}}));
+        for (Answer answer : answers)
+            m_dialogs->queueAnswer(answer);
+        modUnzip::request().flag(modUnzip::PromptToOverwrite) = qint16(prompt);
+        modUnzip::request().flag(modUnzip::OverwriteFiles) = qint16(overwrite);
+        QCOMPARE(unzip(), 0);
+        QTEST(readBytes(game() + "one.txt"), "first");
+        QTEST(readBytes(game() + "two.txt"), "second");
+        QCOMPARE(readBytes(game() + "three.txt"), QByteArray("new3"));
+        const auto prompts = m_dialogs->prompts();
+        QCOMPARE(prompts.size(), answers.size() + 1);
+        if (!answers.isEmpty()) {
+            QCOMPARE(prompts.first().title, QString("VBUnZip32 - File Already Exists!"));
+            QCOMPARE(prompts.first().text, "Overwrite " + QFileInfo(game() + "one.txt").canonicalFilePath() + "?");
+            QCOMPARE(prompts.first().buttons, MessageButtons::YesNoCancel);
+        }
+    }
+
+    void passwordNotGiven_data()
+    {
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<int>("skipPassword");
+        QTest::newRow("wrong three times") << QStringList({"a", "b", "c"}) << 0;
+        QTest::newRow("empty answer") << QStringList({""}) << 1;
+    }
+    void passwordNotGiven()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(int, skipPassword);
+        QVERIFY(buildZip(archive(), {{"p.txt", "plain", ZIP_EM_AES_256}}));
+        for (const QString &answer : answers)
+            m_dialogs->queueText(answer);
+        checkFailureReported(unzip());
+        QVERIFY(!QFile::exists(game() + "p.txt"));
+        QCOMPARE(modUnzip::SkipPassword(), qint16(skipPassword));
+        QCOMPARE(m_dialogs->pendingAnswers(), 0);
+        // Once skipped, no later archive asks again.
+        m_dialogs->takePrompts();
+        QVERIFY(buildZip(archive(), {{"q.txt", "plain", ZIP_EM_TRAD_PKWARE}}));
+        m_dialogs->queueText(QString::fromLatin1(Password));
+        const int again = unzip();
+        QCOMPARE(again == 0, skipPassword == 0);
+        QCOMPARE(m_dialogs->prompts().first().kind,
+            skipPassword ? ScriptedDialogs::Kind::Message : ScriptedDialogs::Kind::Input);
+    }
+
+    void longPasswordIsCut()
+    {
+        const QByteArray full(300, 'k');
+        QVERIFY(buildZip(archive(), {{"p.txt", "plain"}}));
+        // Encrypt with the 256 characters the password buffer keeps.
+        int error = 0;
+        zip_t *z = zip_open(QFile::encodeName(archive()).constData(), 0, &error);
+        QVERIFY(
+            z && zip_file_set_encryption(z, 0, ZIP_EM_AES_256, full.left(256).constData()) == 0 && zip_close(z) == 0);
+        m_dialogs->queueText(QString::fromLatin1(full));
+        QCOMPARE(unzip(), 0);
+        QCOMPARE(readBytes(game() + "p.txt"), QByteArray("plain"));
+    }
+
+    void refusesHostile_data()
+    {
+        QTest::addColumn<Entries>("entries");
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<int>("patch");
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("why"); // in the log
+        const QByteArray victim = "x";
+        const qint64 cap = unzipLibrary::DefaultTotalSizeLimit;
+        auto row = [&](const char *tag, const QByteArray &name, const char *why = "\"..\"") {
+            QTest::newRow(tag) << Entries {{"ok.txt", "fine"}, {name, "evil"}} << 0 << 0 << cap << 2 << QString(why);
+        };
+        row("../x", "../" + victim);
+        row("..\\x", "..\\" + victim);
+        row("absolute", "@ROOT@/victim", "absolute");
+        row("C:\\x", "C:\\" + victim, "drive letter");
+        row("C:x", "C:" + victim, "drive letter");
+        row("a/../../x", "a/../../" + victim);
+        row("./../x", "./../" + victim);
+        row("a/b/../../../x", "a/b/../../../" + victim);
+        row("trailing /..", "a/..");
+        row("\\\\server\\share\\x", "\\\\server\\share\\" + victim, "absolute");
+        row("empty name", "", "empty name");
+        QTest::newRow("link entry, then through it") << Entries {{"link", "../outside", 0, S_IFLNK | 0777},
+            {"link/x", "evil"}} << 0 << 0 << cap << 2 << QString("link (symbolic link)");
+        QTest::newRow("existing linked folder")
+            << Entries {{"out/x", "evil"}} << int(LinkedFolder) << 0 << cap << 2 << QString("out is a symbolic link");
+        QTest::newRow("existing linked file") << Entries {{"t.txt", "evil!!"}} << int(LinkedFile) << 0 << cap << 2
+                                              << QString("target is a symbolic link");
+        QTest::newRow("bomb beyond declared size") << Entries {{"bomb.bin", {}, 0, 0, 200 * MB}} << 0
+                                                   << int(LieAboutSize) << cap << 12 << QString("declared 1000 bytes");
+        QTest::newRow("bomb beyond total cap") << Entries {{"a.bin", {}, 0, 0, 6 * MB}, {"b.bin", {}, 0, 0, 200 * MB}}
+                                               << 0 << 0 << 16 * MB << 12 << QString("size limit");
+        QTest::newRow("corrupted crc") << Entries {{"c.txt", QByteArray(5000, 'c')}} << 0 << int(BreakCrc) << cap << 2
+                                       << QString("CRC");
+        QTest::newRow("truncated") << Entries {{"c.txt", QByteArray(5000, 'c')}, {"d.txt", "d"}} << 0 << int(Truncate)
+                                   << cap << 9 << QString("Cannot open");
+    }
+    void refusesHostile()
+    {
+        QFETCH(Entries, entries);
+        QFETCH(int, setup);
+        QFETCH(int, patch);
+        QFETCH(qint64, limit);
+        QFETCH(int, code);
+        const QString outside = m_dir->filePath("outside");
+        QVERIFY(QDir().mkpath(outside));
+        writeBytes(outside + "/victim.txt", "keep");
+        if (setup == LinkedFolder)
+            QVERIFY(QFile::link(outside, game() + "out"));
+        if (setup == LinkedFile)
+            QVERIFY(QFile::link(outside + "/victim.txt", game() + "t.txt"));
+        for (Entry &e : entries)
+            e.name.replace("@ROOT@", QFile::encodeName(m_dir->path()));
+        QVERIFY(buildZip(archive(), entries));
+        patchArchive(archive(), Patch(patch));
+        modUnzip::request().TotalSizeLimit = limit;
+        const auto before = listing(m_dir->path(), "game");
+        QElapsedTimer timer;
+        timer.start();
+        const int result = unzip();
+        QCOMPARE(result, code);
+        checkFailureReported(result);
+        QCOMPARE(listing(m_dir->path(), "game"), before);
+        QVERIFY(unzipLibrary::lastBytesDecompressed() <= std::min(limit, 8 * MB) + MB);
+        QFETCH(QString, why);
+        QVERIFY2(m_log.join('\n').contains(why), qPrintable(m_log.join('\n')));
+        if (entries.first().name == "ok.txt")
+            QCOMPARE(readBytes(game() + "ok.txt"), QByteArray("fine"));
+        const auto leftovers = QDir(game()).entryList({".unzip-*"}, QDir::Hidden | QDir::Files);
+        QVERIFY(leftovers.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestModUnzip)
+#include "tst_modunzip.moc"
