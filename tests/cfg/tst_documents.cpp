@@ -50,18 +50,12 @@ private slots:
 
 namespace {
 
-// A started program with a copy of the demo game folder.
-struct Session {
-    explicit Session(const QString &game = QStringLiteral("game"))
-        : folder(copyDemoGame(game, t.root() + QStringLiteral("/") + game))
-        , program(t)
-    {
-        QTest::qWait(1); // the first activation
-    }
-    frmMain &main() { return program.main(); }
+// The editors of a started program over a copy of the demo game folder.
+struct Session : GameSession {
+    using GameSession::GameSession;
+    using GameSession::open;
     QPlainTextEdit &cfg() { return *main().controls().rtbPatch; }
     QPlainTextEdit &list() { return *main().controls().rtbGrf; }
-    void open(const QString &path) { main().documents().openFile(path); }
     void save()
     {
         bool closeAfter = false;
@@ -77,9 +71,6 @@ struct Session {
         cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, column);
         editor.setTextCursor(cursor);
     }
-    TestServices t;
-    QString folder;
-    StartedProgram program;
 };
 
 const QColor Green(0, 128, 0);
@@ -457,6 +448,7 @@ void DocumentsTest::unusualPathsWork()
         report = form.findChild<QPlainTextEdit *>(QStringLiteral("txtReport"))->toPlainText();
         form.findChild<QPushButton *>(QStringLiteral("cmdIgnore"))->click();
     });
+    s.main(); // started: its own settings and cache folders are there before the listing
     const QStringList before = QDir(s.t.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     s.open(odd + QStringLiteral("ttdpatch.cfg"));
     QCOMPARE(report, QStringLiteral("Error code # 75\nPath/File access error\n@ ReadSettings"));

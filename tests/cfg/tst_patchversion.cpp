@@ -33,27 +33,7 @@ private slots:
 
 namespace {
 
-// The game folder is copied first; the program starts at the first use, after any settings.
-struct Session {
-    explicit Session(const QString &game, bool realProcesses = false)
-    {
-        if (realProcesses)
-            t.useRealProcesses();
-        folder = copyDemoGame(game, t.root() + QStringLiteral("/") + game);
-    }
-    frmMain &main()
-    {
-        if (!program) {
-            program = std::make_unique<StartedProgram>(t);
-            QTest::qWait(1);
-        }
-        return program->main();
-    }
-    void open() { main().documents().openFile(folder + QStringLiteral("ttdpatch.cfg")); }
-    TestServices t;
-    QString folder;
-    std::unique_ptr<StartedProgram> program;
-};
+using Session = GameSession;
 
 } // namespace
 

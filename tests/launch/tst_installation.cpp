@@ -39,23 +39,14 @@ private slots:
 
 namespace {
 
-struct Session {
-    explicit Session(const QString &game = QStringLiteral("game"))
-        : folder(copyDemoGame(game, t.root() + QStringLiteral("/") + game))
-        , program(t)
-    {
-        QTest::qWait(1);
-    }
-    frmMain &main() { return program.main(); }
+struct Session : GameSession {
+    using GameSession::GameSession;
     // Opening runs the patch to learn its version; what follows is what these tests look at.
     void open()
     {
-        main().documents().openFile(folder + QStringLiteral("ttdpatch.cfg"));
+        GameSession::open();
         t.shell.calls.clear();
     }
-    TestServices t;
-    QString folder;
-    StartedProgram program;
 };
 
 QString conflictText(QDialog &form, int line)

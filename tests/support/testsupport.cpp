@@ -7,7 +7,9 @@
 #include <QMenu>
 #include <QSettings>
 #include <QTabBar>
+#include <QTest>
 
+#include "cfg/documents.h"
 #include "lang/stringresources.h"
 #include "shell/frmcomponents.h"
 #include "shell/frmmain.h"
@@ -188,4 +190,32 @@ QByteArray portableExecutable()
     bytes[0x3C] = char(64);
     bytes.replace(64, 4, QByteArray("PE\0\0", 4));
     return bytes;
+}
+
+GameSession::GameSession(const QString &game, bool realProcesses)
+{
+    if (realProcesses)
+        t.useRealProcesses();
+    folder = copyDemoGame(game, t.root() + QStringLiteral("/") + game);
+}
+
+GameSession::~GameSession() = default;
+
+frmMain &GameSession::main()
+{
+    if (!m_program) {
+        m_program = std::make_unique<StartedProgram>(t);
+        QTest::qWait(1); // the first activation
+    }
+    return m_program->main();
+}
+
+void GameSession::open()
+{
+    open(folder + QStringLiteral("ttdpatch.cfg"));
+}
+
+void GameSession::open(const QString &path)
+{
+    main().documents().openFile(path);
 }

@@ -118,5 +118,23 @@ QByteArray readBytes(const QString &path);
 QByteArray portableExecutable();
 void writeBytes(const QString &path, const QByteArray &bytes);
 
+// A copy of a demo game folder and the program over it. The program starts at the first use, so
+// that settings and answers can be prepared before.
+class GameSession {
+public:
+    explicit GameSession(const QString &game = QStringLiteral("game"), bool realProcesses = false);
+    virtual ~GameSession();
+    frmMain &main();
+    // Opens the copy's ttdpatch.cfg, or another file.
+    void open();
+    void open(const QString &path);
+
+    TestServices t;
+    QString folder;
+
+private:
+    std::unique_ptr<StartedProgram> m_program;
+};
+
 // Every caption, title, tool tip and status text of a window's named controls, by name.
 QMap<QString, QString> captionsOf(QWidget &window);
