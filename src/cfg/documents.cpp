@@ -171,16 +171,17 @@ void ConfigDocuments::rememberRecent()
 
 void ConfigDocuments::readConfiguration()
 {
-    const auto &s = modMain::state();
-    const TextCodec codec(s.AnsiCodePage);
-    const QStringList lines
-        = cfgRules::configurationLines(cfgRules::splitLines(codec.decode(readWhole(s.CfgFileName))));
+    readInto(c.rtbPatch, modMain::state().CfgFileName, cfgRules::configurationLines, cfgRules::cfgLineKind);
+    EditorText(c.rtbPatch).moveCaretToStart();
+}
+
+void ConfigDocuments::readInto(QPlainTextEdit &editor, const QString &path, QStringList (*linesOf)(const QStringList &),
+    cfgRules::LineKind (*kindOf)(QStringView))
+{
+    const QString text = TextCodec(modMain::state().AnsiCodePage).decode(readWhole(path));
     const bool colours = c.chkColor.isChecked();
-    EditorText editor(c.rtbPatch);
-    editor.setLines(lines, [colours](const QString &line) {
-        return colours ? cfgRules::colourOf(cfgRules::cfgLineKind(line)) : QColor();
-    });
-    editor.moveCaretToStart();
+    EditorText(editor).setLines(linesOf(cfgRules::splitLines(text)),
+        [colours, kindOf](const QString &line) { return colours ? cfgRules::colourOf(kindOf(line)) : QColor(); });
 }
 
 void ConfigDocuments::prepareGraphicsFolder()
@@ -194,16 +195,10 @@ void ConfigDocuments::prepareGraphicsFolder()
 
 void ConfigDocuments::readList()
 {
-    const auto &s = modMain::state();
-    if (!modMain::fileExists(s.GrfFileName))
+    const QString &path = modMain::state().GrfFileName;
+    if (!modMain::fileExists(path))
         return;
-    const TextCodec codec(s.AnsiCodePage);
-    const QStringList lines = cfgRules::listLines(cfgRules::splitLines(codec.decode(readWhole(s.GrfFileName))));
-    const bool colours = c.chkColor.isChecked();
-    EditorText editor(c.rtbGrf);
-    editor.setLines(lines, [colours](const QString &line) {
-        return colours ? cfgRules::colourOf(cfgRules::listLineKind(line)) : QColor();
-    });
+    readInto(c.rtbGrf, path, cfgRules::listLines, cfgRules::listLineKind);
     QTextCursor end = c.rtbGrf.textCursor();
     end.movePosition(QTextCursor::End);
     c.rtbGrf.setTextCursor(end);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cfg/cfgrules.h"
 #include "common/modmain.h"
 #include "platform/dialogs.h"
 
@@ -54,6 +55,9 @@ private:
     void rememberRecent();
     void readConfiguration();
     void readList();
+    // Reads a file into an editor: its lines as `linesOf` keeps them, coloured by `kindOf`.
+    void readInto(QPlainTextEdit &editor, const QString &path, QStringList (*linesOf)(const QStringList &),
+        cfgRules::LineKind (*kindOf)(QStringView));
     void prepareGraphicsFolder();
     void writeFile(const QString &path, const QString &text);
 

@@ -148,6 +148,12 @@ QString readIniString(const QString &section, const QString &key, const QString 
     return fallback;
 }
 
+void applyChosenOpacity(QWidget &window)
+{
+    if (g_state.BlendEnabled)
+        setTranslucency(window, g_state.BlendLevel, true);
+}
+
 void setTranslucency(QWidget &window, int opacity, bool repaint)
 {
     window.setWindowOpacity(qBound(0, opacity, 255) / 255.0);

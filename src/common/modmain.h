@@ -108,6 +108,8 @@ QString fileIgnoringCase(const QString &folder, const QString &name);
 QString readIniString(const QString &section, const QString &key, const QString &defaultValue, const QString &fileName);
 // Whole-window opacity, 0 to 255.
 void setTranslucency(QWidget &window, int opacity, bool repaint);
+// Every window takes the chosen opacity again when it is activated, while translucency is on.
+void applyChosenOpacity(QWidget &window);
 
 } // namespace modMain
 

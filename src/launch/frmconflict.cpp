@@ -114,9 +114,7 @@ void frmConflict::Form_Activate()
     cmdOK->setText(uiText(50));
     setDesignIcon(*imgVersion, WindowsPicture, 32);
     optWin->setChecked(true);
-    const auto &s = modMain::state();
-    if (s.BlendEnabled)
-        modMain::setTranslucency(*this, s.BlendLevel, true);
+    modMain::applyChosenOpacity(*this);
 }
 
 void frmConflict::cmdOK_Click()

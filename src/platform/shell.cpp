@@ -11,14 +11,22 @@ bool DesktopShell::openDocument(const QString &pathOrUrl)
     return QDesktopServices::openUrl(url);
 }
 
-bool DesktopShell::startProgram(
-    const QString &program, const QStringList &arguments, const QString &workingFolder, WindowMode mode)
+namespace {
+// Started programs never read our standard input.
+void prepare(QProcess &process, const QString &program, const QStringList &arguments, const QString &workingFolder)
 {
-    QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
     process.setWorkingDirectory(workingFolder);
     process.setStandardInputFile(QProcess::nullDevice());
+}
+} // namespace
+
+bool DesktopShell::startProgram(
+    const QString &program, const QStringList &arguments, const QString &workingFolder, WindowMode mode)
+{
+    QProcess process;
+    prepare(process, program, arguments, workingFolder);
     // A hidden program has no one to talk to; its output must not hold our own output open either.
     if (mode == WindowMode::Hidden) {
         process.setStandardOutputFile(QProcess::nullDevice());
@@ -31,11 +39,8 @@ bool DesktopShell::runToFile(
     const QString &program, const QStringList &arguments, const QString &workingFolder, const QString &outputFile)
 {
     QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setWorkingDirectory(workingFolder);
+    prepare(process, program, arguments, workingFolder);
     process.setStandardOutputFile(outputFile);
-    process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     return process.startDetached();
 }

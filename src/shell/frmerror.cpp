@@ -112,9 +112,7 @@ void frmError::Form_Activate()
     for (QWidget *control : std::initializer_list<QWidget *> {cmdReport, cmdRestart, txtReport})
         control->setVisible(!m_registryMode);
     cmdIgnore->setText(uiText(m_registryMode ? 50 : 54));
-    const auto &state = modMain::state();
-    if (state.BlendEnabled)
-        modMain::setTranslucency(*this, state.BlendLevel, true);
+    modMain::applyChosenOpacity(*this);
 }
 
 void frmError::cmdRestart_Click()

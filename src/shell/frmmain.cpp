@@ -287,12 +287,10 @@ void frmMain::changeEvent(QEvent *event)
 
 void frmMain::Form_Activate()
 {
-    const auto &s = st();
     if (!Activated) {
         Activated = true;
         // After the window has appeared: opening a file may show dialogs of its own.
         QTimer::singleShot(0, this, &frmMain::firstActivation);
     }
-    if (s.BlendEnabled)
-        modMain::setTranslucency(*this, s.BlendLevel, true);
+    modMain::applyChosenOpacity(*this);
 }
