@@ -1,4 +1,5 @@
 #include "lang/stringresources.h"
+#include "liveupdate/liveupdaterules.h"
 #include "platform/clock.h"
 #include "platform/connectionprobe.h"
 #include "platform/dialogs.h"
@@ -41,6 +42,16 @@ CommandLine parseCommandLine(int argc, char *argv[])
     const QCommandLineOption settingsDir(QStringLiteral("settings-dir"),
         QStringLiteral("Keep the settings in <folder> (also $VEXALP_SETTINGS_DIR)."), QStringLiteral("folder"));
     parser.addOption(settingsDir);
+    const QCommandLineOption patchServer(QStringLiteral("patch-server"),
+        QStringLiteral("Fetch TTDPatch updates from <url> instead of the mirrors (also $%1).")
+            .arg(QLatin1String(liveUpdateRules::PatchServerVariable)),
+        QStringLiteral("url"));
+    const QCommandLineOption toolServer(QStringLiteral("tool-server"),
+        QStringLiteral("Fetch Vexal Pro updates and news from <url> instead of the mirrors (also $%1).")
+            .arg(QLatin1String(liveUpdateRules::ToolServerVariable)),
+        QStringLiteral("url"));
+    parser.addOption(patchServer);
+    parser.addOption(toolServer);
     QCommandLineOption smokeTest(
         QStringLiteral("smoke-test"), QStringLiteral("Start, print the main window's title once it shows, and quit."));
     smokeTest.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -48,6 +59,11 @@ CommandLine parseCommandLine(int argc, char *argv[])
     parser.addPositionalArgument(
         QStringLiteral("file"), QStringLiteral("A TTDPatch configuration file to open."), QStringLiteral("[file.cfg]"));
     parser.process(app);
+    // The server lists read these when the main window is built.
+    if (parser.isSet(patchServer))
+        qputenv(liveUpdateRules::PatchServerVariable, parser.value(patchServer).toUtf8());
+    if (parser.isSet(toolServer))
+        qputenv(liveUpdateRules::ToolServerVariable, parser.value(toolServer).toUtf8());
     return {parser.isSet(settingsDir) ? parser.value(settingsDir) : SettingsStore::defaultFolder(),
         parser.positionalArguments().value(0), parser.isSet(smokeTest)};
 }

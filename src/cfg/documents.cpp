@@ -32,21 +32,6 @@ QString refusalOfList()
                           "after opening any CFG file.");
 }
 
-QByteArray readWhole(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw RuntimeError::fromFile(file);
-    if (file.size() > ConfigDocuments::MaximumFileSize)
-        throw RuntimeError {7,
-            QStringLiteral("Out of memory (the file is larger than %1 MB)")
-                .arg(ConfigDocuments::MaximumFileSize / (1024 * 1024))};
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw RuntimeError::fromFile(file);
-    return bytes;
-}
-
 } // namespace
 
 ConfigDocuments::ConfigDocuments(Services &services, MainWindowHost &host, Controls controls, QObject *parent)
@@ -178,7 +163,8 @@ void ConfigDocuments::readConfiguration()
 void ConfigDocuments::readInto(QPlainTextEdit &editor, const QString &path, QStringList (*linesOf)(const QStringList &),
     cfgRules::LineKind (*kindOf)(QStringView))
 {
-    const QString text = TextCodec(modMain::state().AnsiCodePage).decode(readWhole(path));
+    const QString text = TextCodec(modMain::state().AnsiCodePage)
+                             .decode(modMain::readWholeFile(path, ConfigDocuments::MaximumFileSize));
     const bool colours = c.chkColor.isChecked();
     EditorText(editor).setLines(linesOf(cfgRules::splitLines(text)),
         [colours, kindOf](const QString &line) { return colours ? cfgRules::colourOf(kindOf(line)) : QColor(); });

@@ -7,6 +7,14 @@ class QWidget;
 
 // What a subsystem may ask of the main window. Controllers reach the window only through this,
 // so none of them includes frmMain or another subsystem's widgets.
+// What EnableControls keeps disabled after the live update has run. Nothing can be installed
+// before a release check has read the patch server's version file.
+struct UpdateBlocks {
+    bool StableInstall = true;
+    bool AlphaInstall = true;
+    bool SelfCheck = false;
+};
+
 class MainWindowHost {
 public:
     virtual ~MainWindowHost() = default;
@@ -26,6 +34,7 @@ public:
     // Shows QL1, QL2 and their separator for the recent files that exist.
     virtual void showRecentFiles() = 0;
     virtual ErrorReporter &errorReporter() = 0;
+    virtual UpdateBlocks &blocks() = 0;
     virtual QWidget *window() = 0;
 
     // Other subsystems' procedures.

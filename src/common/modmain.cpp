@@ -1,12 +1,15 @@
 #include "modmain.h"
 
 #include "basictext.h"
+#include "errortrap.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
 #include <QStringDecoder>
 #include <QUrl>
 #include <QWidget>
@@ -81,6 +84,27 @@ void deleteIfExists(const QString &path)
         QFile::remove(path);
 }
 
+QByteArray readWholeFile(const QString &path, qint64 maximumSize)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw RuntimeError::fromFile(file);
+    if (maximumSize >= 0 && file.size() > maximumSize)
+        throw RuntimeError {
+            7, QStringLiteral("Out of memory (the file is larger than %1 MB)").arg(maximumSize / (1024 * 1024))};
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw RuntimeError::fromFile(file);
+    return bytes;
+}
+
+void writeWholeFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw RuntimeError::fromFile(file);
+}
+
 QString readIniString(const QString &section, const QString &key, const QString &defaultValue, const QString &fileName)
 {
     // Written by hand: the Windows profile-string rules (case-blind names, first section and key
@@ -117,10 +141,10 @@ QString readIniString(const QString &section, const QString &key, const QString 
 
     bool inSection = false;
     bool sectionSeen = false;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
+    // CR, LF and CR LF all end a line, so a file whose CR LFs were doubled to CR CR LF still reads.
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    const QStringList lines = text.split(lineEnd);
+    for (const QString &line : lines) {
         const QString t = trimmed(line);
         if (t.startsWith(QLatin1Char('['))) {
             if (sectionSeen)

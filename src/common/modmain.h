@@ -97,6 +97,11 @@ QString folderOf(const QString &path);
 // A plain file at exactly this path: hidden files (a leading dot) and folders do not count.
 bool fileExists(const QString &path);
 void deleteIfExists(const QString &path);
+// A whole file's bytes. A file that cannot be read, or is larger than `maximumSize` (when given),
+// throws its run-time error.
+QByteArray readWholeFile(const QString &path, qint64 maximumSize = -1);
+// Replaces a file's content by `bytes` at once: on any failure the old content stays.
+void writeWholeFile(const QString &path, const QByteArray &bytes);
 // A file whose write bits are all clear. Root may write anyway, so the bits decide, not access().
 bool isReadOnlyFile(const QString &path);
 // Game folders come from Windows, where names ignore letter case: the path of the file in

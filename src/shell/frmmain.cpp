@@ -10,6 +10,7 @@
 #include "lang/modlanguage.h"
 #include "launch/companiontools.h"
 #include "launch/installation.h"
+#include "liveupdate/liveupdate.h"
 #include "mainwindowrules.h"
 #include "options.h"
 
@@ -53,6 +54,10 @@ frmMain::frmMain(Services &services, const StringResources &resources, ErrorRepo
     m_search = new TextSearch(*c.rtbPatch, *c.txtFind, *c.imgFind, *c.lblCap[25], this);
     m_grfList = new GrfList(*c.flbGrf, *c.rtbGrf, services.dialogs, this, this);
     m_tools = new CompanionTools(services, this, this);
+    m_liveUpdate = new LiveUpdate(services, *this,
+        {*c.lstLiveupdate, c.lblCap, *c.pgbMain, *c.tmrTimeout, *c.cboPatchServer, *c.cboVexalServer, *c.imgNew,
+            *c.cmdLU, *c.cmdGetStable, *c.cmdGetAlpha, *c.cmdInfo, *c.cmdDetails, *c.rtbPatch},
+        this);
     connectHandlers();
     watchForHints();
 }

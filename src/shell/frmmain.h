@@ -13,6 +13,7 @@ class TextSearch;
 class ConfigDocuments;
 class ErrorReporter;
 class Installation;
+class LiveUpdate;
 class PatchVersion;
 class StringResources;
 
@@ -40,6 +41,7 @@ public:
     void showPanelHint() override;
     void showRecentFiles() override;
     ErrorReporter &errorReporter() override { return m_reporter; }
+    UpdateBlocks &blocks() override { return Blocks; }
     QWidget *window() override { return this; }
     void ReadSettings() override;
     void SaveSettings(bool runAfter, bool &closeAfter) override;
@@ -58,10 +60,10 @@ public:
     // Puts the current language's texts on every control.
     void ApplyInterfaceTexts();
 
+    LiveUpdate &liveUpdate() { return *m_liveUpdate; }
+
     // Set by the live-update and news procedures; EnableControls and the hints honour them.
-    bool StableInstallBlock = false;
-    bool AlphaInstallBlock = false;
-    bool SelfCheckBlock = false;
+    UpdateBlocks Blocks;
     bool NewsReady = false;
     int TitleLength = 0;
     bool Activated = false;
@@ -103,6 +105,7 @@ private:
     TextSearch *m_search = nullptr;
     GrfList *m_grfList = nullptr;
     CompanionTools *m_tools = nullptr;
+    LiveUpdate *m_liveUpdate = nullptr;
     QString m_fileToOpen;
     int m_lastSeenListPosition = -1;
     bool m_busyCursor = false;

@@ -61,10 +61,10 @@ void frmMain::EnableControls()
              c.mnuRunAlter, c.mnuVersionGet})
         entry->setEnabled(true);
     c.mnuRegedit->setEnabled(s.PatchEdition == modMain::Edition::Windows);
-    c.mnuCheckVexal->setEnabled(!SelfCheckBlock);
+    c.mnuCheckVexal->setEnabled(!Blocks.SelfCheck);
     c.cmdLU->setEnabled(s.AlphaDescription.isEmpty());
-    c.cmdGetStable->setEnabled(!StableInstallBlock);
-    c.cmdGetAlpha->setEnabled(!AlphaInstallBlock);
+    c.cmdGetStable->setEnabled(!Blocks.StableInstall);
+    c.cmdGetAlpha->setEnabled(!Blocks.AlphaInstall);
     c.tmrTimeout->stop();
     if (m_busyCursor) {
         QApplication::restoreOverrideCursor();

@@ -1,5 +1,7 @@
 #include "mainwindowcontrols.h"
 
+#include "liveupdate/liveupdaterules.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -223,6 +225,9 @@ QWidget *updatePanel(MainWindowControls &c)
     alpha->addWidget(c.lblCap[5]);
     alpha->addLayout(alphaButtons);
     layout->addWidget(box(c.lblCap[3], alpha), 2, 1);
+    // Nothing to install or describe before a release check has read the version file.
+    for (QPushButton *button : {c.cmdGetStable, c.cmdGetAlpha, c.cmdInfo, c.cmdDetails})
+        button->setEnabled(false);
 
     auto *status = new QVBoxLayout;
     for (int i : {10, 11, 12})
@@ -263,11 +268,8 @@ QWidget *settingsPanel(MainWindowControls &c)
     c.chkUpdatePatch = checkBox(QStringLiteral("chkUpdatePatch"));
     c.chkUpdateVexal = checkBox(QStringLiteral("chkUpdateVexal"));
     // The mirrors, in the order their stored index counts them.
-    c.cboPatchServer = comboBox(QStringLiteral("cboPatchServer"),
-        {QStringLiteral("TTDPatch main site"), QStringLiteral("TTDPatch UK mirror"),
-            QStringLiteral("TTDPatch Danish mirror")});
-    c.cboVexalServer = comboBox(QStringLiteral("cboVexalServer"),
-        {QStringLiteral("Vexal main site"), QStringLiteral("Vexal alternative site")});
+    c.cboPatchServer = comboBox(QStringLiteral("cboPatchServer"), liveUpdateRules::patchMirrors());
+    c.cboVexalServer = comboBox(QStringLiteral("cboVexalServer"), liveUpdateRules::toolMirrors());
     updates->addWidget(c.lblCap[15], 0, 0, 1, 2);
     updates->addWidget(c.chkUpdatePatch, 1, 0);
     updates->addWidget(c.chkUpdateVexal, 1, 1);

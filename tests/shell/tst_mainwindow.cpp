@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -412,7 +413,7 @@ private slots:
                 && widget->objectName() != QLatin1String("chkBlend"))
                 others.append(widget);
         }
-        QVERIFY(others.contains(c.cmdInfo) && others.contains(c.cboLanguage) && others.contains(c.txtFind));
+        QVERIFY(others.contains(c.lstLiveupdate) && others.contains(c.cboLanguage) && others.contains(c.txtFind));
 
         w.DisableControls();
         QVERIFY(!state().ControlsEnabled);
@@ -425,6 +426,7 @@ private slots:
         c.pgbMain->setVisible(true);
         c.pgbMain->setValue(40);
         c.tmrTimeout->start();
+        w.Blocks = {false, false, false};
         w.EnableControls();
         QVERIFY(state().ControlsEnabled);
         QVERIFY(!QApplication::overrideCursor());
@@ -441,8 +443,7 @@ private slots:
         c.chkUpdatePatch->setChecked(false);
         state().PatchEdition = modMain::Edition::Dos;
         state().AlphaDescription = QStringLiteral("Fixes and new switches");
-        w.StableInstallBlock = true;
-        w.SelfCheckBlock = true;
+        w.Blocks = {true, false, true};
         w.DisableControls();
         w.EnableControls();
         for (QObject *off : std::initializer_list<QObject *> {

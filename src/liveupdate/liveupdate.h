@@ -1,0 +1,106 @@
+#pragma once
+
+#include "liveupdaterules.h"
+#include "transfer.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+class ErrorTrap;
+class MainWindowHost;
+struct Services;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class QWidget;
+
+// The controls of the live-update tab and the window parts the live update works on.
+struct LiveUpdateControls {
+    QListWidget &lstLiveupdate;
+    std::array<QLabel *, 29> &lblCap;
+    QProgressBar &pgbMain;
+    QTimer &tmrTimeout;
+    QComboBox &cboPatchServer;
+    QComboBox &cboVexalServer;
+    QLabel &imgNew;
+    QPushButton &cmdLU;
+    QPushButton &cmdGetStable;
+    QPushButton &cmdGetAlpha;
+    QPushButton &cmdInfo;
+    QPushButton &cmdDetails;
+    QPlainTextEdit &rtbPatch;
+};
+
+// Downloads, the patch release check and the installation of a TTDPatch release: the main
+// window's live-update procedures and the handlers of the live-update tab.
+class LiveUpdate : public QObject {
+    Q_OBJECT
+public:
+    // Update kinds, as LiveUpdateNow reads them.
+    enum Kind : int { Stable = 0, AlphaBeta = 1, Program = 2 };
+
+    LiveUpdate(Services &services, MainWindowHost &host, const LiveUpdateControls &controls, QObject *parent = nullptr);
+
+    // --- Transfers -----------------------------------------------------------------------------
+    // Fetches FileURL into TargetFile; the outcome is DownloadFailed and the file. A file is only
+    // ever replaced by a whole body. A length that is not a number throws type mismatch (13).
+    void DownloadFile(const QString &FileURL, const QString &TargetFile, bool IsUpdateList);
+    void LiveUpdateEvent(const QString &Status);
+    void NoConnectionFound();
+    void CheckConnectionType();
+    void intMain_StateChanged(int State);
+    void tmrTimeout_Timer();
+    // Is the network there for this server?
+    bool connected(const QString &baseUrl);
+
+    // --- Release check and installation --------------------------------------------------------
+    void CheckPatchUpdate();
+    void LiveUpdateNow();
+    void cmdLU_Click();
+    void cmdGetStable_Click();
+    void cmdGetAlpha_Click();
+    void cmdDetails_Click();
+
+    QString patchServer() const;
+    QString toolServer() const;
+    Transfer &intMain() { return m_intMain; }
+
+    bool DownloadFailed = false;
+    liveUpdateRules::ServerKind ServerKind = liveUpdateRules::ServerKind::None;
+    int Countdown = 0;
+    // The section names of the three newest switch blocks, from the last release check.
+    QString Newest, Newer, New;
+
+signals:
+    // Every text the status line shows, progress and countdown included, as it is shown.
+    void statusLineChanged(const QString &text);
+
+private:
+    struct Download;
+    void receive(Download &download);
+    void downloadFailedEnding(bool isUpdateList);
+    void setStatusLine(const QString &text);
+    void showReleaseLabels();
+    void installButtonClicked(Kind kind);
+    void installPatchRelease(Kind kind, ErrorTrap &trap);
+    void askForUnzipLibrary();
+    void appendSwitchBlock(const QString &block);
+    static QString versionFileValue(QLatin1String section, const QString &key);
+    static QStringList versionFileLines();
+
+    Services &m_services;
+    MainWindowHost &m_host;
+    LiveUpdateControls c;
+    Transfer m_intMain;
+    // Releases installed in this run, by kind: their install buttons stay blocked.
+    std::array<bool, 2> m_installed {};
+};
+
+// Every LF becomes CR LF and one more CR LF ends the file, as the servers' files are read.
+void FixTextFile(const QString &FileName);
