@@ -124,7 +124,7 @@ private:
     std::optional<QString> prepareFolders(const QStringList &folders, const QString &name);
     bool mayWrite(const QString &target, const zip_stat_t &stat);
     zip_file_t *open(zip_uint64_t index, const zip_stat_t &stat, const QString &name);
-    void copyOut(zip_file_t *file, const zip_stat_t &stat, const QString &target, const QString &name);
+    void copyOut(zip_file_t *file, const zip_stat_t &stat, const QString &target, const QString &name, bool runnable);
 
     zip_t *m_archive;
     const Options &m_options;
@@ -216,7 +216,7 @@ void Extraction::entry(zip_uint64_t index, const QString &name)
     }
     ZipFile file(open(index, stat, name), &zip_fclose);
     if (file)
-        copyOut(file.get(), stat, target, name);
+        copyOut(file.get(), stat, target, name, opsys == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IXUSR));
 }
 
 // Creates the member's folders one by one below the extract folder; a link or a file where a
@@ -315,7 +315,8 @@ zip_file_t *Extraction::open(zip_uint64_t index, const zip_stat_t &stat, const Q
 
 // Reads the member to its end, so that libzip checks the CRC, into a temporary file of the
 // target's folder that replaces the target only when it is complete.
-void Extraction::copyOut(zip_file_t *file, const zip_stat_t &stat, const QString &target, const QString &name)
+void Extraction::copyOut(
+    zip_file_t *file, const zip_stat_t &stat, const QString &target, const QString &name, bool runnable)
 {
     std::unique_ptr<QTemporaryFile> out;
     if (!target.isEmpty()) {
@@ -363,8 +364,13 @@ void Extraction::copyOut(zip_file_t *file, const zip_stat_t &stat, const QString
         print(QStringLiteral("    testing: %1   OK").arg(name));
         return;
     }
-    out->setPermissions(
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    // The run bit is kept, as unzip keeps it, so that a native program in a release runs; no
+    // other mode bit of the archive (set-id, world-writable) is ever taken over.
+    QFileDevice::Permissions permissions
+        = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    if (runnable)
+        permissions |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+    out->setPermissions(permissions);
     if (!out->flush()
         || ::rename(QFile::encodeName(out->fileName()).constData(), QFile::encodeName(target).constData()) != 0) {
         print(QStringLiteral("   cannot write: %1").arg(target), true);
