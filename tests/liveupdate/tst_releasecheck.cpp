@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
 
@@ -96,7 +97,7 @@ private slots:
     void installation_data();
     void installation();
     void aReleaseNameCannotLeaveItsFolder();
-    void theAnnouncementInstallsWithRealPrograms();
+    void theSampleServerInstallsItsAlpha();
     void rules_data();
     void rules();
 
@@ -366,28 +367,29 @@ void ReleaseCheckTest::aReleaseNameCannotLeaveItsFolder()
     QCOMPARE(titles(dialogs().takePrompts()), QStringList());
 }
 
-void ReleaseCheckTest::theAnnouncementInstallsWithRealPrograms()
+void ReleaseCheckTest::theSampleServerInstallsItsAlpha()
 {
-    // The whole way from the version file to the new version found in the game folder, with the
-    // stand-in patch of the demo made into the announced release.
-    start(versionFile(), true);
-    QByteArray patch = readBytes(QStringLiteral(VEXAL_DEMO_DIR "/game/ttdpatchw.exe"));
-    patch.replace("2.6 alpha 0 r1651", Alpha.toLatin1());
-    QTemporaryDir scratch;
-    QDir(scratch.path()).mkpath("nightly");
-    QVERIFY(buildZip(scratch.filePath("nightly/ttdpatchw-r2402.zip"),
-        {{"ttdpatchw.exe", patch, 0, 0755}, {"mkpttxt.exe", "#!/bin/sh\necho made > mkpttxt-ran.txt\n", 0, 0755}}));
-    m_server->serveFolder(QStringLiteral("/patch/"), scratch.path());
+    // The whole way with the sample server that the demo serves: its version file, its archive
+    // with a stand-in patch of the announced release, and real programs run from the game folder.
+    QTemporaryDir served;
+    QProcess build;
+    build.start(QStringLiteral("bash"), {QStringLiteral(VEXAL_DEMO_DIR "/../server/build"), served.path()});
+    QVERIFY(build.waitForFinished(60000));
+    QCOMPARE(build.exitCode(), 0);
+    start(readBytes(served.filePath("patch/_versions.txt")), true);
+    m_server->serveFolder(QStringLiteral("/patch/"), served.filePath("patch"));
     state().LatestAlpha = QStringLiteral("2.6 alpha 0 r2386");
     dialogs().queueAnswer(Answer::Yes); // install the announced release
     dialogs().queueAnswer(Answer::No); // without its switches
 
     window().liveUpdate().cmdLU_Click();
     QCOMPARE(titles(dialogs().takePrompts()), QStringList({"AutoUpdate: TTDPatch", "Vexal Pro", "Vexal Pro"}));
+    QCOMPARE(m_server->requestedPaths(), QStringList({"/patch/_versions.txt", "/patch/nightly/ttdpatchw-r2402.zip"}));
     QVERIFY(QFileInfo(m_session->folder + "ttdpatchw.exe").isExecutable());
     QCOMPARE(state().DetectedPatchVersion, "TTDPatch " + Alpha + " (Windows)");
     QTRY_VERIFY(QFile::exists(m_session->folder + "mkpttxt-ran.txt"));
     QCOMPARE(state().LatestVersionGot, Alpha);
+    QCOMPARE(c().lblCap[5]->text(), QStringLiteral("Release date: May 13, 2012"));
     QCOMPARE(lastLogLine(*c().lstLiveupdate), QStringLiteral("Done."));
 }
 
