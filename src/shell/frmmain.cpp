@@ -6,6 +6,7 @@
 #include "cfg/patchversion.h"
 #include "cfg/textsearch.h"
 #include "common/settingkeys.h"
+#include "info/frmwhatsnew.h"
 #include "lang/flags.h"
 #include "lang/modlanguage.h"
 #include "launch/companiontools.h"
@@ -13,6 +14,7 @@
 #include "liveupdate/liveupdate.h"
 #include "mainwindowrules.h"
 #include "options.h"
+#include "platform/dialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -94,6 +96,10 @@ void frmMain::connectHandlers()
     connect(c.mnuRunPloven, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::Ploven); });
     connect(c.mnuRunNarwick, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::Narwick); });
     connect(c.mnuVersionGet, &QAction::triggered, m_patchVersion, &PatchVersion::mnuVersionGet_Click);
+    connect(c.cmdInfo, &QPushButton::clicked, this, [this] {
+        frmWhatsNew whatsNew(this);
+        m_services.dialogs.showModal(whatsNew);
+    });
     connect(c.QL1, &QAction::triggered, this, [this] { QL_Click(st().RecentFile1); });
     connect(c.QL2, &QAction::triggered, this, [this] { QL_Click(st().RecentFile2); });
 }

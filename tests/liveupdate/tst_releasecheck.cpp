@@ -1,6 +1,7 @@
 // The patch release check and the installation of a release, against a loopback patch server.
 #include "cfg/editortext.h"
 #include "common/modmain.h"
+#include "info/frmwhatsnew.h"
 #include "liveupdate/liveupdate.h"
 #include "liveupdate/liveupdaterules.h"
 #include "loopbackserver.h"
@@ -219,6 +220,18 @@ void ReleaseCheckTest::versionFiles()
         QCOMPARE(lastLogLine(*c().lstLiveupdate), QStringLiteral("Done."));
         QCOMPARE(c().lblCap[8]->text(), QStringLiteral("Updates list downloaded successfully."));
         QVERIFY(c().cmdGetStable->isEnabled() && c().cmdGetAlpha->isEnabled() && c().cmdInfo->isEnabled());
+        QString shown;
+        dialogs().queueForm([&shown](QDialog &form) {
+            auto &whatsNew = static_cast<frmWhatsNew &>(form);
+            shown = QStringList(
+                {form.windowTitle(), whatsNew.lblMain->text(), whatsNew.txtMain->toPlainText(), whatsNew.cmdOK->text()})
+                        .join('|');
+        });
+        c().cmdInfo->click();
+        QCOMPARE(shown,
+            QStringList({"TTDPatch alpha/beta", " What's new in " + latestAlpha + " ",
+                            QString(description).replace("\r\n", "\n"), "Done"})
+                .join('|'));
         // One check a run: the button stays off once a description is known.
         QVERIFY(!c().cmdLU->isEnabled());
     } else {
@@ -239,6 +252,14 @@ void ReleaseCheckTest::noConnectionContactsNothing()
     QVERIFY(m_server->requestedPaths().isEmpty());
     QCOMPARE(lastLogLine(*c().lstLiveupdate), QStringLiteral("Error while contacting server."));
     QVERIFY(state().ControlsEnabled);
+
+    // Without the extraction there is nothing to install with: the program's page is offered.
+    state().UnzipAvailable = false;
+    dialogs().queueAnswer(Answer::Yes);
+    window().liveUpdate().cmdGetAlpha_Click();
+    QVERIFY(dialogs().takePrompts().first().text.startsWith(QStringLiteral("This function requires the file")));
+    QCOMPARE(m_session->t.shell.calls.last().target, modMain::programPageAddress(true));
+    QVERIFY(m_server->requestedPaths().isEmpty());
 
     // While a transfer runs, the buttons only say so.
     window().DisableControls();
