@@ -30,6 +30,7 @@ test: build build-asan
 		ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
 
 demo: build
+	@cmake --build $(BUILD) -j$(JOBS) --target vexalpro-demo-next
 	@bash scripts/demo $(BUILD)
 
 clean:

@@ -17,10 +17,14 @@
 
 namespace {
 
+#ifndef VEXAL_APP_VERSION
+#define VEXAL_APP_VERSION VEXAL_VERSION
+#endif
+
 void nameApplication()
 {
     QCoreApplication::setApplicationName(QStringLiteral("vexalpro"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VEXAL_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEXAL_APP_VERSION));
 }
 
 // Parsed before any window system is touched, so --help and --version work without a display.

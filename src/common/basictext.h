@@ -13,4 +13,8 @@ qint64 leadingNumber(const QString &text);
 bool equalsIgnoringCase(QStringView a, QStringView b);
 bool containsIgnoringCase(QStringView haystack, QStringView needle);
 
+// Lines as the classic line reader gives them: CR LF, a lone CR and a lone LF each end a line;
+// a last line without an ending still counts.
+QStringList lineInputLines(const QString &text);
+
 } // namespace basicText

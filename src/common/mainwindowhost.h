@@ -27,6 +27,8 @@ public:
     virtual void UpdateLUDisplay() = 0;
     // True once a configuration file has been opened and the tab strip shows.
     virtual bool tabStripVisible() const = 0;
+    // The selected tab, 0-based.
+    virtual int selectedTab() const = 0;
     // Leaves the welcome frame for the tab strip with `tab` (0-based) selected.
     virtual void showTabStrip(int tab) = 0;
     // The status-bar hint of the selected tab, as moving the mouse over its panel gives it.
@@ -46,4 +48,10 @@ public:
     virtual void RunTTD() = 0;
     virtual void GetPatchVersion(bool forceDetection) = 0;
     virtual void AutoLiveUpdate() = 0;
+    // The news ticker's procedures and its option.
+    virtual void ResetNewsTicker() = 0;
+    virtual void UpdateNewsTicker() = 0;
+    // Hides the news line's first headline until the next update.
+    virtual void hideNews() = 0;
+    virtual bool tickerEnabled() const = 0;
 };

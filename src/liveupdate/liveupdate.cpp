@@ -6,7 +6,9 @@
 #include "common/mainwindowhost.h"
 #include "common/modmain.h"
 #include "platform/connectionprobe.h"
+#include "releasesignature.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QLabel>
@@ -41,6 +43,7 @@ LiveUpdate::LiveUpdate(Services &services, MainWindowHost &host, const LiveUpdat
     , m_host(host)
     , c(controls)
 {
+    ReleaseKey = releaseSignature::builtInKey();
     connect(&m_intMain, &Transfer::StateChanged, this, &LiveUpdate::intMain_StateChanged);
     connect(&c.tmrTimeout, &QTimer::timeout, this, &LiveUpdate::tmrTimeout_Timer);
     connect(&c.lstLiveupdate, &QListWidget::itemClicked, &c.lstLiveupdate, &QListWidget::clearSelection);
@@ -48,6 +51,8 @@ LiveUpdate::LiveUpdate(Services &services, MainWindowHost &host, const LiveUpdat
     connect(&c.cmdGetStable, &QPushButton::clicked, this, &LiveUpdate::cmdGetStable_Click);
     connect(&c.cmdGetAlpha, &QPushButton::clicked, this, &LiveUpdate::cmdGetAlpha_Click);
     connect(&c.cmdDetails, &QPushButton::clicked, this, &LiveUpdate::cmdDetails_Click);
+    connect(&c.chkUpdatePatch, &QCheckBox::clicked, this, &LiveUpdate::chkUpdatePatch_Click);
+    connect(&c.chkUpdateVexal, &QCheckBox::clicked, this, &LiveUpdate::chkUpdateVexal_Click);
 }
 
 void LiveUpdate::setStatusLine(const QString &text)

@@ -11,6 +11,7 @@
 class ErrorTrap;
 class MainWindowHost;
 struct Services;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -23,6 +24,8 @@ class QWidget;
 // The controls of the live-update tab and the window parts the live update works on.
 struct LiveUpdateControls {
     QListWidget &lstLiveupdate;
+    QCheckBox &chkUpdatePatch;
+    QCheckBox &chkUpdateVexal;
     std::array<QLabel *, 29> &lblCap;
     QProgressBar &pgbMain;
     QTimer &tmrTimeout;
@@ -67,6 +70,17 @@ public:
     void cmdGetAlpha_Click();
     void cmdDetails_Click();
 
+    // --- The program's own update ----------------------------------------------------------------
+    void CheckVexalUpdate();
+    void mnuCheckVexal_Click();
+
+    // --- Schedule and display ------------------------------------------------------------------
+    // The automatic checks, once a run after the first opened file, each product once a day.
+    void AutoLiveUpdate();
+    void UpdateLUDisplay();
+    void chkUpdatePatch_Click();
+    void chkUpdateVexal_Click();
+
     QString patchServer() const;
     QString toolServer() const;
     Transfer &intMain() { return m_intMain; }
@@ -76,6 +90,11 @@ public:
     int Countdown = 0;
     // The section names of the three newest switch blocks, from the last release check.
     QString Newest, Newer, New;
+    // Set while AutoLiveUpdate runs: an up-to-date program is not worth a box then.
+    bool AutomaticCheck = false;
+    bool AutomaticUpdateDone = false;
+    // The public half of the key that signs the program's releases (PEM).
+    QByteArray ReleaseKey;
 
 signals:
     // Every text the status line shows, progress and countdown included, as it is shown.
@@ -91,6 +110,9 @@ private:
     void installPatchRelease(Kind kind, ErrorTrap &trap);
     void askForUnzipLibrary();
     void appendSwitchBlock(const QString &block);
+    void replaceProgram(ErrorTrap &trap);
+    // A downloaded file that is not signed as the tool version file says is deleted and reported.
+    bool verifiedDownload(const QString &path, const QString &signatureKey);
     static QString versionFileValue(QLatin1String section, const QString &key);
     static QStringList versionFileLines();
 

@@ -36,9 +36,6 @@ std::optional<qint64> contentLength(const QByteArray &headerValue);
 
 // Every LF becomes CR LF, and one more CR LF ends the text (the servers write bare LF).
 QByteArray normalisedTextFile(const QByteArray &bytes);
-// Lines as the classic line reader sees them: CR LF, a lone CR and a lone LF each end a line;
-// a last line without an ending still counts.
-QStringList lines(const QString &text);
 
 // The free text after "[Alpha/Beta Description]" up to a line beginning with "[", each line with
 // a CR LF after it; lines are taken as they stand.

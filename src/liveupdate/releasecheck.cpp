@@ -1,6 +1,7 @@
 // The patch release check: the patch server's version file read into the settings and the tab.
 #include "liveupdate.h"
 
+#include "common/basictext.h"
 #include "common/errortrap.h"
 #include "common/forceforeground.h"
 #include "common/mainwindowhost.h"
@@ -25,7 +26,7 @@ QString LiveUpdate::versionFileValue(QLatin1String section, const QString &key)
 QStringList LiveUpdate::versionFileLines()
 {
     const auto &s = modMain::state();
-    return rules::lines(TextCodec(s.AnsiCodePage).decode(modMain::readWholeFile(s.PatchUpdateTmpPath)));
+    return basicText::lineInputLines(TextCodec(s.AnsiCodePage).decode(modMain::readWholeFile(s.PatchUpdateTmpPath)));
 }
 
 void LiveUpdate::CheckPatchUpdate()

@@ -79,7 +79,7 @@ void LiveUpdate::LiveUpdateNow()
     if (kind == Stable || kind == AlphaBeta)
         installPatchRelease(Kind(kind), trap);
     else
-        m_host.EnableControls(); // the program's own replacement comes with its updater
+        replaceProgram(trap);
     trap.report(QStringLiteral("@ LiveUpdateNow"));
 }
 

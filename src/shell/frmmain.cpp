@@ -13,6 +13,7 @@
 #include "launch/installation.h"
 #include "liveupdate/liveupdate.h"
 #include "mainwindowrules.h"
+#include "news/newsticker.h"
 #include "options.h"
 #include "platform/dialogs.h"
 
@@ -47,7 +48,7 @@ frmMain::frmMain(Services &services, const StringResources &resources, ErrorRepo
     // The design-time state of the options: the status bar shows, the boxes start unticked.
     c.chkStatusbar->setChecked(true);
     c.chkBlend->setEnabled(false);
-    resize(680, 560);
+    resize(680, 600);
     m_colourCoding = new ColourCoding(*c.rtbPatch, *c.rtbGrf, *c.chkColor, *this, this);
     m_documents
         = new ConfigDocuments(services, *this, {*c.rtbPatch, *c.rtbGrf, *c.flbGrf, *c.cboSize, *c.chkColor}, this);
@@ -56,9 +57,11 @@ frmMain::frmMain(Services &services, const StringResources &resources, ErrorRepo
     m_search = new TextSearch(*c.rtbPatch, *c.txtFind, *c.imgFind, *c.lblCap[25], this);
     m_grfList = new GrfList(*c.flbGrf, *c.rtbGrf, services.dialogs, this, this);
     m_tools = new CompanionTools(services, this, this);
+    m_news = new NewsTicker(services, {*c.picNews, *c.tmrNews, *c.chkTicker}, this);
     m_liveUpdate = new LiveUpdate(services, *this,
-        {*c.lstLiveupdate, c.lblCap, *c.pgbMain, *c.tmrTimeout, *c.cboPatchServer, *c.cboVexalServer, *c.imgNew,
-            *c.cmdLU, *c.cmdGetStable, *c.cmdGetAlpha, *c.cmdInfo, *c.cmdDetails, *c.rtbPatch},
+        {*c.lstLiveupdate, *c.chkUpdatePatch, *c.chkUpdateVexal, c.lblCap, *c.pgbMain, *c.tmrTimeout, *c.cboPatchServer,
+            *c.cboVexalServer, *c.imgNew, *c.cmdLU, *c.cmdGetStable, *c.cmdGetAlpha, *c.cmdInfo, *c.cmdDetails,
+            *c.rtbPatch},
         this);
     connectHandlers();
     watchForHints();
@@ -96,6 +99,7 @@ void frmMain::connectHandlers()
     connect(c.mnuRunPloven, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::Ploven); });
     connect(c.mnuRunNarwick, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::Narwick); });
     connect(c.mnuVersionGet, &QAction::triggered, m_patchVersion, &PatchVersion::mnuVersionGet_Click);
+    connect(c.mnuCheckVexal, &QAction::triggered, m_liveUpdate, &LiveUpdate::mnuCheckVexal_Click);
     connect(c.cmdInfo, &QPushButton::clicked, this, [this] {
         frmWhatsNew whatsNew(this);
         m_services.dialogs.showModal(whatsNew);
@@ -167,7 +171,7 @@ void frmMain::showBackgroundHint(QObject *area)
 
 void frmMain::resumeNews()
 {
-    if (!c.tmrNews->isActive() && NewsReady)
+    if (!c.tmrNews->isActive() && m_news->NewsRunning())
         c.tmrNews->start();
 }
 
@@ -176,7 +180,10 @@ void frmMain::Form_Load()
     auto &s = st();
     ErrorTrap trap(&m_reporter);
     trap.step([&] {
-        s.ProgramVersion = QStringLiteral(VEXAL_VERSION);
+        // The application states its version; a program without one (a test) is the build's.
+        s.ProgramVersion = QCoreApplication::applicationVersion();
+        if (s.ProgramVersion.isEmpty())
+            s.ProgramVersion = QStringLiteral(VEXAL_VERSION);
         s.ProgramTitle = mainWindowRules::programTitle(s.ProgramVersion);
         if (s.IsWin2000OrXP)
             startTitleAnimation(0);
@@ -203,6 +210,13 @@ void frmMain::Form_Load()
         m_lastSeenListPosition = c.cboLanguage->currentIndex();
     });
     options::LoadOptions(c, m_services.settings, s, trap);
+    // The last news are shown at once; with the ticker off the line stays empty.
+    trap.step([&] {
+        if (c.chkTicker->isChecked())
+            m_news->UpdateNewsTicker();
+        else
+            m_news->chkTicker_Click(false);
+    });
     trap.report(QStringLiteral("@ frmMain Load"));
     trap.step([&] { setFlag(*c.imgFlag, s.LanguageIndex, s.LanguageTable.value(s.LanguageIndex).name); });
     trap.step([&] { ApplyInterfaceTexts(); });
@@ -275,7 +289,28 @@ void frmMain::GetPatchVersion(bool forceDetection)
 
 void frmMain::AutoLiveUpdate()
 {
-    // The automatic live update joins here once live update is part of the program.
+    m_liveUpdate->AutoLiveUpdate();
+}
+
+void frmMain::ResetNewsTicker()
+{
+    m_news->ResetNewsTicker();
+}
+
+void frmMain::UpdateNewsTicker()
+{
+    m_news->UpdateNewsTicker();
+}
+
+void frmMain::hideNews()
+{
+    if (QLabel *first = m_news->labels().value(0))
+        first->hide();
+}
+
+bool frmMain::tickerEnabled() const
+{
+    return c.chkTicker->isChecked();
 }
 
 void frmMain::showPanelHint()

@@ -14,6 +14,7 @@ class ConfigDocuments;
 class ErrorReporter;
 class Installation;
 class LiveUpdate;
+class NewsTicker;
 class PatchVersion;
 class StringResources;
 
@@ -37,6 +38,7 @@ public:
     void UpdateStatusBar(const QString &tip1, const QString &tip2) override;
     void UpdateLUDisplay() override;
     bool tabStripVisible() const override;
+    int selectedTab() const override;
     void showTabStrip(int tab) override;
     void showPanelHint() override;
     void showRecentFiles() override;
@@ -49,6 +51,10 @@ public:
     void RunTTD() override;
     void GetPatchVersion(bool forceDetection) override;
     void AutoLiveUpdate() override;
+    void ResetNewsTicker() override;
+    void UpdateNewsTicker() override;
+    void hideNews() override;
+    bool tickerEnabled() const override;
 
     // A configuration file to open at the first activation instead of the last one.
     void setFileToOpen(const QString &path) { m_fileToOpen = path; }
@@ -61,10 +67,10 @@ public:
     void ApplyInterfaceTexts();
 
     LiveUpdate &liveUpdate() { return *m_liveUpdate; }
+    NewsTicker &news() { return *m_news; }
 
     // Set by the live-update and news procedures; EnableControls and the hints honour them.
     UpdateBlocks Blocks;
-    bool NewsReady = false;
     int TitleLength = 0;
     bool Activated = false;
 
@@ -106,6 +112,7 @@ private:
     GrfList *m_grfList = nullptr;
     CompanionTools *m_tools = nullptr;
     LiveUpdate *m_liveUpdate = nullptr;
+    NewsTicker *m_news = nullptr;
     QString m_fileToOpen;
     int m_lastSeenListPosition = -1;
     bool m_busyCursor = false;

@@ -7,6 +7,7 @@
 #include "lang/applytexts.h"
 #include "lang/flags.h"
 #include "lang/modlanguage.h"
+#include "liveupdate/liveupdate.h"
 #include "mainwindowrules.h"
 #include "options.h"
 #include "platform/dialogs.h"
@@ -83,7 +84,12 @@ void frmMain::UpdateStatusBar(const QString &tip1, const QString &tip2)
 
 void frmMain::UpdateLUDisplay()
 {
-    // The live-update panel fills its status labels here once live update is part of the program.
+    m_liveUpdate->UpdateLUDisplay();
+}
+
+int frmMain::selectedTab() const
+{
+    return c.TabStrip1->currentIndex();
 }
 
 bool frmMain::tabStripVisible() const

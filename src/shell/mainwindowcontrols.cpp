@@ -1,5 +1,6 @@
 #include "mainwindowcontrols.h"
 
+#include "common/twips.h"
 #include "liveupdate/liveupdaterules.h"
 
 #include <QCheckBox>
@@ -402,7 +403,8 @@ void buildMainWindowControls(QMainWindow &window, MainWindowControls &c)
     layout->addLayout(buttons);
 
     c.picNews = named<QFrame>(QStringLiteral("picNews"));
-    c.picNews->setFixedHeight(22);
+    // Room for a headline of two lines.
+    c.picNews->setFixedHeight(twipsToPixels(*c.picNews, 480));
     c.picNews->setMouseTracking(true);
     layout->addWidget(c.picNews);
 

@@ -105,7 +105,7 @@ void CfgRulesTest::headersAreFoundAnywhereInAnyCase()
     QVERIFY(hasHeader(QStringLiteral("multihead 4 //TTDPATCH= here"), PatchHeaderMark));
     QVERIFY(!hasHeader(QStringLiteral("// ttdpatch"), PatchHeaderMark));
     QVERIFY(hasHeader(QStringLiteral("x\r\n//Vexal"), VexalHeaderMark));
-    QCOMPARE(vexalHeader(QStringLiteral("1.0.0")), QStringLiteral("//vexal=File created by Vexal Pro 1.0.0"));
+    QCOMPARE(vexalHeader(QStringLiteral("1.2.5")), QStringLiteral("//vexal=File created by Vexal Pro 1.2.5"));
     QCOMPARE(patchHeader(QStringLiteral("none")), QStringLiteral("//ttdpatch=Detected TTDPatch versions is none"));
 }
 

@@ -299,7 +299,7 @@ void DocumentsTest::savingAddsHeadersOnceAndNeverRefreshesThem()
     s.save();
     const QByteArray first = readBytes(path);
     QCOMPARE(first,
-        QByteArray("//vexal=File created by Vexal Pro 1.0.0\r\n"
+        QByteArray("//vexal=File created by Vexal Pro 1.2.5\r\n"
                    "//ttdpatch=Detected TTDPatch versions is TTDPatch 2.6 alpha 0 r1651 (Windows)\r\n"
                    "multihead 4\r\n\r\n"));
     QCOMPARE(s.colourOfLine(s.cfg(), 0), Green);
@@ -378,7 +378,7 @@ void DocumentsTest::corpusFilesOpenAndSave()
     s.open(path);
     QVERIFY(s.t.dialogs.prompts().isEmpty());
     s.save();
-    QByteArray expected = "//vexal=File created by Vexal Pro 1.0.0\r\n//ttdpatch=Detected TTDPatch versions is "
+    QByteArray expected = "//vexal=File created by Vexal Pro 1.2.5\r\n//ttdpatch=Detected TTDPatch versions is "
         + state().DetectedPatchVersion.toLatin1() + "\r\n";
     if (original.toLower().contains("//vexal"))
         expected.clear();
@@ -427,7 +427,7 @@ void DocumentsTest::badInputIsRefusedOrReported()
         return;
     }
     s.save();
-    QByteArray expected = "//vexal=File created by Vexal Pro 1.0.0\r\n//ttdpatch=Detected TTDPatch versions is "
+    QByteArray expected = "//vexal=File created by Vexal Pro 1.2.5\r\n//ttdpatch=Detected TTDPatch versions is "
         + state().DetectedPatchVersion.toLatin1() + "\r\n";
     for (const QByteArray &line : expectedLines(content))
         expected += line + "\r\n";

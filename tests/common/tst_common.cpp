@@ -166,7 +166,7 @@ private slots:
     {
         // subject, its encoding (empty: only the round trip is checked)
         const QList<std::pair<QString, QString>> cases
-            = {{"vexal 1.0.0 Debian report", "subject=vexal%201.0.0%20Debian%20report"}, {"a&b=c", "subject=a%26b%3Dc"},
+            = {{"vexal 1.2.5 Debian report", "subject=vexal%201.2.5%20Debian%20report"}, {"a&b=c", "subject=a%26b%3Dc"},
                 {"bug #5 here", "subject=bug%20%235%20here"}, {"100%? ok", ""}, {"Vexal Pro ñandú", ""}};
         for (const auto &[subject, encoded] : cases) {
             const QString address = modMain::mailReportAddress(subject);
@@ -184,9 +184,9 @@ private slots:
     void mailReportAndProgramPagesOpenThroughTheShell()
     {
         TestServices t;
-        modMain::mailReport(*t.services, nullptr, "Vexal Pro 1.0.0");
+        modMain::mailReport(*t.services, nullptr, "Vexal Pro 1.2.5");
         QVERIFY(t.dialogs.prompts().isEmpty());
-        modMain::mailReport(*t.services, nullptr, "Vexal Pro 1.0.0", "english or spanish");
+        modMain::mailReport(*t.services, nullptr, "Vexal Pro 1.2.5", "english or spanish");
         QCOMPARE(t.dialogs.prompts().size(), 1);
         const ScriptedDialogs::Prompt notice = t.dialogs.prompts().first();
         QCOMPARE(notice.title, QStringLiteral("Email Notice"));
@@ -205,7 +205,7 @@ private slots:
             QCOMPARE(call.kind, RecordingShell::Call::Kind::Open);
             opened << call.target;
         }
-        const QString mail = modMain::mailReportAddress("Vexal Pro 1.0.0");
+        const QString mail = modMain::mailReportAddress("Vexal Pro 1.2.5");
         QCOMPARE(opened, QStringList({mail, mail, alternative.toString(), main.toString()}));
     }
 

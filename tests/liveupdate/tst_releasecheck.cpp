@@ -1,5 +1,6 @@
 // The patch release check and the installation of a release, against a loopback patch server.
 #include "cfg/editortext.h"
+#include "common/basictext.h"
 #include "common/modmain.h"
 #include "info/frmwhatsnew.h"
 #include "liveupdate/liveupdate.h"
@@ -422,7 +423,8 @@ void ReleaseCheckTest::rules_data()
     namespace r = liveUpdateRules;
     QTest::newRow("normalised") << "text file" << QString::fromLatin1(r::normalisedTextFile("a\nb\r\n"))
                                 << QStringLiteral("a\r\nb\r\r\n\r\n");
-    QTest::newRow("line ends") << "lines" << r::lines("a\r\nb\rc\nd\r\r\ne").join('|') << QStringLiteral("a|b|c|d||e");
+    QTest::newRow("line ends") << "lines" << basicText::lineInputLines("a\r\nb\rc\nd\r\r\ne").join('|')
+                               << QStringLiteral("a|b|c|d||e");
     QTest::newRow("no newer block") << "block" << r::newestSwitchBlock({"[x]", " a = 1 ", "", "[y]"}, "x", "missing")
                                     << QStringLiteral("a = 1\r\n\r\n[y]\r\n");
     QTest::newRow("no newest block") << "block" << r::newestSwitchBlock({"a = 1", "[y]"}, "x", "y") << QString();

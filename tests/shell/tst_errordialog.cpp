@@ -132,7 +132,7 @@ private slots:
         StartupEnvironment env = t.environment();
         env.osName = osName;
         StartedProgram p(t, env);
-        QCOMPARE(state().ProgramVersion, QStringLiteral("1.0.0"));
+        QCOMPARE(state().ProgramVersion, QStringLiteral("1.2.5"));
         bool enabled = true;
         const auto sendThenIgnore = [&enabled](frmError &error) {
             enabled = error.cmdReport->isEnabled();
@@ -146,7 +146,7 @@ private slots:
         QCOMPARE(call.kind, RecordingShell::Call::Kind::Open);
         // The report text is not put into the message, and there is no notice box.
         QCOMPARE(call.target,
-            QStringLiteral("mailto:vexalpro@brakemoor.example?subject=vexal%201.0.0%20") + encodedName
+            QStringLiteral("mailto:vexalpro@brakemoor.example?subject=vexal%201.2.5%20") + encodedName
                 + QStringLiteral("%20report"));
         QCOMPARE(t.dialogs.prompts().size(), 1);
 
@@ -198,13 +198,13 @@ private slots:
     {
         TestServices t;
         const QString notice = StringResources::builtIn().string(501).value();
-        modMain::mailReport(*t.services, nullptr, QStringLiteral("Vexal Pro 1.0.0"), notice);
+        modMain::mailReport(*t.services, nullptr, QStringLiteral("Vexal Pro 1.2.5"), notice);
         QCOMPARE(t.dialogs.prompts().size(), 1);
         QCOMPARE(t.dialogs.prompts().first().title, QStringLiteral("Email Notice"));
         QCOMPARE(t.dialogs.prompts().first().text, notice);
         QCOMPARE(t.dialogs.prompts().first().icon, MessageIcon::Information);
         QCOMPARE(t.shell.calls.size(), 1);
-        QVERIFY(t.shell.calls.first().target.endsWith(QStringLiteral("?subject=Vexal%20Pro%201.0.0")));
+        QVERIFY(t.shell.calls.first().target.endsWith(QStringLiteral("?subject=Vexal%20Pro%201.2.5")));
     }
 };
 

@@ -4,6 +4,7 @@
 
 #include "cfg/textsearch.h"
 #include "lang/stringresources.h"
+#include "news/newsticker.h"
 #include "shell/frmmain.h"
 
 #include <QAction>
@@ -271,8 +272,10 @@ private slots:
         QCOMPARE(tip(), c.lblCap[6]->text());
 
         // The news line waits for the mouse to move over these areas again.
-        w.NewsReady = true;
-        QVERIFY(!c.tmrNews->isActive());
+        writeBytes(state().NewsTmpPath, "Headline\nnodesc\nnolink\n---\n");
+        w.news().UpdateNewsTicker();
+        QVERIFY(w.news().NewsRunning());
+        c.tmrNews->stop();
         hover(c.stbMain);
         QVERIFY(c.tmrNews->isActive());
     }

@@ -11,6 +11,7 @@
 
 #include "cfg/documents.h"
 #include "lang/stringresources.h"
+#include "liveupdate/liveupdaterules.h"
 #include "shell/frmcomponents.h"
 #include "shell/frmmain.h"
 
@@ -42,6 +43,12 @@ bool RecordingShell::runToFile(
 
 TestServices::TestServices()
 {
+    // No test ever reaches past the loopback address: a test that serves the files sets its own
+    // server first, every other one gets a port where nothing listens.
+    for (const char *variable : {liveUpdateRules::PatchServerVariable, liveUpdateRules::ToolServerVariable}) {
+        if (qEnvironmentVariableIsEmpty(variable))
+            qputenv(variable, "http://127.0.0.1:1/");
+    }
     modMain::resetState();
     QDir(root()).mkpath(QStringLiteral("settings"));
     QDir(root()).mkpath(QStringLiteral("program"));
@@ -194,6 +201,8 @@ QByteArray portableExecutable()
 
 GameSession::GameSession(const QString &game, bool realProcesses)
 {
+    // Opening a file starts the automatic update checks unless they are switched off.
+    t.presetSettings({{QStringLiteral("AutoLU"), QStringLiteral("0")}});
     if (realProcesses)
         t.useRealProcesses();
     folder = copyDemoGame(game, t.root() + QStringLiteral("/") + game);
