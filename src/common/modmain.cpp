@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/shell.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -170,6 +171,13 @@ QString readIniString(const QString &section, const QString &key, const QString 
         return clip(value);
     }
     return fallback;
+}
+
+void setListIndex(QComboBox &list, qint64 index)
+{
+    if (index < -1 || index >= list.count())
+        throw RuntimeError::of(errorNumber::InvalidPropertyValue);
+    list.setCurrentIndex(int(index));
 }
 
 void applyChosenOpacity(QWidget &window)

@@ -11,6 +11,7 @@ class Shell;
 class Clock;
 class ConnectionProbe;
 class SettingsStore;
+class QComboBox;
 class QWidget;
 
 // The process-wide state and the helpers that every part of the program shares.
@@ -111,6 +112,8 @@ QString fileIgnoringCase(const QString &folder, const QString &name);
 // ignore letter case, the value is trimmed and cut to the 254 characters of the reader's buffer,
 // the default comes back when the section or key is missing.
 QString readIniString(const QString &section, const QString &key, const QString &defaultValue, const QString &fileName);
+// Sets a list's index as Basic did: an index outside the list raises "Invalid property value".
+void setListIndex(QComboBox &list, qint64 index);
 // Whole-window opacity, 0 to 255.
 void setTranslucency(QWidget &window, int opacity, bool repaint);
 // Every window takes the chosen opacity again when it is activated, while translucency is on.

@@ -6,6 +6,7 @@
 #include "cfg/patchversion.h"
 #include "cfg/textsearch.h"
 #include "common/settingkeys.h"
+#include "controlpanel/frmcontrolpanel.h"
 #include "info/frmwhatsnew.h"
 #include "lang/flags.h"
 #include "lang/modlanguage.h"
@@ -99,6 +100,11 @@ void frmMain::connectHandlers()
     connect(c.mnuRunPloven, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::Ploven); });
     connect(c.mnuRunNarwick, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::Narwick); });
     connect(c.mnuVersionGet, &QAction::triggered, m_patchVersion, &PatchVersion::mnuVersionGet_Click);
+    connect(c.mnuRegedit, &QAction::triggered, this, [this] {
+        frmControlPanel controlPanel(
+            m_services, m_reporter, wine::prefixFor(st().GameFolder), QStringLiteral("/tmp"), this);
+        m_services.dialogs.showModal(controlPanel);
+    });
     connect(c.mnuCheckVexal, &QAction::triggered, m_liveUpdate, &LiveUpdate::mnuCheckVexal_Click);
     connect(c.cmdInfo, &QPushButton::clicked, this, [this] {
         frmWhatsNew whatsNew(this);

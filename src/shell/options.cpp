@@ -17,13 +17,6 @@ namespace options {
 
 namespace k = settingKeys;
 
-void setListIndex(QComboBox &list, qint64 index)
-{
-    if (index < -1 || index >= list.count())
-        throw RuntimeError::of(errorNumber::InvalidPropertyValue);
-    list.setCurrentIndex(int(index));
-}
-
 namespace {
 
 void setTicked(QCheckBox &box, qint64 value)
@@ -50,10 +43,10 @@ void LoadOptions(MainWindowControls &c, SettingsStore &store, modMain::State &st
         c.chkUpdatePatch->setChecked(state.AutoLUMode == 1 || state.AutoLUMode == 3);
         c.chkUpdateVexal->setChecked(state.AutoLUMode == 2 || state.AutoLUMode == 3);
     });
-    trap.step([&] { setListIndex(*c.cboPatchServer, readSettingNumber(store, k::PatchServer)); });
-    trap.step([&] { setListIndex(*c.cboVexalServer, readSettingNumber(store, k::VexalServer)); });
-    trap.step([&] { setListIndex(*c.cboFont, readSettingNumber(store, k::FontName)); });
-    trap.step([&] { setListIndex(*c.cboSize, readSettingNumber(store, k::FontSize)); });
+    trap.step([&] { modMain::setListIndex(*c.cboPatchServer, readSettingNumber(store, k::PatchServer)); });
+    trap.step([&] { modMain::setListIndex(*c.cboVexalServer, readSettingNumber(store, k::VexalServer)); });
+    trap.step([&] { modMain::setListIndex(*c.cboFont, readSettingNumber(store, k::FontName)); });
+    trap.step([&] { modMain::setListIndex(*c.cboSize, readSettingNumber(store, k::FontSize)); });
     trap.step([&] {
         QFont font = c.rtbPatch->font();
         font.setFamily(c.cboFont->currentText());

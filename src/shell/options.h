@@ -20,7 +20,4 @@ void SaveOptions(const MainWindowControls &c, SettingsStore &store, modMain::Sta
 // Back to the defaults of the key table; the language and the slider stay, nothing is written.
 void ResetOptions(MainWindowControls &c);
 
-// Sets a list's index as Basic did: an index outside the list raises "Invalid property value".
-void setListIndex(QComboBox &list, qint64 index);
-
 } // namespace options
