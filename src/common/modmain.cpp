@@ -2,6 +2,7 @@
 
 #include "basictext.h"
 #include "errortrap.h"
+#include "links.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
 
@@ -23,10 +24,6 @@ namespace {
 State g_state;
 const QString g_empty;
 
-// The maker's addresses. Tests never contact them: every opening goes through the Shell seam.
-constexpr const char *MainSite = "https://vexalpro.brakemoor.example/";
-constexpr const char *AlternativeSite = "https://brakemoor.example/vexalpro/";
-constexpr const char *GameDownloadPage = "https://www.tt-forums.net/viewtopic.php?t=8595";
 constexpr const char *ContactAddress = "vexalpro@brakemoor.example";
 } // namespace
 
@@ -204,12 +201,12 @@ bool openDocument(Services &services, const QString &pathOrUrl)
 
 QString programPageAddress(bool mainSite)
 {
-    return QString::fromLatin1(mainSite ? MainSite : AlternativeSite);
+    return links::addressOf(mainSite ? "mnuMainsite" : "mnuMirror1");
 }
 
 QString gameDownloadPage()
 {
-    return QString::fromLatin1(GameDownloadPage);
+    return links::addressOf("mnuDownloadTTD");
 }
 
 void openProgramPage(Services &services, bool mainSite)

@@ -4,6 +4,7 @@
 #include "common/basictext.h"
 #include "common/errortrap.h"
 #include "common/forceforeground.h"
+#include "common/links.h"
 #include "common/mainwindowhost.h"
 #include "common/modmain.h"
 #include "common/settingkeys.h"
@@ -103,8 +104,7 @@ void LiveUpdate::showReleaseLabels()
 
 void LiveUpdate::cmdDetails_Click()
 {
-    // The forums' own search finds the topic of the release, whichever forum it was posted in.
     modMain::openDocument(m_services,
-        QStringLiteral("https://www.tt-forums.net/search.php?keywords=")
+        links::addressOf("cmdDetails")
             + QString::fromLatin1(QUrl::toPercentEncoding(QStringLiteral("TTDPatch ") + modMain::state().LatestAlpha)));
 }

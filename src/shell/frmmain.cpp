@@ -5,6 +5,7 @@
 #include "cfg/grflist.h"
 #include "cfg/patchversion.h"
 #include "cfg/textsearch.h"
+#include "common/links.h"
 #include "common/settingkeys.h"
 #include "controlpanel/frmcontrolpanel.h"
 #include "info/frmwhatsnew.h"
@@ -100,6 +101,13 @@ void frmMain::connectHandlers()
     connect(c.mnuRunPloven, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::Ploven); });
     connect(c.mnuRunNarwick, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::Narwick); });
     connect(c.mnuVersionGet, &QAction::triggered, m_patchVersion, &PatchVersion::mnuVersionGet_Click);
+    for (const links::Link &link : links::table()) {
+        if (auto *entry = findChild<QAction *>(QString::fromLatin1(link.entry))) {
+            const QString address = QString::fromLatin1(link.address);
+            connect(entry, &QAction::triggered, this, [this, address] { modMain::openDocument(m_services, address); });
+        }
+    }
+    connect(c.mnuReadme, &QAction::triggered, this, &frmMain::mnuReadme_Click);
     connect(c.mnuRegedit, &QAction::triggered, this, [this] {
         frmControlPanel controlPanel(
             m_services, m_reporter, wine::prefixFor(st().GameFolder), QStringLiteral("/tmp"), this);
@@ -238,6 +246,18 @@ void frmMain::Form_Load()
             s.AppFolder += QLatin1Char('/');
     });
     trap.report(QStringLiteral("@ frmMain Load"));
+}
+
+void frmMain::mnuReadme_Click()
+{
+    const QString readme = st().AppFolder + QLatin1String("VexalPro.txt");
+    if (modMain::fileExists(readme)) {
+        modMain::openDocument(m_services, readme);
+        return;
+    }
+    m_services.dialogs.message(this,
+        {QStringLiteral("Vexal Pro"), QStringLiteral("The file VexalPro.txt was not found in the program's folder."),
+            MessageIcon::Critical});
 }
 
 void frmMain::showRecentFiles()

@@ -93,6 +93,7 @@ private:
     void sldBlend_Change(int value);
     void chkStatusbar_Click(bool ticked);
     void QL_Click(const QString &recentFile);
+    void mnuReadme_Click();
     void firstActivation();
     void showControlHint(const QString &controlName);
     void showBackgroundHint(QObject *area);

@@ -3,6 +3,7 @@
 #include "testsupport.h"
 
 #include "cfg/textsearch.h"
+#include "common/links.h"
 #include "lang/stringresources.h"
 #include "news/newsticker.h"
 #include "shell/frmmain.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -544,6 +546,43 @@ private slots:
         QVERIFY(!c.tmrLanguage->isActive());
         closeProgram();
         QCOMPARE(stored(QStringLiteral("Language")).toString(), QStringLiteral("SPANISH"));
+    }
+
+    void helpMenuOpensItsPagesAndTheGuide()
+    {
+        frmMain &w = start();
+        auto &c = w.controls();
+        // The entries in menu order, separators as "-".
+        QStringList order;
+        for (QAction *entry : c.mnuHelp->actions())
+            order.append(entry->isSeparator() ? QStringLiteral("-")
+                    : entry->menu()           ? entry->menu()->objectName()
+                                              : entry->objectName());
+        QCOMPARE(order,
+            QStringList({"mnuReadme", "mnuForums", "mnuDownloadTTD", "-", "mnuLinksTTD", "mnuLinksTools",
+                "mnuLinksGraphics", "-", "mnuCheckVexal", "-", "mnuWebsite", "mnuAbout"}));
+        QCOMPARE(c.mnuLinksTTD->actions().size(), 7);
+        QCOMPARE(c.mnuLinksTools->actions().size(), 4);
+        QCOMPARE(c.mnuLinksGraphics->actions().size(), 4);
+        // Every page entry opens its own address; no two entries share one.
+        QSet<QString> opened;
+        for (const links::Link &link : links::table()) {
+            auto *entry = w.findChild<QAction *>(QString::fromLatin1(link.entry));
+            if (!entry)
+                continue;
+            entry->trigger();
+            QCOMPARE(t->shell.calls.last().target, QString::fromLatin1(link.address));
+            opened.insert(t->shell.calls.last().target);
+        }
+        QCOMPARE(opened.size(), 19);
+
+        c.mnuReadme->trigger();
+        QCOMPARE(t->dialogs.takePrompts().value(0).text,
+            QStringLiteral("The file VexalPro.txt was not found in the program's folder."));
+        writeBytes(state().AppFolder + "VexalPro.txt", "Vexal Pro\n");
+        c.mnuReadme->trigger();
+        QCOMPARE(t->shell.calls.last().target, state().AppFolder + "VexalPro.txt");
+        QVERIFY(t->dialogs.prompts().isEmpty());
     }
 
     void applyingTextsTwiceChangesNothing()
