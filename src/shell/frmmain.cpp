@@ -8,6 +8,7 @@
 #include "common/links.h"
 #include "common/settingkeys.h"
 #include "controlpanel/frmcontrolpanel.h"
+#include "info/frmabout.h"
 #include "info/frmwhatsnew.h"
 #include "lang/flags.h"
 #include "lang/modlanguage.h"
@@ -108,6 +109,10 @@ void frmMain::connectHandlers()
         }
     }
     connect(c.mnuReadme, &QAction::triggered, this, &frmMain::mnuReadme_Click);
+    connect(c.mnuAbout, &QAction::triggered, this, [this] {
+        frmAbout about(m_services, this);
+        m_services.dialogs.showModal(about);
+    });
     connect(c.mnuRegedit, &QAction::triggered, this, [this] {
         frmControlPanel controlPanel(
             m_services, m_reporter, wine::prefixFor(st().GameFolder), QStringLiteral("/tmp"), this);
