@@ -4,6 +4,7 @@
 
 #include "cfg/textsearch.h"
 #include "common/links.h"
+#include "info/frmwhatsnew.h"
 #include "lang/stringresources.h"
 #include "news/newsticker.h"
 #include "shell/frmmain.h"
@@ -546,6 +547,41 @@ private slots:
         QVERIFY(!c.tmrLanguage->isActive());
         closeProgram();
         QCOMPARE(stored(QStringLiteral("Language")).toString(), QStringLiteral("SPANISH"));
+    }
+
+    void everyLanguageReachesTheNextShowingOfEachDialog_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int row = 1; row < 8; ++row)
+            QTest::newRow(qPrintable(QString::number(row))) << row;
+    }
+
+    void everyLanguageReachesTheNextShowingOfEachDialog()
+    {
+        QFETCH(int, row);
+        frmMain &w = start();
+        auto &c = w.controls();
+        send(c.cboLanguage, QFocusEvent(QEvent::FocusIn));
+        c.cboLanguage->setCurrentIndex(row);
+        QSignalSpy ticks(c.tmrLanguage, &QTimer::timeout);
+        QVERIFY(ticks.wait(200));
+        QCOMPARE(state().LanguageName, state().LanguageTable.at(row).name);
+        QCOMPARE(c.imgFlag->property("iconNumber").toInt(), row + 2);
+
+        // Title and button of each dialog as it shows next, in the language chosen.
+        QStringList shown;
+        const auto read = [&shown](QDialog &dialog) {
+            shown.append(dialog.windowTitle() + '|' + dialog.findChild<QPushButton *>("cmdOK")->text());
+        };
+        t->dialogs.queueForm(read);
+        t->dialogs.queueForm(read);
+        c.mnuAbout->trigger();
+        frmWhatsNew whatsNew(&w);
+        t->dialogs.showModal(whatsNew);
+        const QStringList expected {
+            modMain::uiText(24) + '|' + modMain::uiText(50), modMain::uiText(26) + '|' + modMain::uiText(68)};
+        QCOMPARE(shown, expected);
+        QVERIFY(shown != QStringList({text(24) + '|' + text(50), text(26) + '|' + text(68)}));
     }
 
     void helpMenuOpensItsPagesAndTheGuide()
