@@ -71,9 +71,15 @@ QString LiveUpdate::toolServer() const
     return c.cboVexalServer.currentText();
 }
 
-bool LiveUpdate::connected(const QString &baseUrl)
+bool LiveUpdate::startRun(const QString &server)
 {
-    return m_services.probe.isConnected(QUrl(baseUrl));
+    if (!m_services.probe.isConnected(QUrl(server))) {
+        NoConnectionFound();
+        return false;
+    }
+    m_host.DisableControls();
+    CheckConnectionType();
+    return true;
 }
 
 void LiveUpdate::DownloadFile(const QString &FileURL, const QString &TargetFile, bool IsUpdateList)
@@ -93,14 +99,14 @@ void LiveUpdate::DownloadFile(const QString &FileURL, const QString &TargetFile,
     disconnect(arriving);
     disconnect(ended);
     receive(download);
+    c.pgbMain.setVisible(false);
 
     switch (download.length) {
     case Download::Length::Unknown:
     case Download::Length::Absent: downloadFailedEnding(IsUpdateList); return;
-    case Download::Length::NotANumber: c.pgbMain.setVisible(false); throw RuntimeError::of(errorNumber::TypeMismatch);
+    case Download::Length::NotANumber: throw RuntimeError::of(errorNumber::TypeMismatch);
     case Download::Length::Known: break;
     }
-    c.pgbMain.setVisible(false);
     if (download.writeError)
         throw *download.writeError;
     if (download.received < download.total) {
@@ -118,14 +124,15 @@ void LiveUpdate::receive(Download &d)
         if (!m_intMain.hasResponse())
             return;
         const QByteArray header = m_intMain.GetHeader("Content-Length");
-        if (!header.isEmpty()) {
-            c.tmrTimeout.stop();
-            setStatusLine(uiText(84));
-        }
+        const auto total = rules::contentLength(header);
         if (header.isEmpty()) {
             d.length = Download::Length::Absent;
-        } else if (const auto total = rules::contentLength(header)) {
-            d.length = Download::Length::Known;
+        } else {
+            c.tmrTimeout.stop();
+            setStatusLine(uiText(84));
+            d.length = total ? Download::Length::Known : Download::Length::NotANumber;
+        }
+        if (d.length == Download::Length::Known) {
             d.total = *total;
             while ((d.total >> d.barShift) > std::numeric_limits<int>::max())
                 ++d.barShift;
@@ -134,8 +141,6 @@ void LiveUpdate::receive(Download &d)
             c.pgbMain.setVisible(true);
             if (!d.file.open(QIODevice::WriteOnly))
                 d.writeError = RuntimeError::fromFile(d.file);
-        } else {
-            d.length = Download::Length::NotANumber;
         }
     }
     while (m_intMain.bytesAvailable() > 0) {

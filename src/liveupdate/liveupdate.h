@@ -59,8 +59,9 @@ public:
     void CheckConnectionType();
     void intMain_StateChanged(int State);
     void tmrTimeout_Timer();
-    // Is the network there for this server?
-    bool connected(const QString &baseUrl);
+    // The start every update run shares: without a connection to the server the failure ending
+    // runs and false comes back; otherwise the window's controls wait for the transfers.
+    bool startRun(const QString &server);
 
     // --- Release check and installation --------------------------------------------------------
     void CheckPatchUpdate();
@@ -83,7 +84,6 @@ public:
 
     QString patchServer() const;
     QString toolServer() const;
-    Transfer &intMain() { return m_intMain; }
 
     bool DownloadFailed = false;
     liveUpdateRules::ServerKind ServerKind = liveUpdateRules::ServerKind::None;

@@ -36,12 +36,8 @@ void LiveUpdate::CheckPatchUpdate()
     ErrorTrap trap(&m_host.errorReporter());
     const auto finish = [&] { trap.report(QStringLiteral("@ CheckPatchUpdate")); };
     const QString server = patchServer();
-    if (!connected(server)) {
-        NoConnectionFound();
+    if (!startRun(server))
         return;
-    }
-    m_host.DisableControls();
-    CheckConnectionType();
     ServerKind = rules::ServerKind::Patch;
     trap.step([&] { DownloadFile(server + QLatin1String("_versions.txt"), s.PatchUpdateTmpPath, true); });
     if (DownloadFailed) {

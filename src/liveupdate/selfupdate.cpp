@@ -51,12 +51,8 @@ void LiveUpdate::CheckVexalUpdate()
     ErrorTrap trap(&m_host.errorReporter());
     const auto finish = [&] { trap.report(QStringLiteral("@ CheckVexalUpdate")); };
     const QString server = toolServer();
-    if (!connected(server)) {
-        NoConnectionFound();
+    if (!startRun(server))
         return;
-    }
-    m_host.DisableControls();
-    CheckConnectionType();
     ServerKind = rules::ServerKind::Tool;
     const QString oldNews = s.TempPath + QLatin1String("news.old");
     trap.step([&] {

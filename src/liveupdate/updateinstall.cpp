@@ -68,12 +68,8 @@ void LiveUpdate::LiveUpdateNow()
         askForUnzipLibrary();
         return;
     }
-    if (!connected(kind < Program ? patchServer() : toolServer())) {
-        NoConnectionFound();
+    if (!startRun(kind < Program ? patchServer() : toolServer()))
         return;
-    }
-    m_host.DisableControls();
-    CheckConnectionType();
     c.imgNew.setVisible(false);
     ErrorTrap trap(&m_host.errorReporter());
     if (kind == Stable || kind == AlphaBeta)
