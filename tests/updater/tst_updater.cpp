@@ -20,10 +20,12 @@
 
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-const QString App = QStringLiteral("Brakemoor Solutions");
-const QString Section = QStringLiteral("VexalP");
+const QString App = u"Brakemoor Solutions"_s;
+const QString Section = u"VexalP"_s;
 const QByteArray OldOutput = "old version running";
 const QByteArray OlderBackup = "an older backup";
 constexpr int ProcessTimeoutMs = 15000;
@@ -54,31 +56,18 @@ QByteArray outputOf(const QString &program)
 {
     QProcess process;
     process.start(program, {});
-    if (!process.waitForFinished(5000))
-        return "<did not run>";
-    return process.readAllStandardOutput().trimmed();
+    return process.waitForFinished(5000) ? process.readAllStandardOutput().trimmed() : "<did not run>";
 }
 
 // A program that keeps running: the installed executable replaced by a copy of a real ELF program,
 // because /proc/<pid>/exe of a script names its interpreter, not the script.
-class Sleeper {
-public:
-    explicit Sleeper(const QString &path) { m_process.setProgram(path); }
-    ~Sleeper()
+struct Sleeper : QProcess {
+    Sleeper(const QString &path, const QString &seconds) { start(path, {seconds}); }
+    ~Sleeper() override
     {
-        m_process.kill();
-        m_process.waitForFinished();
+        kill();
+        waitForFinished();
     }
-    bool start(const QString &seconds)
-    {
-        m_process.setArguments({seconds});
-        m_process.start();
-        return m_process.waitForStarted();
-    }
-    QProcess &process() { return m_process; }
-
-private:
-    QProcess m_process;
 };
 
 // A temporary installation: the program folder with the old version, the cache folder with the
@@ -88,9 +77,9 @@ public:
     Installation()
     {
         QDir root(m_dir.path());
-        root.mkpath(QStringLiteral("program"));
-        root.mkpath(QStringLiteral("settings"));
-        root.mkpath(QStringLiteral("cache/vexalp"));
+        root.mkpath(u"program"_s);
+        root.mkpath(u"settings"_s);
+        root.mkpath(u"cache/vexalp"_s);
         writeFile(executable(), oldProgram(), 0755);
         // As downloaded: not executable yet.
         writeFile(download(), newProgram(), 0644);
@@ -98,13 +87,13 @@ public:
     }
 
     QString root() const { return m_dir.path(); }
-    QString folder() const { return m_dir.filePath(QStringLiteral("program")) + QLatin1Char('/'); }
-    QString executable() const { return folder() + QLatin1String("vexalpro"); }
-    QString backup() const { return executable() + QLatin1String(".old"); }
-    QString settingsFolder() const { return m_dir.filePath(QStringLiteral("settings")); }
-    QString cacheFolder() const { return m_dir.filePath(QStringLiteral("cache/vexalp")) + QLatin1Char('/'); }
-    QString download() const { return cacheFolder() + QLatin1String("vexalpro.exe.tmp"); }
-    QString marker() const { return m_dir.filePath(QStringLiteral("new-version-started")); }
+    QString folder() const { return m_dir.filePath(u"program"_s) + QLatin1Char('/'); }
+    QString executable() const { return folder() + u"vexalpro"_s; }
+    QString backup() const { return executable() + u".old"_s; }
+    QString settingsFolder() const { return m_dir.filePath(u"settings"_s); }
+    QString cacheFolder() const { return m_dir.filePath(u"cache/vexalp"_s) + QLatin1Char('/'); }
+    QString download() const { return cacheFolder() + u"vexalpro.exe.tmp"_s; }
+    QString marker() const { return m_dir.filePath(u"new-version-started"_s); }
 
     QByteArray oldProgram() const { return "#!/bin/sh\necho '" + OldOutput + "'\n"; }
     // Records where it was started, so that the working folder can be checked too.
@@ -112,14 +101,12 @@ public:
 
     static std::map<QString, QString> defaultSettings()
     {
-        return {{QStringLiteral("AppExeName"), QStringLiteral("vexalpro")},
-            {QStringLiteral("msg1"), QStringLiteral("Bitte warten...")},
-            {QStringLiteral("msg2"), QStringLiteral("Produktaktualisierungen werden übernommen")},
-            {QStringLiteral("msg3"), QStringLiteral("Abbrechen")}};
+        return {{u"AppExeName"_s, u"vexalpro"_s}, {u"msg1"_s, u"Bitte warten..."_s},
+            {u"msg2"_s, u"Produktaktualisierungen werden übernommen"_s}, {u"msg3"_s, u"Abbrechen"_s}};
     }
     void writeSettings(std::map<QString, QString> values) const
     {
-        values.try_emplace(QStringLiteral("AppPath"), folder());
+        values.try_emplace(u"AppPath"_s, folder());
         SettingsStore store(settingsFolder());
         store.removeApplication(App);
         for (const auto &[key, value] : values) {
@@ -132,20 +119,17 @@ public:
     void prepare(QProcess &updater, const QStringList &arguments, const QByteArray &failAt = {}) const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VEXALP_SETTINGS_DIR"), settingsFolder());
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("cache")));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.remove(QStringLiteral("VEXALP_UPDATER_FAIL_AT"));
+        environment.insert(u"VEXALP_SETTINGS_DIR"_s, settingsFolder());
+        environment.insert(u"XDG_CACHE_HOME"_s, m_dir.filePath(u"cache"_s));
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        environment.remove(u"VEXALP_UPDATER_FAIL_AT"_s);
         if (!failAt.isEmpty())
-            environment.insert(QStringLiteral("VEXALP_UPDATER_FAIL_AT"), QString::fromLatin1(failAt));
+            environment.insert(u"VEXALP_UPDATER_FAIL_AT"_s, QString::fromLatin1(failAt));
         updater.setProcessEnvironment(environment);
         updater.setWorkingDirectory(folder());
-        updater.setProgram(QStringLiteral(VEXAL_UPDATER_PATH));
-        updater.setArguments(arguments);
-        if (!launcher.isEmpty()) {
-            updater.setProgram(launcher.first());
-            updater.setArguments(launcher.mid(1) + QStringList {QStringLiteral(VEXAL_UPDATER_PATH)} + arguments);
-        }
+        const QStringList command = launcher + QStringList {QStringLiteral(VEXAL_UPDATER_PATH)} + arguments;
+        updater.setProgram(command.first());
+        updater.setArguments(command.mid(1));
     }
     // A command that starts the updater in another way, e.g. as another user.
     QStringList launcher;
@@ -155,7 +139,7 @@ public:
         QByteArray output;
         QByteArray errors;
     };
-    Run runUpdater(const QByteArray &failAt = {}, QStringList arguments = {QStringLiteral("--no-dialogs")}) const
+    Run runUpdater(const QByteArray &failAt = {}, QStringList arguments = {u"--no-dialogs"_s}) const
     {
         QProcess updater;
         prepare(updater, arguments, failAt);
@@ -167,6 +151,13 @@ public:
         }
         const int code = updater.exitStatus() == QProcess::NormalExit ? updater.exitCode() : -2;
         return {code, updater.readAllStandardOutput(), updater.readAllStandardError()};
+    }
+
+    // Puts a copy of sleep in the place of the installed program; returns its bytes.
+    QByteArray installSleep() const
+    {
+        QFile::remove(executable());
+        return QFile::copy(u"/bin/sleep"_s, executable()) ? readBytes(executable()) : QByteArray();
     }
 
     QStringList programFolderEntries() const
@@ -194,76 +185,73 @@ class TestUpdater : public QObject {
     Q_OBJECT
 
 private slots:
-    void helpAndVersion()
+    void commandLine()
     {
         Installation in;
-        const auto version = in.runUpdater({}, {QStringLiteral("--version")});
+        const auto version = in.runUpdater({}, {u"--version"_s});
         QCOMPARE(version.exitCode, 0);
         QVERIFY2(version.output.contains(VEXAL_VERSION), version.output.constData());
-        const auto help = in.runUpdater({}, {QStringLiteral("--help")});
+        const auto help = in.runUpdater({}, {u"--help"_s});
         QCOMPARE(help.exitCode, 0);
-        QVERIFY(help.output.contains("--version"));
-        QVERIFY(!help.output.contains("no-dialogs"));
-        QCOMPARE(in.runUpdater({}, {QStringLiteral("--no-dialogs"), QStringLiteral("--wait-limit=soon")}).exitCode,
-            int(UpdaterExit::CommandLine));
-        verifyNothingChanged(in, in.oldProgram(), {QStringLiteral("vexalpro")});
+        QVERIFY(help.output.contains("--version") && !help.output.contains("no-dialogs"));
+        QCOMPARE(
+            in.runUpdater({}, {u"--no-dialogs"_s, u"--wait-limit=soon"_s}).exitCode, int(UpdaterExit::CommandLine));
+        verifyNothingChanged(in, in.oldProgram(), {u"vexalpro"_s});
     }
 
     void planComesFromTheSettings()
     {
         Installation in;
         auto settings = Installation::defaultSettings();
-        settings[QStringLiteral("AppPath")] = in.folder() + QLatin1String("./");
-        settings[QStringLiteral("msg1")] = QStringLiteral("Veuillez patienter…");
-        settings[QStringLiteral("msg3")] = QString();
+        settings[u"AppPath"_s] = in.folder() + u"./"_s;
+        settings[u"msg1"_s] = u"Veuillez patienter…"_s;
+        settings[u"msg3"_s] = QString();
         in.writeSettings(settings);
         QString problem;
         const auto plan = updatePlan::read(SettingsStore(in.settingsFolder()), in.cacheFolder(), &problem);
         QVERIFY2(plan, qPrintable(problem));
-        QCOMPARE(plan->programFolder, in.folder());
         QCOMPARE(plan->executablePath(), in.executable());
-        QCOMPARE(plan->backupPath(), in.backup());
         QCOMPARE(plan->downloadedFile, in.download());
-        QCOMPARE(plan->waitingText, QStringLiteral("Veuillez patienter…"));
-        QCOMPARE(plan->heading, QStringLiteral("Produktaktualisierungen werden übernommen"));
-        QCOMPARE(plan->cancelCaption, QStringLiteral("Cancel"));
+        QCOMPARE(plan->waitingText, u"Veuillez patienter…"_s);
+        QCOMPARE(plan->heading, u"Produktaktualisierungen werden übernommen"_s);
+        QCOMPARE(plan->cancelCaption, u"Cancel"_s); // the default when msg3 is missing
     }
 
+    void replacesTheProgramAndStartsTheNewVersion_data()
+    {
+        QTest::addColumn<bool>("previous");
+        QTest::newRow("previous version") << true;
+        QTest::newRow("no program left") << false;
+    }
     void replacesTheProgramAndStartsTheNewVersion()
     {
+        QFETCH(bool, previous);
         Installation in;
+        if (!previous)
+            QVERIFY(QFile::remove(in.executable()));
         const auto run = in.runUpdater();
         QVERIFY2(run.exitCode == 0, run.errors.constData());
         QCOMPARE(readBytes(in.executable()), in.newProgram());
         QCOMPARE(statusOf(in.executable()).st_mode & 07777, mode_t(0755));
-        QCOMPARE(readBytes(in.backup()), in.oldProgram());
-        QCOMPARE(statusOf(in.backup()).st_mode & 07777, mode_t(0755));
         QVERIFY(!QFile::exists(in.download()));
-        QCOMPARE(in.programFolderEntries(), QStringList({QStringLiteral("vexalpro"), QStringLiteral("vexalpro.old")}));
+        QStringList entries {u"vexalpro"_s};
+        if (previous) {
+            QCOMPARE(readBytes(in.backup()), in.oldProgram());
+            QCOMPARE(statusOf(in.backup()).st_mode & 07777, mode_t(0755));
+            entries << u"vexalpro.old"_s;
+        }
+        QCOMPARE(in.programFolderEntries(), entries);
         // Started from the program folder.
         QTRY_COMPARE_WITH_TIMEOUT(
             readBytes(in.marker()).trimmed(), QFile::encodeName(QDir(in.folder()).canonicalPath()), 5000);
-    }
-
-    void installsWhereNoProgramWasLeft()
-    {
-        Installation in;
-        QVERIFY(QFile::remove(in.executable()));
-        const auto run = in.runUpdater();
-        QVERIFY2(run.exitCode == 0, run.errors.constData());
-        QCOMPARE(readBytes(in.executable()), in.newProgram());
-        QCOMPARE(in.programFolderEntries(), QStringList({QStringLiteral("vexalpro")}));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(in.marker()), 5000);
     }
 
     void failureKeepsThePreviousVersion_data()
     {
         QTest::addColumn<QByteArray>("step");
         QTest::addColumn<bool>("backupRenewed");
-        QTest::newRow("copy") << QByteArray("copy") << false;
-        QTest::newRow("mode") << QByteArray("mode") << false;
-        QTest::newRow("sync") << QByteArray("sync") << false;
-        QTest::newRow("backup") << QByteArray("backup") << false;
+        for (const char *step : {"copy", "mode", "sync", "backup"})
+            QTest::newRow(step) << QByteArray(step) << false;
         QTest::newRow("rename") << QByteArray("rename") << true;
         QTest::newRow("verify, after the rename") << QByteArray("verify") << true;
     }
@@ -279,7 +267,7 @@ private slots:
         QVERIFY2(run.exitCode == int(UpdaterExit::ReplaceFailed), run.errors.constData());
         QVERIFY2(run.errors.contains("previous version is still in place"), run.errors.constData());
         // The very file that was installed before, still runnable; no temporary file left over.
-        verifyNothingChanged(in, in.oldProgram(), {QStringLiteral("vexalpro"), QStringLiteral("vexalpro.old")});
+        verifyNothingChanged(in, in.oldProgram(), {u"vexalpro"_s, u"vexalpro.old"_s});
         QCOMPARE(statusOf(in.executable()).st_ino, previousFile);
         QCOMPARE(outputOf(in.executable()), OldOutput);
         QCOMPARE(readBytes(in.backup()), backupRenewed ? in.oldProgram() : OlderBackup);
@@ -293,8 +281,7 @@ private slots:
         QVERIFY2(run.errors.contains("has been updated"), run.errors.constData());
         QCOMPARE(readBytes(in.executable()), in.newProgram());
         QCOMPARE(readBytes(in.backup()), in.oldProgram());
-        QVERIFY(!QFile::exists(in.download()));
-        QVERIFY(!QFile::exists(in.marker()));
+        QVERIFY(!QFile::exists(in.download()) && !QFile::exists(in.marker()));
     }
 
     void unwritableProgramFolderChangesNothing_data()
@@ -311,12 +298,11 @@ private slots:
         if (!simulated) {
             // Root may write into a read-only folder: then the updater runs as an ordinary user.
             if (::geteuid() == 0) {
-                const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+                const QString setpriv = QStandardPaths::findExecutable(u"setpriv"_s);
                 if (setpriv.isEmpty())
                     QSKIP("running as root without setpriv; the simulated row covers this case");
                 QCOMPARE(::chmod(QFile::encodeName(in.root()).constData(), 0755), 0);
-                in.launcher = QStringList {setpriv, QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                    QStringLiteral("--clear-groups")};
+                in.launcher = QStringList {setpriv, u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s};
             }
             QCOMPARE(::chmod(folder.constData(), 0555), 0);
         }
@@ -324,67 +310,63 @@ private slots:
         ::chmod(folder.constData(), 0755);
         QVERIFY2(run.exitCode == int(UpdaterExit::NotWritable), run.errors.constData());
         QVERIFY2(run.errors.contains("package manager"), run.errors.constData());
-        verifyNothingChanged(in, in.oldProgram(), {QStringLiteral("vexalpro")});
+        verifyNothingChanged(in, in.oldProgram(), {u"vexalpro"_s});
     }
 
     void missingInputChangesNothing_data()
     {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("download");
+        QTest::addColumn<QString>("key"); // the setting to change
+        QTest::addColumn<QString>("value"); // null: removed
+        QTest::addColumn<QByteArray>("download"); // null: no file
         QTest::addColumn<QByteArray>("said");
-        const QString present = QStringLiteral("present");
-        const QString msg1 = QStringLiteral("msg1");
-        const QString appPath = QStringLiteral("AppPath");
-        const QString appExeName = QStringLiteral("AppExeName");
+        const QString appPath = u"AppPath"_s, appExeName = u"AppExeName"_s, msg1 = u"msg1"_s;
+        const QByteArray present = "present";
         QTest::newRow("no AppPath") << appPath << QString() << present << QByteArray("AppPath");
         QTest::newRow("no AppExeName") << appExeName << QString() << present << QByteArray("AppExeName");
-        QTest::newRow("no such folder") << appPath << QStringLiteral("/nonexistent/vexal/") << present
+        QTest::newRow("no such folder") << appPath << u"/nonexistent/vexal/"_s << present
                                         << QByteArray("does not exist");
         QTest::newRow("name leads elsewhere")
-            << appExeName << QStringLiteral("../elsewhere") << present << QByteArray("not a file name");
-        QTest::newRow("no download") << msg1 << msg1 << QStringLiteral("missing") << QByteArray("is missing");
-        QTest::newRow("empty download") << msg1 << msg1 << QStringLiteral("empty") << QByteArray("is empty");
+            << appExeName << u"../elsewhere"_s << present << QByteArray("not a file name");
+        QTest::newRow("no download") << msg1 << msg1 << QByteArray() << QByteArray("is missing");
+        QTest::newRow("empty download") << msg1 << msg1 << QByteArray("") << QByteArray("is empty");
     }
     void missingInputChangesNothing()
     {
         QFETCH(QString, key);
         QFETCH(QString, value);
-        QFETCH(QString, download);
+        QFETCH(QByteArray, download);
         QFETCH(QByteArray, said);
         Installation in;
         auto settings = Installation::defaultSettings();
         settings[key] = value;
         in.writeSettings(settings);
-        if (download == QLatin1String("missing"))
+        if (download.isNull())
             QVERIFY(QFile::remove(in.download()));
-        else if (download == QLatin1String("empty"))
+        else if (download.isEmpty())
             writeFile(in.download(), {}, 0644);
         const QByteArray downloaded = readBytes(in.download());
 
         const auto run = in.runUpdater();
         QVERIFY2(run.exitCode == int(UpdaterExit::NothingToInstall), run.errors.constData());
         QVERIFY2(run.errors.contains(said) && run.errors.contains("Nothing has been changed"), run.errors.constData());
-        QCOMPARE(in.programFolderEntries(), QStringList({QStringLiteral("vexalpro")}));
+        QCOMPARE(in.programFolderEntries(), QStringList({u"vexalpro"_s}));
         QCOMPARE(readBytes(in.executable()), in.oldProgram());
         QCOMPARE(readBytes(in.download()), downloaded);
-        QVERIFY(!QFile::exists(in.root() + QLatin1String("/elsewhere")));
-        QVERIFY(!QFile::exists(in.marker()));
+        QVERIFY(!QFile::exists(in.root() + u"/elsewhere"_s) && !QFile::exists(in.marker()));
     }
 
     void findsTheProcessesRunningAnExecutable()
     {
         Installation in;
-        QVERIFY(QFile::remove(in.executable()));
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), in.executable()));
+        QVERIFY(!in.installSleep().isEmpty());
         QVERIFY(!runningProcesses::runsExecutable(in.executable()));
         {
-            Sleeper sleeper(in.executable());
-            QVERIFY(sleeper.start(QStringLiteral("10")));
+            Sleeper sleeper(in.executable(), u"10"_s);
+            QVERIFY(sleeper.waitForStarted());
             QVERIFY(runningProcesses::runsExecutable(in.executable()));
-            QVERIFY(QFile::link(in.executable(), in.root() + QLatin1String("/link")));
-            QVERIFY(runningProcesses::runsExecutable(in.root() + QLatin1String("/link")));
-            QVERIFY(runningProcesses::runsExecutable(in.folder() + QLatin1String("../program/vexalpro")));
+            QVERIFY(QFile::link(in.executable(), in.root() + u"/link"_s));
+            QVERIFY(runningProcesses::runsExecutable(in.root() + u"/link"_s));
+            QVERIFY(runningProcesses::runsExecutable(in.folder() + u"../program/vexalpro"_s));
             QVERIFY(!runningProcesses::runsExecutable(in.download()));
         }
         QVERIFY(!runningProcesses::runsExecutable(in.executable()));
@@ -393,16 +375,15 @@ private slots:
     void waitsUntilTheProgramHasExited()
     {
         Installation in;
-        QVERIFY(QFile::remove(in.executable()));
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), in.executable()));
-        const QByteArray previous = readBytes(in.executable());
+        const QByteArray previous = in.installSleep();
+        QVERIFY(!previous.isEmpty());
         QElapsedTimer clock;
         clock.start();
-        Sleeper program(in.executable());
-        QVERIFY(program.start(QStringLiteral("2.5")));
+        Sleeper program(in.executable(), u"2.5"_s);
+        QVERIFY(program.waitForStarted());
 
         QProcess updater;
-        in.prepare(updater, {QStringLiteral("--no-dialogs")});
+        in.prepare(updater, {u"--no-dialogs"_s});
         qint64 updaterEnded = -1;
         connect(&updater, &QProcess::finished, this, [&] { updaterEnded = clock.elapsed(); });
         updater.start();
@@ -422,15 +403,13 @@ private slots:
     void givesUpWhenTheProgramKeepsRunning()
     {
         Installation in;
-        QVERIFY(QFile::remove(in.executable()));
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), in.executable()));
-        const QByteArray previous = readBytes(in.executable());
-        Sleeper program(in.executable());
-        QVERIFY(program.start(QStringLiteral("20")));
-        const auto run = in.runUpdater({}, {QStringLiteral("--no-dialogs"), QStringLiteral("--wait-limit=0.6")});
+        const QByteArray previous = in.installSleep();
+        Sleeper program(in.executable(), u"20"_s);
+        QVERIFY(program.waitForStarted());
+        const auto run = in.runUpdater({}, {u"--no-dialogs"_s, u"--wait-limit=0.6"_s});
         QVERIFY2(run.exitCode == int(UpdaterExit::StillRunning), run.errors.constData());
         QVERIFY2(run.errors.contains("still running"), run.errors.constData());
-        verifyNothingChanged(in, previous, {QStringLiteral("vexalpro")});
+        verifyNothingChanged(in, previous, {u"vexalpro"_s});
     }
 
     void windowShowsTheTextsAndCancelStopsTheWait_data()
@@ -443,11 +422,9 @@ private slots:
     {
         QFETCH(bool, byClosing);
         Installation in;
-        QVERIFY(QFile::remove(in.executable()));
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), in.executable()));
-        const QByteArray previous = readBytes(in.executable());
-        auto program = std::make_unique<Sleeper>(in.executable());
-        QVERIFY(program->start(QStringLiteral("20")));
+        const QByteArray previous = in.installSleep();
+        auto program = std::make_unique<Sleeper>(in.executable(), u"20"_s);
+        QVERIFY(program->waitForStarted());
 
         QString problem;
         const auto plan = updatePlan::read(SettingsStore(in.settingsFolder()), in.cacheFolder(), &problem);
@@ -459,28 +436,25 @@ private slots:
         window.show();
         session.start();
 
-        QCOMPARE(window.windowTitle(), QStringLiteral("Vexal Pro"));
-        auto *cancel = window.findChild<QPushButton *>(QStringLiteral("cmdCancel"));
+        QCOMPARE(window.windowTitle(), u"Vexal Pro"_s);
+        auto *cancel = window.findChild<QPushButton *>(u"cmdCancel"_s);
         QVERIFY(cancel);
-        QCOMPARE(cancel->text(), QStringLiteral("Abbrechen"));
-        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("lblHeading"))->text(),
-            QStringLiteral("Produktaktualisierungen werden übernommen"));
-        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("lblMessage"))->text(), QStringLiteral("Bitte warten..."));
+        QCOMPARE(cancel->text(), u"Abbrechen"_s);
+        QCOMPARE(window.findChild<QLabel *>(u"lblHeading"_s)->text(), u"Produktaktualisierungen werden übernommen"_s);
+        QCOMPARE(window.findChild<QLabel *>(u"lblMessage"_s)->text(), u"Bitte warten..."_s);
 
-        QTest::qWait(3 * int(UpdateSession::PollInterval.count()));
+        const int threePolls = 3 * int(UpdateSession::PollInterval.count());
+        QTest::qWait(threePolls);
         QCOMPARE(finished.count(), 0);
-        if (byClosing)
-            window.close();
-        else
-            QTest::mouseClick(cancel, Qt::LeftButton);
+        byClosing ? void(window.close()) : QTest::mouseClick(cancel, Qt::LeftButton);
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.first().first().toInt(), int(UpdaterExit::Cancelled));
 
         // The program ending afterwards must not start the replacement any more.
         program.reset();
-        QTest::qWait(3 * int(UpdateSession::PollInterval.count()));
+        QTest::qWait(threePolls);
         QCOMPARE(finished.count(), 1);
-        verifyNothingChanged(in, previous, {QStringLiteral("vexalpro")});
+        verifyNothingChanged(in, previous, {u"vexalpro"_s});
     }
 };
 
