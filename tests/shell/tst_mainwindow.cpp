@@ -4,8 +4,10 @@
 
 #include "cfg/textsearch.h"
 #include "common/links.h"
+#include "controlpanel/frmcontrolpanel.h"
 #include "info/frmwhatsnew.h"
 #include "lang/stringresources.h"
+#include "launch/frmconflict.h"
 #include "news/newsticker.h"
 #include "shell/frmmain.h"
 
@@ -568,20 +570,33 @@ private slots:
         QCOMPARE(state().LanguageName, state().LanguageTable.at(row).name);
         QCOMPARE(c.imgFlag->property("iconNumber").toInt(), row + 2);
 
-        // Title and button of each dialog as it shows next, in the language chosen.
-        QStringList shown;
+        // Each dialog as it shows next, in the language chosen: its title and its first button (the
+        // error report: its heading, as the control panel's registry trouble words it).
+        QMap<QString, QString> shown;
         const auto read = [&shown](QDialog &dialog) {
-            shown.append(dialog.windowTitle() + '|' + dialog.findChild<QPushButton *>("cmdOK")->text());
+            const bool report = dialog.objectName() == QLatin1String("frmError");
+            const QString detail = report ? dialog.findChild<QLabel *>("lblTop")->text()
+                                          : dialog.findChild<QPushButton *>("cmdOK")->text();
+            shown.insert(dialog.objectName(), (report ? QString() : dialog.windowTitle()) + '|' + detail);
         };
-        t->dialogs.queueForm(read);
-        t->dialogs.queueForm(read);
+        for (int i = 0; i < 5; ++i)
+            t->dialogs.queueForm(read);
         c.mnuAbout->trigger();
         frmWhatsNew whatsNew(&w);
         t->dialogs.showModal(whatsNew);
-        const QStringList expected {
-            modMain::uiText(24) + '|' + modMain::uiText(50), modMain::uiText(26) + '|' + modMain::uiText(68)};
+        frmConflict conflict(*t->services, &w);
+        t->dialogs.showModal(conflict);
+        // A prefix without a registry: the panel reports it, in its own words, and closes.
+        frmControlPanel panel(*t->services, w.errorReporter(), t->root() + "/no-prefix/", t->root(), &w);
+        t->dialogs.showModal(panel);
+
+        using modMain::uiText;
+        const QMap<QString, QString> expected {{"frmAbout", uiText(24) + '|' + uiText(50)},
+            {"frmWhatsNew", uiText(26) + '|' + uiText(68)}, {"frmConflict", uiText(49) + '|' + uiText(50)},
+            {"frmControlPanel", uiText(81) + '|' + uiText(50)}, {"frmError", '|' + uiText(100)}};
         QCOMPARE(shown, expected);
-        QVERIFY(shown != QStringList({text(24) + '|' + text(50), text(26) + '|' + text(68)}));
+        for (auto [name, id] : {std::pair {"frmAbout", 24}, {"frmWhatsNew", 26}, {"frmControlPanel", 81}})
+            QVERIFY2(!shown.value(name).startsWith(text(id) + '|'), name);
     }
 
     void helpMenuOpensItsPagesAndTheGuide()
