@@ -563,12 +563,18 @@ private slots:
         QFETCH(int, row);
         frmMain &w = start();
         auto &c = w.controls();
+        const QMap<QString, QString> english = captionsOf(w);
         send(c.cboLanguage, QFocusEvent(QEvent::FocusIn));
         c.cboLanguage->setCurrentIndex(row);
         QSignalSpy ticks(c.tmrLanguage, &QTimer::timeout);
         QVERIFY(ticks.wait(200));
         QCOMPARE(state().LanguageName, state().LanguageTable.at(row).name);
         QCOMPARE(c.imgFlag->property("iconNumber").toInt(), row + 2);
+        const QMap<QString, QString> switched = captionsOf(w);
+        int changed = 0;
+        for (auto it = english.cbegin(); it != english.cend(); ++it)
+            changed += switched.value(it.key()) != it.value();
+        QVERIFY2(changed > 60, qPrintable(QString::number(changed)));
 
         // Each dialog as it shows next, in the language chosen: its title and its first button (the
         // error report: its heading, as the control panel's registry trouble words it).
