@@ -25,309 +25,281 @@ using modMain::state;
 namespace {
 
 const QString TtdKey = QStringLiteral("Software\\FISH Technology Group\\Transport Tycoon Deluxe");
+const QString FishKey = QStringLiteral("Software\\Fish Technology Group\\Transport Tycoon Deluxe");
 const QString Wow64Key = QStringLiteral("Software\\Wow6432Node\\Fish Technology Group\\Transport Tycoon Deluxe");
 
-QByteArray registryFile(bool win64, const QByteArray &ttdValues)
+using Values = QMap<QString, QVariant>;
+
+const Values Stored {{"DisplayModeNumber", 1}, {"ForceDIBSection", 1}, {"Fullscreen", 0},
+    {"HDPath", "D:\\Games\\TTD\\"}, {"Installed", 3}, {"Language", 0}, {"MidiType", 1}, {"MousePointer", 0},
+    {"RetraceSync", 0}, {"SafeMode", 0}, {"UpdateMode", 1}};
+
+Values storedWith(const QString &name, const QVariant &value)
+{
+    Values values = Stored;
+    values[name] = value;
+    return values;
+}
+
+// A system.reg with another key and, unless `values` is empty, the game's key holding them.
+QByteArray registryFile(bool win64, const Values &values)
 {
     QByteArray file = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n";
     if (win64)
         file += "#arch=win64\n";
     file += "\n[Software\\\\Borland\\\\Database Engine] 1796481357\n#time=1dd84c5f0dc951e\n\"Path\"=\"C:\\\\BDE\"\n";
-    if (!ttdValues.isNull()) {
-        file += win64 ? "\n[Software\\\\Wow6432Node\\\\Fish Technology Group\\\\Transport Tycoon Deluxe] 1796481372\n"
-                      : "\n[Software\\\\Fish Technology Group\\\\Transport Tycoon Deluxe] 1796481372\n";
-        file += "#time=1dd84c5fa0dfa42\n" + ttdValues;
+    if (values.isEmpty())
+        return file;
+    file += "\n[" + QString(win64 ? Wow64Key : FishKey).replace("\\", "\\\\").toLatin1() + "] 1796481372\n";
+    file += "#time=1dd84c5fa0dfa42\n";
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        file += '"' + it.key().toLatin1() + "\"=";
+        if (it->typeId() == QMetaType::QString)
+            file += '"' + it->toString().replace("\\", "\\\\").toLatin1() + "\"\n";
+        else
+            file += "dword:" + QByteArray::number(it->toInt(), 16).rightJustified(8, '0') + '\n';
     }
     return file;
 }
-
-const QByteArray StoredValues = "\"DisplayModeNumber\"=dword:00000001\n\"ForceDIBSection\"=dword:00000001\n"
-                                "\"FullScreen\"=dword:00000000\n\"HDPath\"=\"D:\\\\Games\\\\TTD\\\\\"\n"
-                                "\"Installed\"=dword:00000003\n\"Language\"=dword:00000000\n"
-                                "\"MidiType\"=dword:00000001\n\"MousePointer\"=dword:00000000\n"
-                                "\"RetraceSync\"=dword:00000000\n\"SafeMode\"=dword:00000000\n"
-                                "\"UpdateMode\"=dword:00000001\n";
-
-using Values = QMap<QString, QVariant>;
 
 } // namespace
 
 class ControlPanelTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void openingAndSaving_data();
-    void openingAndSaving();
-    void theRealWineFileKeepsItsOtherLines();
-    void theDescriptionFollowsTheMode_data();
-    void theDescriptionFollowsTheMode();
-    void aRunningWineserverStopsTheSave();
-    void aDamagedFileIsReportedAndKept();
-    void registryCalls();
-
-private:
     QString prefix() const { return m_t->root() + QStringLiteral("/prefix/"); }
     // Shows the dialog as the menu does; `act` plays the person.
-    void run(const std::function<void(frmControlPanel &)> &act = {});
-    Values stored(const QString &key) const;
+    void run(const std::function<void(frmControlPanel &)> &act = {})
+    {
+        frmControlPanel form(*m_t->services, *m_reporter, prefix(), m_t->root());
+        // The error report, when one comes, is shown inside the panel's own showing: either form may
+        // come first, so one script serves both.
+        const auto script = [this, &act](QDialog &dialog) {
+            if (auto *report = qobject_cast<frmError *>(&dialog)) {
+                m_reports.append(report->report());
+                m_registryMode = report->registryMode();
+            } else if (auto *panel = qobject_cast<frmControlPanel *>(&dialog); panel && panel->isVisible() && act) {
+                act(*panel);
+            }
+        };
+        m_t->dialogs.queueForm(script);
+        m_t->dialogs.queueForm(script);
+        m_t->dialogs.showModal(form);
+    }
+    Values stored(const QString &key) const
+    {
+        Values values;
+        const auto registry = WineRegistry::load(prefix() + "system.reg");
+        for (const QString &name : Stored.keys()) {
+            if (const auto value = registry ? registry->value(key, name) : std::nullopt)
+                values.insert(name, value->type == WineRegistry::String ? QVariant(value->text) : int(value->number));
+        }
+        return values;
+    }
 
     std::unique_ptr<TestServices> m_t;
     std::unique_ptr<ErrorDialogReporter> m_reporter;
     QStringList m_reports;
     bool m_registryMode = false;
+
+private slots:
+    void init()
+    {
+        m_t = std::make_unique<TestServices>();
+        m_reporter = std::make_unique<ErrorDialogReporter>(*m_t->services);
+        m_reports.clear();
+        QDir().mkpath(prefix() + "dosdevices");
+        QDir().mkpath(prefix() + "drive_c/TTD");
+        QFile::link(QStringLiteral("../drive_c"), prefix() + "dosdevices/c:");
+        state().GameFolder = prefix() + "drive_c/TTD/";
+        state().LanguageName = QStringLiteral("ENGLISH");
+        modLanguage::loadInterfaceTexts(state(), StringResources::builtIn());
+    }
+
+    void openingAndSaving_data()
+    {
+        QTest::addColumn<bool>("win64");
+        QTest::addColumn<Values>("values");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("report"); // the start of the error report, empty for none
+        QTest::addColumn<Values>("written");
+
+        const Values recommended {{"DisplayModeNumber", 4}, {"ForceDIBSection", 0}, {"Fullscreen", 1},
+            {"HDPath", "C:\\TTD\\"}, {"Installed", 3}, {"Language", 0}, {"MidiType", 2}, {"MousePointer", 0},
+            {"RetraceSync", 0}, {"SafeMode", 0}, {"UpdateMode", 2}};
+        Values reset = recommended;
+        reset["HDPath"] = Stored["HDPath"];
+        for (bool win64 : {true, false})
+            QTest::addRow("no values: recovery, win%d", win64 ? 64 : 32) << win64 << Values() << ""
+                                                                         << "Error code # 1001" << recommended;
+        QTest::newRow("mode 7 cannot be shown") << true << storedWith("DisplayModeNumber", 7) << ""
+                                                << "Error code # 380" << recommended;
+        QTest::newRow("a number stored as text") << true << storedWith("MidiType", "loud") << ""
+                                                 << "Error code # 13" << recommended;
+        QTest::newRow("mode 2 and OK") << true << Stored << "mode 2"
+                                       << "" << Stored;
+        QTest::newRow("reset then OK") << true << Stored << "reset"
+                                       << "" << reset;
+        QTest::newRow("safe mode 2 reads unticked, saves 0") << false << storedWith("SafeMode", 2) << ""
+                                                             << "" << Stored;
+    }
+
+    void openingAndSaving()
+    {
+        QFETCH(bool, win64);
+        QFETCH(Values, values);
+        QFETCH(QString, action);
+        QFETCH(QString, report);
+        writeBytes(prefix() + "system.reg", registryFile(win64, values));
+
+        bool safeTicked = true;
+        run([&](frmControlPanel &form) {
+            safeTicked = form.chkSafe->isChecked();
+            if (action == "mode 2")
+                form.Combo1->setCurrentIndex(1);
+            if (action == "reset")
+                form.cmdReset->click();
+            form.cmdOK->click();
+        });
+        QCOMPARE(m_reports.size(), report.isEmpty() ? 0 : 1);
+        if (!report.isEmpty()) {
+            QVERIFY2(m_reports.first().startsWith(report), qPrintable(m_reports.first()));
+            QVERIFY(m_reports.first().endsWith("\r\n@: frmControlPanel Activate"));
+            QVERIFY(m_registryMode);
+        } else {
+            QVERIFY(!safeTicked);
+        }
+        QTEST(stored(win64 ? Wow64Key : FishKey), "written");
+        QVERIFY(QFile::exists(prefix() + "system.reg.bak"));
+    }
+
+    void theRealWineFileKeepsItsOtherLines()
+    {
+        const QString corpus = QStringLiteral(VEXAL_CORPUS_DIR "/wine/system.reg");
+        if (!QFile::exists(corpus))
+            QSKIP("the corpus is not there");
+        QFile::copy(corpus, prefix() + "system.reg");
+        QString shownPath;
+        run([&](frmControlPanel &form) {
+            shownPath = form.txtHDPath->text();
+            QCOMPARE(form.Combo1->currentIndex(), 1);
+            QCOMPARE(form.Combo2->currentIndex(), 1);
+            form.Combo1->setCurrentIndex(4);
+            form.cmdOK->click();
+        });
+        QVERIFY(m_reports.isEmpty());
+        QCOMPARE(shownPath, QStringLiteral("C:\\TTD\\"));
+        // Mode 5 changes four values and the key's two time lines, nothing else; "FullScreen" keeps
+        // the spelling TTDPatch gave it.
+        const QList<QByteArray> before = readBytes(corpus).split('\n');
+        const QList<QByteArray> after = readBytes(prefix() + "system.reg").split('\n');
+        QCOMPARE(after.size(), before.size());
+        QList<QByteArray> changed;
+        for (int i = 0; i < before.size(); ++i) {
+            if (before[i] != after[i])
+                changed.append(after[i]);
+        }
+        QCOMPARE(changed.size(), 6);
+        QVERIFY(changed[0].startsWith("[Software\\\\Wow6432Node\\\\Fish Technology Group"));
+        QVERIFY(changed[1].startsWith("#time="));
+        QCOMPARE(changed.mid(2),
+            QList<QByteArray>({"\"DisplayModeNumber\"=dword:00000004", "\"ForceDIBSection\"=dword:00000000",
+                "\"FullScreen\"=dword:00000001", "\"UpdateMode\"=dword:00000002"}));
+        QCOMPARE(readBytes(prefix() + "system.reg.bak"), readBytes(corpus));
+    }
+
+    void theDescriptionFollowsTheMode()
+    {
+        writeBytes(prefix() + "system.reg", registryFile(true, Stored));
+        run([&](frmControlPanel &form) {
+            for (int mode : {0, 3, 4}) {
+                const bool line5 = mode == 4;
+                form.Combo1->setCurrentIndex(mode);
+                QTest::qWait(120); // the diagram follows within 50 ms
+                QCOMPARE(form.lblMisc[7]->text(), line5 ? QStringLiteral("With 'clean' screen update system.") : "");
+                QCOMPARE(form.Line[4]->isVisibleTo(&form), line5);
+                QCOMPARE(form.lblMisc[4]->text(),
+                    mode < 2 ? QStringLiteral("Desktop window display system.") : "Fullscreen display system.");
+                QCOMPARE(form.Line[0]->geometry().bottom() > form.Line[3]->geometry().top(), line5);
+            }
+            form.cmdOK->click();
+        });
+    }
+
+    void aRunningWineserverStopsTheSave()
+    {
+        writeBytes(prefix() + "system.reg", registryFile(true, Stored));
+        const QByteArray before = readBytes(prefix() + "system.reg");
+        struct stat info { };
+        QCOMPARE(::stat(QFile::encodeName(prefix()).constData(), &info), 0);
+        const QString serverFolder = m_t->root()
+            + QStringLiteral("/.wine-%1/server-%2-%3").arg(getuid()).arg(info.st_dev, 0, 16).arg(info.st_ino, 0, 16);
+        QDir().mkpath(serverFolder);
+        const QString standIn = m_t->root() + "/wineserver";
+        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), standIn));
+        QProcess server;
+        server.setWorkingDirectory(serverFolder);
+        server.start(standIn, {"30"});
+        QVERIFY(server.waitForStarted());
+
+        m_t->dialogs.queueAnswer(Answer::Cancel);
+        run([](frmControlPanel &form) {
+            form.Combo1->setCurrentIndex(0);
+            form.cmdOK->click();
+        });
+        const auto asked = m_t->dialogs.takePrompts();
+        QVERIFY(
+            std::any_of(asked.begin(), asked.end(), [](const auto &p) { return p.text.contains("wineserver -k"); }));
+        QCOMPARE(readBytes(prefix() + "system.reg"), before);
+        server.kill();
+        server.waitForFinished();
+    }
+
+    void aDamagedFileIsReportedAndKept()
+    {
+        const QByteArray damaged
+            = "WINE REGISTRY Version 2\n\n[Software\\\\Cut short] 1796481357\n\"Bin\"=hex:01,02,\\\n";
+        writeBytes(prefix() + "system.reg", damaged);
+        run();
+        const auto asked = m_t->dialogs.takePrompts();
+        QCOMPARE(m_reports.size(), 1);
+        QVERIFY(std::any_of(asked.begin(), asked.end(),
+            [](const auto &p) { return p.text.contains("system.reg") && p.text.contains("not changed"); }));
+        QCOMPARE(readBytes(prefix() + "system.reg"), damaged);
+    }
+
+    void registryCalls()
+    {
+        writeBytes(prefix() + "system.reg", registryFile(false, Stored));
+        RegistryAccess access(m_t->dialogs, nullptr, prefix(), m_t->root());
+        const quint32 key = access.CreateKey(RegistryAccess::HKEY_LOCAL_MACHINE, TtdKey);
+        QVERIFY(key != 0);
+        QCOMPARE(access.ReadKeyValue(key, "HDPath"), Stored["HDPath"]);
+        QCOMPARE(access.ReadKeyValue(key, "midiTYPE"), QVariant(1));
+        // A string value given a number writes nothing and says 7; with the flag set, it says so.
+        access.ShowRegistryErrors = true;
+        QCOMPARE(access.SetKeyValue(key, "HDPath", 12, 1), RegistryAccess::NotText);
+        QCOMPARE(
+            m_t->dialogs.takePrompts().value(0).text, QStringLiteral("Unable to write registry value: \"HDPath\""));
+        const QVariant changed = QStringLiteral("C:\\Spiele\\TTD\\");
+        QCOMPARE(access.SetKeyValue(key, "HDPath", changed, 1), 0);
+        QCOMPARE(access.ReadKeyValue(key, "HDPath"), changed);
+        // A missing value: 1001, and the key is closed, so the next read fails too.
+        access.ShowRegistryErrors = false;
+        for (const char *name : {"Missing", "HDPath"}) {
+            try {
+                access.ReadKeyValue(key, QString::fromLatin1(name));
+                QFAIL("no error raised");
+            } catch (const RuntimeError &error) {
+                QCOMPARE(error.number, 1001);
+                QCOMPARE(error.description, QStringLiteral("Unsupported Value Type"));
+            }
+        }
+        QVERIFY(m_t->dialogs.prompts().isEmpty());
+        QCOMPARE(stored(FishKey).value("HDPath"), changed); // the close wrote the change made before
+        QCOMPARE(access.CreateKey(0x80000001, TtdKey), 0u);
+    }
 };
-
-void ControlPanelTest::init()
-{
-    m_t = std::make_unique<TestServices>();
-    m_reporter = std::make_unique<ErrorDialogReporter>(*m_t->services);
-    m_reports.clear();
-    QDir().mkpath(prefix() + "dosdevices");
-    QDir().mkpath(prefix() + "drive_c/TTD");
-    QFile::link(QStringLiteral("../drive_c"), prefix() + "dosdevices/c:");
-    state().GameFolder = prefix() + "drive_c/TTD/";
-    state().LanguageName = QStringLiteral("ENGLISH");
-    modLanguage::loadInterfaceTexts(state(), StringResources::builtIn());
-}
-
-void ControlPanelTest::run(const std::function<void(frmControlPanel &)> &act)
-{
-    frmControlPanel form(*m_t->services, *m_reporter, prefix(), m_t->root());
-    // The error report, when one comes, is shown inside the panel's own showing: either form may
-    // come first, so one script serves both.
-    const auto script = [this, &act](QDialog &dialog) {
-        if (auto *report = qobject_cast<frmError *>(&dialog)) {
-            m_reports.append(report->report());
-            m_registryMode = report->registryMode();
-        } else if (auto *panel = qobject_cast<frmControlPanel *>(&dialog); panel && panel->isVisible() && act) {
-            act(*panel);
-        }
-    };
-    m_t->dialogs.queueForm(script);
-    m_t->dialogs.queueForm(script);
-    m_t->dialogs.showModal(form);
-}
-
-Values ControlPanelTest::stored(const QString &key) const
-{
-    Values values;
-    const auto registry = WineRegistry::load(prefix() + "system.reg");
-    if (!registry)
-        return values;
-    for (const char *name : {"DisplayModeNumber", "ForceDIBSection", "Fullscreen", "HDPath", "Installed", "Language",
-             "MidiType", "MousePointer", "RetraceSync", "SafeMode", "UpdateMode"}) {
-        if (const auto value = registry->value(key, QString::fromLatin1(name)))
-            values.insert(QString::fromLatin1(name),
-                value->type == WineRegistry::String ? QVariant(value->text) : QVariant(int(value->number)));
-    }
-    return values;
-}
-
-void ControlPanelTest::openingAndSaving_data()
-{
-    QTest::addColumn<bool>("win64");
-    QTest::addColumn<QByteArray>("values");
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("report"); // the start of the error report, empty for none
-    QTest::addColumn<Values>("written");
-
-    const Values recommended {{"DisplayModeNumber", 4}, {"ForceDIBSection", 0}, {"Fullscreen", 1},
-        {"HDPath", "C:\\TTD\\"}, {"Installed", 3}, {"Language", 0}, {"MidiType", 2}, {"MousePointer", 0},
-        {"RetraceSync", 0}, {"SafeMode", 0}, {"UpdateMode", 2}};
-    QTest::newRow("no values: recovery, win64") << true << QByteArray() << ""
-                                                << "Error code # 1001" << recommended;
-    QTest::newRow("no values: recovery, win32") << false << QByteArray() << ""
-                                                << "Error code # 1001" << recommended;
-    QByteArray seven = StoredValues;
-    seven.replace("\"DisplayModeNumber\"=dword:00000001", "\"DisplayModeNumber\"=dword:00000007");
-    QTest::newRow("mode 7 cannot be shown") << true << seven << ""
-                                            << "Error code # 380" << recommended;
-    QByteArray textMode = StoredValues;
-    textMode.replace("\"MidiType\"=dword:00000001", "\"MidiType\"=\"loud\"");
-    QTest::newRow("a number stored as text") << true << textMode << ""
-                                             << "Error code # 13" << recommended;
-
-    Values mode2 {{"DisplayModeNumber", 1}, {"ForceDIBSection", 1}, {"Fullscreen", 0}, {"HDPath", "D:\\Games\\TTD\\"},
-        {"Installed", 3}, {"Language", 0}, {"MidiType", 1}, {"MousePointer", 0}, {"RetraceSync", 0}, {"SafeMode", 0},
-        {"UpdateMode", 1}};
-    QTest::newRow("mode 2 and OK") << true << StoredValues << "mode 2"
-                                   << "" << mode2;
-    Values reset = recommended;
-    reset["HDPath"] = "D:\\Games\\TTD\\";
-    QTest::newRow("reset then OK") << true << StoredValues << "reset"
-                                   << "" << reset;
-    QByteArray safe2 = StoredValues;
-    safe2.replace("\"SafeMode\"=dword:00000000", "\"SafeMode\"=dword:00000002");
-    QTest::newRow("safe mode 2 reads unticked, saves 0") << false << safe2 << ""
-                                                         << "" << mode2;
-}
-
-void ControlPanelTest::openingAndSaving()
-{
-    QFETCH(bool, win64);
-    QFETCH(QByteArray, values);
-    QFETCH(QString, action);
-    QFETCH(QString, report);
-    QFETCH(Values, written);
-    writeBytes(prefix() + "system.reg", registryFile(win64, values));
-
-    bool safeTicked = true;
-    run([&](frmControlPanel &form) {
-        safeTicked = form.chkSafe->isChecked();
-        if (action == "mode 2")
-            form.Combo1->setCurrentIndex(1);
-        if (action == "reset")
-            form.cmdReset->click();
-        form.cmdOK->click();
-    });
-    QCOMPARE(m_reports.size(), report.isEmpty() ? 0 : 1);
-    if (!report.isEmpty()) {
-        QVERIFY2(m_reports.first().startsWith(report), qPrintable(m_reports.first()));
-        QVERIFY(m_reports.first().endsWith("\r\n@: frmControlPanel Activate"));
-        QVERIFY(m_registryMode);
-    } else {
-        QVERIFY(!safeTicked);
-    }
-    QCOMPARE(stored(win64 ? Wow64Key : TtdKey.section('\\', 0, 0) + "\\Fish Technology Group\\Transport Tycoon Deluxe"),
-        written);
-    QVERIFY(QFile::exists(prefix() + "system.reg.bak"));
-}
-
-void ControlPanelTest::theRealWineFileKeepsItsOtherLines()
-{
-    const QString corpus = QStringLiteral(VEXAL_CORPUS_DIR "/wine/system.reg");
-    if (!QFile::exists(corpus))
-        QSKIP("the corpus is not there");
-    QFile::copy(corpus, prefix() + "system.reg");
-    QString shownPath;
-    run([&](frmControlPanel &form) {
-        shownPath = form.txtHDPath->text();
-        QCOMPARE(form.Combo1->currentIndex(), 1);
-        QCOMPARE(form.Combo2->currentIndex(), 1);
-        form.Combo1->setCurrentIndex(4);
-        form.cmdOK->click();
-    });
-    QVERIFY(m_reports.isEmpty());
-    QCOMPARE(shownPath, QStringLiteral("C:\\TTD\\"));
-    // Mode 5 changes four values and the key's two time lines, nothing else; "FullScreen" keeps
-    // the spelling TTDPatch gave it.
-    const QList<QByteArray> before = readBytes(corpus).split('\n');
-    const QList<QByteArray> after = readBytes(prefix() + "system.reg").split('\n');
-    QCOMPARE(after.size(), before.size());
-    QList<QByteArray> changed;
-    for (int i = 0; i < before.size(); ++i) {
-        if (before[i] != after[i])
-            changed.append(after[i]);
-    }
-    QCOMPARE(changed.size(), 6);
-    QVERIFY(changed[0].startsWith("[Software\\\\Wow6432Node\\\\Fish Technology Group"));
-    QVERIFY(changed[1].startsWith("#time="));
-    QCOMPARE(changed.mid(2),
-        QList<QByteArray>({"\"DisplayModeNumber\"=dword:00000004", "\"ForceDIBSection\"=dword:00000000",
-            "\"FullScreen\"=dword:00000001", "\"UpdateMode\"=dword:00000002"}));
-    QCOMPARE(readBytes(prefix() + "system.reg.bak"), readBytes(corpus));
-}
-
-void ControlPanelTest::theDescriptionFollowsTheMode_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("lastLine");
-    QTest::addColumn<bool>("line5");
-    QTest::newRow("mode 1") << 0 << QString() << false;
-    QTest::newRow("mode 4") << 3 << QString() << false;
-    QTest::newRow("mode 5") << 4 << QStringLiteral("With 'clean' screen update system.") << true;
-}
-
-void ControlPanelTest::theDescriptionFollowsTheMode()
-{
-    QFETCH(int, mode);
-    QFETCH(QString, lastLine);
-    QFETCH(bool, line5);
-    writeBytes(prefix() + "system.reg", registryFile(true, StoredValues));
-    run([&](frmControlPanel &form) {
-        form.Combo1->setCurrentIndex(mode);
-        QTest::qWait(120); // the diagram follows within 50 ms
-        QCOMPARE(form.lblMisc[7]->text(), lastLine);
-        QCOMPARE(form.Line[4]->isVisibleTo(&form), line5);
-        QCOMPARE(form.lblMisc[4]->text(),
-            mode < 2 ? QStringLiteral("Desktop window display system.") : QStringLiteral("Fullscreen display system."));
-        QCOMPARE(form.Line[0]->geometry().bottom() > form.Line[3]->geometry().top(), line5);
-        form.cmdOK->click();
-    });
-}
-
-void ControlPanelTest::aRunningWineserverStopsTheSave()
-{
-    writeBytes(prefix() + "system.reg", registryFile(true, StoredValues));
-    const QByteArray before = readBytes(prefix() + "system.reg");
-    struct stat info { };
-    QCOMPARE(::stat(QFile::encodeName(prefix()).constData(), &info), 0);
-    const QString serverFolder = m_t->root()
-        + QStringLiteral("/.wine-%1/server-%2-%3").arg(getuid()).arg(info.st_dev, 0, 16).arg(info.st_ino, 0, 16);
-    QDir().mkpath(serverFolder);
-    const QString standIn = m_t->root() + "/wineserver";
-    QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), standIn));
-    QProcess server;
-    server.setWorkingDirectory(serverFolder);
-    server.start(standIn, {"30"});
-    QVERIFY(server.waitForStarted());
-
-    m_t->dialogs.queueAnswer(Answer::Cancel);
-    run([](frmControlPanel &form) {
-        form.Combo1->setCurrentIndex(0);
-        form.cmdOK->click();
-    });
-    const auto asked = m_t->dialogs.takePrompts();
-    QVERIFY(std::any_of(asked.begin(), asked.end(), [](const auto &p) { return p.text.contains("wineserver -k"); }));
-    QCOMPARE(readBytes(prefix() + "system.reg"), before);
-    server.kill();
-    server.waitForFinished();
-}
-
-void ControlPanelTest::aDamagedFileIsReportedAndKept()
-{
-    const QByteArray damaged = "WINE REGISTRY Version 2\n\n[Software\\\\Cut short] 1796481357\n\"Bin\"=hex:01,02,\\\n";
-    writeBytes(prefix() + "system.reg", damaged);
-    run();
-    const auto asked = m_t->dialogs.takePrompts();
-    QCOMPARE(m_reports.size(), 1);
-    QVERIFY(std::any_of(asked.begin(), asked.end(),
-        [](const auto &p) { return p.text.contains("system.reg") && p.text.contains("not changed"); }));
-    QCOMPARE(readBytes(prefix() + "system.reg"), damaged);
-}
-
-void ControlPanelTest::registryCalls()
-{
-    writeBytes(prefix() + "system.reg", registryFile(false, StoredValues));
-    RegistryAccess access(m_t->dialogs, nullptr, prefix(), m_t->root());
-    const quint32 key = access.CreateKey(RegistryAccess::HKEY_LOCAL_MACHINE, TtdKey);
-    QVERIFY(key != 0);
-    QCOMPARE(access.ReadKeyValue(key, "HDPath"), QVariant(QStringLiteral("D:\\Games\\TTD\\")));
-    QCOMPARE(access.ReadKeyValue(key, "midiTYPE"), QVariant(1));
-    // A string value given a number writes nothing and says 7; with the flag set, it says so.
-    access.ShowRegistryErrors = true;
-    QCOMPARE(access.SetKeyValue(key, "HDPath", 12, 1), RegistryAccess::NotText);
-    QCOMPARE(m_t->dialogs.takePrompts().value(0).text, QStringLiteral("Unable to write registry value: \"HDPath\""));
-    QCOMPARE(access.SetKeyValue(key, "HDPath", QStringLiteral("C:\\Spiele\\TTD\\"), 1), 0);
-    QCOMPARE(access.ReadKeyValue(key, "HDPath"), QVariant(QStringLiteral("C:\\Spiele\\TTD\\")));
-    // A missing value: 1001, and the key is closed, so the next read fails too.
-    access.ShowRegistryErrors = false;
-    for (const char *name : {"Missing", "HDPath"}) {
-        try {
-            access.ReadKeyValue(key, QString::fromLatin1(name));
-            QFAIL("no error raised");
-        } catch (const RuntimeError &error) {
-            QCOMPARE(error.number, 1001);
-            QCOMPARE(error.description, QStringLiteral("Unsupported Value Type"));
-        }
-    }
-    QVERIFY(m_t->dialogs.prompts().isEmpty());
-    // The close wrote the change made before.
-    QCOMPARE(stored("Software\\Fish Technology Group\\Transport Tycoon Deluxe").value("HDPath"),
-        QVariant(QStringLiteral("C:\\Spiele\\TTD\\")));
-    QCOMPARE(access.CreateKey(0x80000001, TtdKey), 0u);
-}
 
 QTEST_MAIN(ControlPanelTest)
 #include "tst_controlpanel.moc"

@@ -29,13 +29,6 @@ QByteArray pattern(qint64 size)
     return bytes;
 }
 
-Response body(qint64 size)
-{
-    Response r;
-    r.generatedSize = size;
-    return r;
-}
-
 QStringList logOf(const QListWidget &log)
 {
     QStringList lines;
@@ -48,292 +41,262 @@ QStringList logOf(const QListWidget &log)
 qint64 peakMemoryKb()
 {
     QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const qsizetype at = text.indexOf("VmHWM:");
+    return at < 0 ? -1 : text.mid(at + 6).trimmed().split(' ').value(0).toLongLong();
+}
+
+Response answer(const QByteArray &body, Response::Length length = Response::Length::Exact, const QByteArray &text = {})
+{
+    Response r;
+    r.body = body;
+    r.length = length;
+    r.lengthText = text;
+    return r;
+}
+
+Response generated(qint64 size)
+{
+    Response r;
+    r.generatedSize = size;
+    return r;
 }
 
 const QString Target = QStringLiteral("ttdpupd.tmp");
 const QByteArray Earlier = "an earlier, whole version file";
+const QString Listing = QStringLiteral("Getting list of updates...");
+const QString NoList = QStringLiteral("Unable to download list of updates.");
+const QString Unreachable = QStringLiteral("Files missing in server, or server is unreachable.");
 
 } // namespace
 
 class DownloadTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-    void answers_data();
-    void answers();
-    void progressFollowsTheChunkRule_data();
-    void progressFollowsTheChunkRule();
-    void aLargeBodyIsStreamedWithFlatMemory();
-    void aStalledServerCountsDownAndGivesUp();
-    void theStateLogFollowsTheConnection();
-    void theLogSkipsShortTextsAndRepeatedRequestLines_data();
-    void theLogSkipsShortTextsAndRepeatedRequestLines();
-
-private:
     LiveUpdate &live() { return m_session->main().liveUpdate(); }
     MainWindowControls &c() { return m_session->main().controls(); }
     QString target() const { return state().TempPath + Target; }
-    // Runs a download of `path`; the error it threw, if any.
-    std::optional<RuntimeError> download(const QString &path, bool isUpdateList);
+    // Serves `response` and downloads it; the error it threw, if any.
+    std::optional<RuntimeError> download(const Response &response, bool isUpdateList)
+    {
+        m_server->serve(QStringLiteral("/patch/file"), response);
+        try {
+            live().DownloadFile(m_server->url(QStringLiteral("/patch/file")).toString(), target(), isUpdateList);
+        } catch (const RuntimeError &error) {
+            return error;
+        }
+        return std::nullopt;
+    }
 
     std::unique_ptr<LoopbackServer> m_server;
     std::unique_ptr<GameSession> m_session;
     QStringList m_statusLines;
-};
 
-void DownloadTest::init()
-{
-    QApplication::setQuitOnLastWindowClosed(false);
-    m_server = std::make_unique<LoopbackServer>();
-    qputenv(liveUpdateRules::PatchServerVariable, m_server->url(QStringLiteral("/patch/")).toString().toUtf8());
-    m_session = std::make_unique<GameSession>();
-    m_session->main();
-    m_statusLines.clear();
-    connect(&live(), &LiveUpdate::statusLineChanged, this, [this](const QString &text) { m_statusLines.append(text); });
-    writeBytes(target(), Earlier);
-}
-
-void DownloadTest::cleanup()
-{
-    m_session.reset();
-    m_server.reset();
-    qunsetenv(liveUpdateRules::PatchServerVariable);
-}
-
-std::optional<RuntimeError> DownloadTest::download(const QString &path, bool isUpdateList)
-{
-    try {
-        live().DownloadFile(m_server->url(path).toString(), target(), isUpdateList);
-    } catch (const RuntimeError &error) {
-        return error;
+private slots:
+    void init()
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        m_server = std::make_unique<LoopbackServer>();
+        qputenv(liveUpdateRules::PatchServerVariable, m_server->url(QStringLiteral("/patch/")).toString().toUtf8());
+        m_session = std::make_unique<GameSession>();
+        m_session->main();
+        m_statusLines.clear();
+        connect(&live(), &LiveUpdate::statusLineChanged, this, [this](const QString &s) { m_statusLines.append(s); });
+        writeBytes(target(), Earlier);
     }
-    return std::nullopt;
-}
 
-void DownloadTest::answers_data()
-{
-    QTest::addColumn<Response>("response");
-    QTest::addColumn<bool>("isUpdateList");
-    QTest::addColumn<bool>("failed");
-    QTest::addColumn<int>("errorNumber"); // 0: none thrown
-    QTest::addColumn<QByteArray>("file"); // what the target holds afterwards
-    QTest::addColumn<QStringList>("logEnd");
-    QTest::addColumn<QString>("status");
+    void cleanup()
+    {
+        m_session.reset();
+        m_server.reset();
+        qunsetenv(liveUpdateRules::PatchServerVariable);
+    }
 
-    const QStringList listFailure
-        = {"Error while contacting server.", "Files missing in server, or server is unreachable."};
-    const QStringList fileFailure = {"Error while contacting server.", "Failed to download new product versions."};
+    void answers_data()
+    {
+        QTest::addColumn<Response>("response");
+        QTest::addColumn<bool>("isUpdateList");
+        QTest::addColumn<bool>("failed");
+        QTest::addColumn<int>("errorNumber"); // 0: none thrown
+        QTest::addColumn<QByteArray>("file"); // what the target holds afterwards
+        QTest::addColumn<QStringList>("logEnd");
+        QTest::addColumn<QString>("status");
 
-    Response whole;
-    whole.body = "[TTDP Alpha-Beta]\nversion=2.6\n";
-    QTest::newRow("whole body") << whole << true << false << 0 << whole.body
-                                << QStringList {"Downloading from the remote server..."}
-                                << "Getting list of updates...";
-    Response empty;
-    QTest::newRow("empty body with a length")
-        << empty << false << false << 0 << QByteArray() << QStringList() << "Getting list of updates...";
-    Response notFound;
-    notFound.status = "404 Not Found";
-    notFound.body = "<html><body>Not Found</body></html>";
-    QTest::newRow("error status with a length is saved")
-        << notFound << true << false << 0 << notFound.body << QStringList() << "Getting list of updates...";
+        const QStringList listFailure {"Error while contacting server.", Unreachable};
+        const QStringList fileFailure {"Error while contacting server.", "Failed to download new product versions."};
+        const Response whole = answer("[TTDP Alpha-Beta]\nversion=2.6\n");
+        Response notFound = answer("<html><body>Not Found</body></html>");
+        notFound.status = "404 Not Found";
+        const Response noLength = answer("a body the program cannot measure", Response::Length::Absent);
+        Response cutShort = generated(5000);
+        cutShort.declaredLength = 9000;
+        Response reset = generated(8000);
+        reset.sendLimit = 3000;
+        reset.ending = Response::Ending::Reset;
 
-    Response noLength;
-    noLength.body = "a body the program cannot measure";
-    noLength.length = Response::Length::Absent;
-    QTest::newRow("no length, list") << noLength << true << true << 0 << Earlier << listFailure
-                                     << "Unable to download list of updates.";
-    QTest::newRow("no length, archive") << noLength << false << true << 0 << Earlier << fileFailure
-                                        << "Files missing in server, or server is unreachable.";
+        QTest::newRow("whole body") << whole << true << false << 0 << whole.body
+                                    << QStringList {"Downloading from the remote server..."} << Listing;
+        QTest::newRow("empty body with a length")
+            << Response() << false << false << 0 << QByteArray() << QStringList() << Listing;
+        QTest::newRow("error status with a length is saved")
+            << notFound << true << false << 0 << notFound.body << QStringList() << Listing;
+        QTest::newRow("no length, list") << noLength << true << true << 0 << Earlier << listFailure << NoList;
+        QTest::newRow("no length, archive") << noLength << false << true << 0 << Earlier << fileFailure << Unreachable;
+        QTest::newRow("body cut short") << cutShort << false << true << 0 << Earlier << fileFailure << Unreachable;
+        QTest::newRow("reset mid-body") << reset << true << true << 0 << Earlier << listFailure << NoList;
+        QTest::newRow("length that is no number") << answer("hello", Response::Length::Text, "five") << true << false
+                                                  << 13 << Earlier << QStringList() << Listing;
+        QTest::newRow("negative length") << answer("hello", Response::Length::Text, "-5") << false << false << 13
+                                         << Earlier << QStringList() << QString();
+    }
 
-    Response cutShort = body(5000);
-    cutShort.declaredLength = 9000;
-    QTest::newRow("body cut short") << cutShort << false << true << 0 << Earlier << fileFailure
-                                    << "Files missing in server, or server is unreachable.";
-    Response reset = body(8000);
-    reset.sendLimit = 3000;
-    reset.ending = Response::Ending::Reset;
-    QTest::newRow("reset mid-body") << reset << true << true << 0 << Earlier << listFailure
-                                    << "Unable to download list of updates.";
+    void answers()
+    {
+        QFETCH(Response, response);
+        QFETCH(bool, isUpdateList);
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, logEnd);
+        QFETCH(QString, status);
 
-    Response notANumber;
-    notANumber.body = "hello";
-    notANumber.length = Response::Length::Text;
-    notANumber.lengthText = "five";
-    QTest::newRow("length that is no number")
-        << notANumber << true << false << 13 << Earlier << QStringList() << "Getting list of updates...";
-    Response negative = notANumber;
-    negative.lengthText = "-5";
-    QTest::newRow("negative length") << negative << false << false << 13 << Earlier << QStringList() << QString();
-}
+        const auto error = download(response, isUpdateList);
+        QTEST(error ? error->number : 0, "errorNumber");
+        QTEST(live().DownloadFailed, "failed");
+        QCOMPARE(readBytes(target()), file);
+        const QStringList log = logOf(*c().lstLiveupdate);
+        QCOMPARE(log.mid(log.size() - logEnd.size()), logEnd);
+        if (!status.isEmpty())
+            QCOMPARE(c().lblCap[8]->text(), status);
+        QVERIFY(!c().tmrTimeout->isActive());
+        QVERIFY(c().pgbMain->isHidden());
+        // Nothing of a refused body is left beside the target either.
+        QCOMPARE(QDir(state().TempPath).entryList({Target + QLatin1Char('*')}, QDir::Files), QStringList {Target});
+    }
 
-void DownloadTest::answers()
-{
-    QFETCH(Response, response);
-    QFETCH(bool, isUpdateList);
-    QFETCH(bool, failed);
-    QFETCH(int, errorNumber);
-    QFETCH(QByteArray, file);
-    QFETCH(QStringList, logEnd);
-    QFETCH(QString, status);
-    m_server->serve(QStringLiteral("/patch/file"), response);
+    void progressFollowsTheChunkRule_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("1023") << qint64(1023) << QStringList {};
+        QTest::newRow("1024") << qint64(1024) << QStringList {};
+        QTest::newRow("1025") << qint64(1025) << QStringList {"1 KB downloaded, 1 KB total  (99% done)"};
+        QTest::newRow("2048") << qint64(2048) << QStringList {"1 KB downloaded, 2 KB total  (50% done)"};
+        QTest::newRow("3000") << qint64(
+            3000) << QStringList {"1 KB downloaded, 2 KB total  (34% done)", "2 KB downloaded, 2 KB total  (68% done)"};
+    }
 
-    const auto error = download(QStringLiteral("/patch/file"), isUpdateList);
-    QCOMPARE(error ? error->number : 0, errorNumber);
-    QCOMPARE(live().DownloadFailed, failed);
-    QCOMPARE(readBytes(target()), file);
-    const QStringList log = logOf(*c().lstLiveupdate);
-    QCOMPARE(log.mid(log.size() - logEnd.size()), logEnd);
-    if (!status.isEmpty())
-        QCOMPARE(c().lblCap[8]->text(), status);
-    QVERIFY(!c().tmrTimeout->isActive());
-    QVERIFY(c().pgbMain->isHidden());
-    // Nothing of a refused body is left beside the target either.
-    QCOMPARE(QDir(state().TempPath).entryList({Target + QLatin1Char('*')}, QDir::Files), QStringList {Target});
-}
+    void progressFollowsTheChunkRule()
+    {
+        QFETCH(qint64, size);
+        QFETCH(QStringList, texts);
+        QVERIFY(!download(generated(size), false));
+        QVERIFY(!live().DownloadFailed);
+        QCOMPARE(m_statusLines, QStringList {Listing} + texts);
+        QCOMPARE(readBytes(target()), pattern(size));
+    }
 
-void DownloadTest::progressFollowsTheChunkRule_data()
-{
-    QTest::addColumn<qint64>("size");
-    QTest::addColumn<QStringList>("texts");
-    QTest::newRow("1023") << qint64(1023) << QStringList {};
-    QTest::newRow("1024") << qint64(1024) << QStringList {};
-    QTest::newRow("1025") << qint64(1025) << QStringList {"1 KB downloaded, 1 KB total  (99% done)"};
-    QTest::newRow("2048") << qint64(2048) << QStringList {"1 KB downloaded, 2 KB total  (50% done)"};
-    QTest::newRow("3000") << qint64(
-        3000) << QStringList {"1 KB downloaded, 2 KB total  (34% done)", "2 KB downloaded, 2 KB total  (68% done)"};
-}
-
-void DownloadTest::progressFollowsTheChunkRule()
-{
-    QFETCH(qint64, size);
-    QFETCH(QStringList, texts);
-    m_server->serve(QStringLiteral("/patch/a.zip"), body(size));
-    QVERIFY(!download(QStringLiteral("/patch/a.zip"), false));
-    QVERIFY(!live().DownloadFailed);
-    QCOMPARE(m_statusLines, QStringList {"Getting list of updates..."} + texts);
-    QCOMPARE(readBytes(target()), pattern(size));
-}
-
-void DownloadTest::aLargeBodyIsStreamedWithFlatMemory()
-{
-    constexpr qint64 Size = 48 * 1024 * 1024 + 5;
-    m_server->serve(QStringLiteral("/patch/big.zip"), body(Size));
-    const qint64 before = peakMemoryKb();
-    QVERIFY(!download(QStringLiteral("/patch/big.zip"), false));
-    const qint64 growth = peakMemoryKb() - before;
-    QVERIFY(!live().DownloadFailed);
-    QCOMPARE(QFileInfo(target()).size(), Size);
-    const QByteArray bytes = readBytes(target());
-    QCOMPARE(bytes.left(4096), pattern(4096));
-    QCOMPARE(bytes.at(Size - 1), LoopbackServer::patternByte(Size - 1));
-    // One text per full chunk that leaves bytes to read, the last of them at 49152 KB.
-    QCOMPARE(m_statusLines.size(), 1 + int(Size / 1024));
-    QCOMPARE(m_statusLines.last(), QStringLiteral("49152 KB downloaded, 49152 KB total  (99% done)"));
-    QCOMPARE(c().pgbMain->maximum(), int(Size));
+    void aLargeBodyIsStreamedWithFlatMemory()
+    {
+        constexpr qint64 Size = 48 * 1024 * 1024 + 5;
+        const qint64 before = peakMemoryKb();
+        QVERIFY(!download(generated(Size), false));
+        const qint64 growth = peakMemoryKb() - before;
+        QVERIFY(!live().DownloadFailed);
+        QCOMPARE(QFileInfo(target()).size(), Size);
+        const QByteArray bytes = readBytes(target());
+        QCOMPARE(bytes.left(4096), pattern(4096));
+        QCOMPARE(bytes.at(Size - 1), LoopbackServer::patternByte(Size - 1));
+        // One text per full chunk that leaves bytes to read, the last of them at 49152 KB.
+        QCOMPARE(m_statusLines.size(), 1 + int(Size / 1024));
+        QCOMPARE(m_statusLines.last(), QStringLiteral("49152 KB downloaded, 49152 KB total  (99% done)"));
+        QCOMPARE(c().pgbMain->maximum(), int(Size));
 #if defined(__SANITIZE_ADDRESS__)
-    Q_UNUSED(growth)
-    QSKIP("AddressSanitizer keeps freed memory in quarantine; the peak says nothing here");
+        Q_UNUSED(growth)
+        QSKIP("AddressSanitizer keeps freed memory in quarantine; the peak says nothing here");
 #else
-    QVERIFY2(growth < 24 * 1024, qPrintable(QStringLiteral("peak memory grew by %1 kB").arg(growth)));
+        QVERIFY2(growth < 24 * 1024, qPrintable(QStringLiteral("peak memory grew by %1 kB").arg(growth)));
 #endif
-}
-
-void DownloadTest::aStalledServerCountsDownAndGivesUp()
-{
-    Response stalled;
-    stalled.stallBeforeHeaders = true;
-    m_server->serve(QStringLiteral("/patch/_versions.txt"), stalled);
-    live().ServerKind = liveUpdateRules::ServerKind::Patch;
-    // The countdown's texts and ending, not its pace, are under test.
-    c().tmrTimeout->setInterval(5);
-    QVERIFY(!download(QStringLiteral("/patch/_versions.txt"), true));
-
-    QStringList countdown;
-    for (int n = 29; n >= 2; --n)
-        countdown.append(QStringLiteral("Connecting to TTDPatch server... (%1)").arg(n));
-    QCOMPARE(m_statusLines.mid(0, countdown.size()), countdown);
-    // The 29th tick reports; the request is then given up and fails like one without a length.
-    QCOMPARE(
-        m_statusLines.mid(countdown.size()), QStringList(3, QStringLiteral("Unable to download list of updates.")));
-    QVERIFY(live().DownloadFailed);
-    QCOMPARE(live().Countdown, 1);
-    QCOMPARE(logOf(*c().lstLiveupdate),
-        QStringList({"Error while contacting server.", "Files missing in server, or server is unreachable."}));
-    QCOMPARE(readBytes(target()), Earlier);
-    QVERIFY(state().ControlsEnabled);
-
-    // English names no server; the other languages' texts carry a placeholder for it.
-    m_statusLines.clear();
-    state().UiText[83] = QStringLiteral("Conectando con el servidor de #TTDPATCH#...");
-    for (auto kind : {liveUpdateRules::ServerKind::Tool, liveUpdateRules::ServerKind::Patch}) {
-        live().ServerKind = kind;
-        live().Countdown = 30;
-        live().tmrTimeout_Timer();
     }
-    QCOMPARE(m_statusLines,
-        QStringList({"Conectando con el servidor de Vexal... (29)", "Conectando con el servidor de TTDPatch... (29)"}));
-}
 
-void DownloadTest::theStateLogFollowsTheConnection()
-{
-    m_server->serve(QStringLiteral("/patch/_versions.txt"), body(10));
-    QVERIFY(!download(QStringLiteral("/patch/_versions.txt"), true));
-    QCOMPARE(logOf(*c().lstLiveupdate),
-        QStringList({"Looking up the IP address for the remote server...",
-            "Found the IP address for the remote server.", "Connecting to server...", "Connected to the remote server.",
-            "Requesting information from server...", "Downloading from the remote server..."}));
-    QCOMPARE(c().lstLiveupdate->currentRow(), c().lstLiveupdate->count() - 1);
+    void aStalledServerCountsDownAndGivesUp()
+    {
+        live().ServerKind = liveUpdateRules::ServerKind::Patch;
+        c().tmrTimeout->setInterval(5); // the countdown's texts and ending, not its pace, are under test
+        Response stalled;
+        stalled.stallBeforeHeaders = true;
+        QVERIFY(!download(stalled, true));
 
-    // A refused connection is an error of the transfer itself.
-    c().lstLiveupdate->clear();
-    const QUrl closed = m_server->url(QStringLiteral("/x"));
-    m_server.reset();
-    live().DownloadFile(closed.toString(), target(), true);
-    QVERIFY(live().DownloadFailed);
-    QCOMPARE(logOf(*c().lstLiveupdate),
-        QStringList({"Error while contacting server.", "Files missing in server, or server is unreachable."}));
-}
+        QStringList countdown;
+        for (int n = 29; n >= 2; --n)
+            countdown.append(QStringLiteral("Connecting to TTDPatch server... (%1)").arg(n));
+        // The 29th tick reports; the request is then given up and fails like one without a length.
+        QCOMPARE(m_statusLines, countdown + QStringList(3, NoList));
+        QVERIFY(live().DownloadFailed);
+        QCOMPARE(live().Countdown, 1);
+        QCOMPARE(logOf(*c().lstLiveupdate), QStringList({"Error while contacting server.", Unreachable}));
+        QCOMPARE(readBytes(target()), Earlier);
+        QVERIFY(state().ControlsEnabled);
 
-void DownloadTest::theLogSkipsShortTextsAndRepeatedRequestLines_data()
-{
-    QTest::addColumn<QList<int>>("states");
-    QTest::addColumn<QStringList>("events");
-    QTest::addColumn<QStringList>("log");
-    QTest::newRow("request sent twice") << QList<int> {6, 6} << QStringList()
-                                        << QStringList {"Downloading from the remote server..."};
-    QTest::newRow("sent again after another line")
-        << QList<int> {6, 11, 6} << QStringList()
-        << QStringList {"Downloading from the remote server...", "An error occurred while contacting server.",
-               "Downloading from the remote server..."};
-    QTest::newRow("silent states") << QList<int> {7, 8, 12, 0, 13} << QStringList() << QStringList();
-    QTest::newRow("disconnecting") << QList<int> {9, 10} << QStringList()
-                                   << QStringList {"Disconnecting from the server...", "Disconnected from the server."};
-    QTest::newRow("short texts") << QList<int>() << QStringList {" ab ", "   ", "abc", "Done."}
-                                 << QStringList {"Done."};
-    QTest::newRow("untrimmed when long enough") << QList<int>() << QStringList {"  abcd "} << QStringList {"  abcd "};
-}
+        // English names no server; the other languages' texts carry a placeholder for it.
+        m_statusLines.clear();
+        state().UiText[83] = QStringLiteral("Conectando con el servidor de #TTDPATCH#...");
+        for (auto kind : {liveUpdateRules::ServerKind::Tool, liveUpdateRules::ServerKind::Patch}) {
+            live().ServerKind = kind;
+            live().Countdown = 30;
+            live().tmrTimeout_Timer();
+        }
+        QCOMPARE(m_statusLines,
+            QStringList(
+                {"Conectando con el servidor de Vexal... (29)", "Conectando con el servidor de TTDPatch... (29)"}));
+    }
 
-void DownloadTest::theLogSkipsShortTextsAndRepeatedRequestLines()
-{
-    QFETCH(QList<int>, states);
-    QFETCH(QStringList, events);
-    QFETCH(QStringList, log);
-    for (const QString &event : events)
-        live().LiveUpdateEvent(event);
-    for (int s : states)
-        live().intMain_StateChanged(s);
-    QCOMPARE(logOf(*c().lstLiveupdate), log);
-}
+    void theStateLogFollowsTheConnection()
+    {
+        QVERIFY(!download(generated(10), true));
+        QCOMPARE(logOf(*c().lstLiveupdate),
+            QStringList(
+                {"Looking up the IP address for the remote server...", "Found the IP address for the remote server.",
+                    "Connecting to server...", "Connected to the remote server.",
+                    "Requesting information from server...", "Downloading from the remote server..."}));
+        QCOMPARE(c().lstLiveupdate->currentRow(), c().lstLiveupdate->count() - 1);
+
+        // A refused connection is an error of the transfer itself.
+        c().lstLiveupdate->clear();
+        const QUrl closed = m_server->url(QStringLiteral("/x"));
+        m_server.reset();
+        live().DownloadFile(closed.toString(), target(), true);
+        QVERIFY(live().DownloadFailed);
+        QCOMPARE(logOf(*c().lstLiveupdate), QStringList({"Error while contacting server.", Unreachable}));
+    }
+
+    void theLogSkipsShortTextsAndRepeatedRequestLines_data()
+    {
+        QTest::addColumn<QList<int>>("states");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("log");
+        const QString sent = QStringLiteral("Downloading from the remote server...");
+        const QStringList none;
+        using Ints = QList<int>;
+        QTest::newRow("request sent twice") << Ints {6, 6} << none << QStringList {sent};
+        QTest::newRow("sent again after another line")
+            << Ints {6, 11, 6} << none << QStringList {sent, "An error occurred while contacting server.", sent};
+        QTest::newRow("silent states") << Ints {7, 8, 12, 0, 13} << none << none;
+        QTest::newRow("disconnecting") << Ints {
+            9, 10} << none << QStringList {"Disconnecting from the server...", "Disconnected from the server."};
+        QTest::newRow("short texts") << Ints() << QStringList {" ab ", "   ", "abc", "Done."} << QStringList {"Done."};
+        QTest::newRow("untrimmed when long enough") << Ints() << QStringList {"  abcd "} << QStringList {"  abcd "};
+    }
+
+    void theLogSkipsShortTextsAndRepeatedRequestLines()
+    {
+        QFETCH(QList<int>, states);
+        QFETCH(QStringList, events);
+        for (const QString &event : events)
+            live().LiveUpdateEvent(event);
+        for (int s : states)
+            live().intMain_StateChanged(s);
+        QTEST(logOf(*c().lstLiveupdate), "log");
+    }
+};
 
 QTEST_MAIN(DownloadTest)
 #include "tst_download.moc"

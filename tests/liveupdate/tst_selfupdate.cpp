@@ -29,24 +29,13 @@ namespace {
 // A signing key of the test's own, standing in for the release key.
 class TestKey {
 public:
-    TestKey()
-    {
-        EVP_PKEY_CTX *context = EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr);
-        EVP_PKEY_keygen_init(context);
-        EVP_PKEY_keygen(context, &m_key);
-        EVP_PKEY_CTX_free(context);
-    }
-    ~TestKey() { EVP_PKEY_free(m_key); }
-    TestKey(const TestKey &) = delete;
-    TestKey &operator=(const TestKey &) = delete;
-
     QByteArray publicPem() const
     {
         BIO *bio = BIO_new(BIO_s_mem());
-        PEM_write_bio_PUBKEY(bio, m_key);
+        PEM_write_bio_PUBKEY(bio, m_key.get());
         char *data = nullptr;
         const long size = BIO_get_mem_data(bio, &data);
-        QByteArray pem(data, size);
+        const QByteArray pem(data, size);
         BIO_free(bio);
         return pem;
     }
@@ -55,7 +44,7 @@ public:
         EVP_MD_CTX *context = EVP_MD_CTX_new();
         unsigned char signature[64];
         std::size_t size = sizeof signature;
-        EVP_DigestSignInit(context, nullptr, nullptr, nullptr, m_key);
+        EVP_DigestSignInit(context, nullptr, nullptr, nullptr, m_key.get());
         EVP_DigestSign(context, signature, &size, reinterpret_cast<const unsigned char *>(data.constData()),
             std::size_t(data.size()));
         EVP_MD_CTX_free(context);
@@ -63,13 +52,15 @@ public:
     }
 
 private:
-    EVP_PKEY *m_key = nullptr;
+    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> m_key {
+        EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"), &EVP_PKEY_free};
 };
 
-Response answer(const QByteArray &body)
+Response answer(const QByteArray &body, Response::Length length = Response::Length::Exact)
 {
     Response r;
     r.body = body;
+    r.length = length;
     return r;
 }
 
@@ -89,316 +80,265 @@ QStringList titles(const QList<ScriptedDialogs::Prompt> &prompts)
     return result;
 }
 
-QStringList logOf(const QListWidget &log)
-{
-    QStringList lines;
-    for (int i = 0; i < log.count(); ++i)
-        lines.append(log.item(i)->text());
-    return lines;
-}
+const QString Versions = QStringLiteral("/patch/_versions.txt");
+const QString ToolFile = QStringLiteral("/tool/1vexalup.txt");
+const QStringList Announced {"AutoUpdate: Vexal Pro"};
 
 } // namespace
 
 class SelfUpdateTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-    void releaseChecks_data();
-    void releaseChecks();
-    void theLastNewsComeBackWhenTheCheckFails();
-    void aSignedUpdateReplacesTheProgram();
-    void unsignedFilesRunNothing_data();
-    void unsignedFilesRunNothing();
-    void schedule_data();
-    void schedule();
-    void aSecondFileStartsNoSecondCheck();
-    void summaryAndServerBoxes_data();
-    void summaryAndServerBoxes();
-
-private:
     frmMain &window() { return m_session->main(); }
     LiveUpdate &live() { return window().liveUpdate(); }
     MainWindowControls &c() { return window().controls(); }
     ScriptedDialogs &dialogs() { return m_session->t.dialogs; }
-    void start(bool realProcesses = false);
-    // The update files, signed as `signatures` says: "good", "tampered", "truncated", "unsigned".
-    void serveUpdate(const QByteArray &updater, const QByteArray &program, const QString &how);
+    void start(bool realProcesses = false)
+    {
+        m_session = std::make_unique<GameSession>(QStringLiteral("game"), realProcesses);
+        m_session->open();
+        live().ReleaseKey = m_key.publicPem();
+        dialogs().takePrompts();
+        m_session->t.shell.calls.clear();
+    }
+    // The update files, signed unless `how` names a fault.
+    void serveUpdate(const QByteArray &updater, const QByteArray &program, const QString &how = {})
+    {
+        QByteArray updaterSignature = m_key.sign(updater), programSignature = m_key.sign(program);
+        QByteArray servedUpdater = updater, servedProgram = program;
+        if (how == QLatin1String("tampered updater"))
+            servedUpdater[servedUpdater.size() / 2] = char(servedUpdater.at(servedUpdater.size() / 2) ^ 1);
+        else if (how == QLatin1String("truncated program"))
+            servedProgram.chop(1);
+        else if (how == QLatin1String("unsigned program"))
+            programSignature.clear();
+        else if (how == QLatin1String("updater signed by another key"))
+            updaterSignature = TestKey().sign(updater);
+        else if (how == QLatin1String("garbled signature"))
+            programSignature = "not base64 at all!";
+        m_server->serve(ToolFile,
+            answer(toolFile("1.2.6", "updatersig=" + updaterSignature + "\nexesig=" + programSignature + "\n")));
+        m_server->serve(QStringLiteral("/tool/files/updater.exe"), answer(servedUpdater));
+        m_server->serve(QStringLiteral("/tool/files/vexalpro.exe"), answer(servedProgram));
+    }
 
     TestKey m_key;
     std::unique_ptr<LoopbackServer> m_server;
     std::unique_ptr<GameSession> m_session;
+
+private slots:
+    void init()
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        m_server = std::make_unique<LoopbackServer>();
+        qputenv(liveUpdateRules::ToolServerVariable, m_server->url(QStringLiteral("/tool/")).toString().toUtf8());
+        qputenv(liveUpdateRules::PatchServerVariable, m_server->url(QStringLiteral("/patch/")).toString().toUtf8());
+        m_server->serve(QStringLiteral("/tool/news.txt"), answer("Vexal Pro 1.2.6 is out\nnodesc\nnolink\n---\n"));
+    }
+
+    void cleanup()
+    {
+        m_session.reset();
+        m_server.reset();
+        qunsetenv(liveUpdateRules::ToolServerVariable);
+        qunsetenv(liveUpdateRules::PatchServerVariable);
+    }
+
+    void releaseChecks_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("automatic");
+        QTest::addColumn<QStringList>("prompts");
+        QTest::addColumn<bool>("checked");
+        const QStringList latest {"Vexal Pro"};
+        QTest::newRow("equal, from the menu") << toolFile("1.2.5") << false << latest << true;
+        QTest::newRow("equal, automatic: no box") << toolFile("1.2.5") << true << QStringList() << true;
+        QTest::newRow("blanks around it are equal") << toolFile("  1.2.5  ") << false << latest << true;
+        QTest::newRow("older is announced too") << toolFile("1.2.4") << false << Announced << true;
+        QTest::newRow("newer, declined") << toolFile("1.3.0") << true << Announced << true;
+        QTest::newRow("no version") << toolFile(QByteArray()) << false << QStringList {"AutoUpdate"} + latest << false;
+    }
+
+    void releaseChecks()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, automatic);
+        QFETCH(QStringList, prompts);
+        QFETCH(bool, checked);
+        start();
+        m_server->serve(ToolFile, answer(file));
+        live().AutomaticCheck = automatic;
+        dialogs().queueAnswer(Answer::No);
+        dialogs().queueAnswer(Answer::No);
+
+        live().mnuCheckVexal_Click();
+        const auto asked = dialogs().takePrompts();
+        QCOMPARE(titles(asked), prompts);
+        QCOMPARE(window().selectedTab(), 2);
+        QVERIFY(state().ControlsEnabled);
+        QVERIFY(!m_server->requestedPaths().contains(QStringLiteral("/tool/files/updater.exe")));
+        QCOMPARE(state().LastVexalCheckDate.isEmpty(), !checked);
+        QCOMPARE(QFile::exists(state().NewsTmpPath), checked);
+        if (checked)
+            QCOMPARE(window().news().labels().value(0)->text(), QStringLiteral("Vexal Pro 1.2.6 is out"));
+        // The menu's check runs once a run; a failed one may be tried again.
+        QCOMPARE(c().mnuCheckVexal->isEnabled(), !checked);
+        if (prompts == Announced) {
+            QVERIFY(asked.first().text.contains(QStringLiteral("New version: Vexal Pro ")));
+            QCOMPARE(c().lstLiveupdate->findItems(QStringLiteral(" released!"), Qt::MatchContains).size(), 1);
+        }
+        if (prompts == QStringList {"Vexal Pro"})
+            QCOMPARE(asked.first().text, QStringLiteral("You are using the latest Vexal Pro version."));
+    }
+
+    void theLastNewsComeBackWhenTheCheckFails()
+    {
+        start();
+        writeBytes(state().NewsTmpPath, "Yesterday's headline\nnodesc\nnolink\n---\n");
+        m_server->serve(ToolFile, answer(toolFile("1.2.6"), Response::Length::Absent));
+        live().mnuCheckVexal_Click();
+        QCOMPARE(m_server->requestedPaths(), QStringList {ToolFile});
+        QCOMPARE(window().news().labels().value(0)->text(), QStringLiteral("Yesterday's headline"));
+        QVERIFY(QFile::exists(state().NewsTmpPath));
+        QVERIFY(window().news().NewsRunning());
+    }
+
+    void aSignedUpdateReplacesTheProgram()
+    {
+        // The real updater replaces a stand-in of this program in the program folder and starts the
+        // new one, which leaves a mark. It finds the hand-over and the download where the program keeps them.
+        start(true);
+        qputenv("VEXALP_SETTINGS_DIR", m_session->t.settingsFolder().toUtf8());
+        qputenv("XDG_CACHE_HOME", QDir(m_session->t.root()).filePath("cache").toUtf8());
+        const auto restore = qScopeGuard([] {
+            qunsetenv("VEXALP_SETTINGS_DIR");
+            qunsetenv("XDG_CACHE_HOME");
+        });
+        QCOMPARE(state().TempPath, QDir(m_session->t.root()).filePath("cache/vexalp/"));
+        const QString folder = state().AppFolder;
+        const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+        writeBytes(folder + name, "#!/bin/sh\necho old\n");
+        QFile::setPermissions(folder + name, QFile::permissions(folder + name) | QFile::ExeOwner);
+        const QByteArray newProgram = "#!/bin/sh\necho started > new-program-started.txt\n";
+        serveUpdate(readBytes(QStringLiteral(VEXAL_UPDATER_PATH)), newProgram);
+        dialogs().queueAnswer(Answer::Yes);
+
+        live().mnuCheckVexal_Click();
+        QCOMPARE(titles(dialogs().takePrompts()), Announced);
+        QCOMPARE(readSetting(*m_session->t.settings, settingKeys::AppPath), folder);
+        QCOMPARE(readSetting(*m_session->t.settings, settingKeys::AppExeName), name);
+        QCOMPARE(readSetting(*m_session->t.settings, settingKeys::msg2), QStringLiteral("Applying product updates"));
+        QVERIFY(!window().isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "new-program-started.txt"), 20000);
+        QCOMPARE(readBytes(folder + name), newProgram);
+    }
+
+    void unsignedFilesRunNothing_data()
+    {
+        QTest::addColumn<QString>("refused");
+        for (const char *how : {"tampered updater", "updater signed by another key"})
+            QTest::newRow(how) << QStringLiteral("updater2.exe");
+        for (const char *how : {"truncated program", "unsigned program", "garbled signature"})
+            QTest::newRow(how) << QStringLiteral("vexalpro.exe.tmp");
+    }
+
+    void unsignedFilesRunNothing()
+    {
+        QFETCH(QString, refused);
+        start();
+        serveUpdate("\177ELF the updater", "\177ELF the new program", QString::fromLatin1(QTest::currentDataTag()));
+        dialogs().queueAnswer(Answer::Yes);
+        live().mnuCheckVexal_Click();
+
+        const auto asked = dialogs().takePrompts();
+        QCOMPARE(titles(asked), Announced + QStringList {"Vexal Pro"});
+        QVERIFY2(asked.last().text.contains(refused), qPrintable(asked.last().text));
+        QVERIFY(m_session->t.shell.calls.isEmpty());
+        QVERIFY(!QFile::exists(state().TempPath + refused));
+        QVERIFY(window().isVisible() && state().ControlsEnabled);
+        // The hand-over is written only once the updater is known to be the release's.
+        QCOMPARE(readSetting(*m_session->t.settings, settingKeys::AppPath).isEmpty(), refused == "updater2.exe");
+    }
+
+    void schedule_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("lastPatchCheck");
+        QTest::addColumn<QString>("lastToolCheck");
+        QTest::addColumn<bool>("patchServerAnswers");
+        QTest::addColumn<QStringList>("requested");
+        QTest::addColumn<bool>("patchDateKept");
+        const QString today = QLocale::system().toString(QDate(2026, 12, 5), QLocale::ShortFormat);
+        const QString yesterday = QLocale::system().toString(QDate(2026, 12, 4), QLocale::ShortFormat);
+        const QStringList tool {ToolFile, "/tool/news.txt"};
+        QTest::newRow("both checked today: nothing contacted") << 3 << today << today << true << QStringList() << true;
+        QTest::newRow("off") << 0 << yesterday << yesterday << true << QStringList() << true;
+        QTest::newRow("both due, the program's first")
+            << 3 << yesterday << yesterday << true << tool + QStringList {Versions} << false;
+        QTest::newRow("another date format runs again")
+            << 1 << "2026-12-05" << today << true << QStringList {Versions} << false;
+        QTest::newRow("program only") << 2 << yesterday << yesterday << true << tool << true;
+        QTest::newRow("a failed check keeps its date")
+            << 1 << yesterday << today << false << QStringList {Versions} << true;
+    }
+
+    // Each row opens a second file too, which starts no second check.
+    void schedule()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, lastPatchCheck);
+        QFETCH(QString, lastToolCheck);
+        QFETCH(bool, patchServerAnswers);
+        QFETCH(QStringList, requested);
+        m_server->serve(ToolFile, answer(toolFile("1.2.5")));
+        m_server->serve(Versions,
+            answer("[TTDP Alpha-Beta]\nversion=2.0.1 alpha 29\n",
+                patchServerAnswers ? Response::Length::Exact : Response::Length::Absent));
+        m_session = std::make_unique<GameSession>();
+        m_session->t.presetSettings({{"AutoLU", QString::number(mode)}, {"LastCheckDate", lastPatchCheck},
+            {"LastVexalCheckDate", lastToolCheck}});
+        m_session->open();
+
+        QCOMPARE(m_server->requestedPaths(), requested);
+        QTEST(state().LastCheckDate == lastPatchCheck, "patchDateKept");
+        // An automatic check that finds the program up to date says nothing.
+        QVERIFY(dialogs().prompts().isEmpty() || !patchServerAnswers);
+        QVERIFY(!live().AutomaticCheck && live().AutomaticUpdateDone);
+        m_session->open(m_session->folder + "ttdpatch.cfg");
+        QCOMPARE(m_server->requestedPaths(), requested);
+    }
+
+    void summaryAndServerBoxes_data()
+    {
+        QTest::addColumn<bool>("patch");
+        QTest::addColumn<bool>("tool");
+        QTest::addColumn<QString>("summary");
+        const QString list = QStringLiteral("The following products will be automatically updated: ");
+        QTest::newRow("none") << false << false << "Automatic updates are disabled.";
+        QTest::newRow("patch") << true << false << list + "TTDPatch.";
+        QTest::newRow("tool") << false << true << list + " Vexal Pro.";
+        QTest::newRow("both") << true << true << list + "TTDPatch, Vexal Pro.";
+    }
+
+    void summaryAndServerBoxes()
+    {
+        QFETCH(bool, patch);
+        QFETCH(bool, tool);
+        start();
+        window().showTabStrip(3);
+        for (auto [box, ticked] : {std::pair {c().chkUpdatePatch, patch}, std::pair {c().chkUpdateVexal, tool}}) {
+            if (box->isChecked() != ticked)
+                box->click();
+        }
+        QTEST(c().lblCap[12]->text(), "summary");
+        QCOMPARE(c().lblCap[12]->isEnabledTo(c().picOptions[2]), patch || tool);
+        QCOMPARE(state().AutoLUMode, (patch ? 1 : 0) + (tool ? 2 : 0));
+        QCOMPARE(c().cboPatchServer->isEnabled(), patch);
+        QCOMPARE(c().lblCap[16]->isEnabled(), patch);
+        QCOMPARE(c().cboVexalServer->isEnabled(), tool);
+        QCOMPARE(c().lblCap[20]->isEnabled(), tool);
+    }
 };
-
-void SelfUpdateTest::init()
-{
-    QApplication::setQuitOnLastWindowClosed(false);
-    m_server = std::make_unique<LoopbackServer>();
-    qputenv(liveUpdateRules::ToolServerVariable, m_server->url(QStringLiteral("/tool/")).toString().toUtf8());
-    qputenv(liveUpdateRules::PatchServerVariable, m_server->url(QStringLiteral("/patch/")).toString().toUtf8());
-    m_server->serve(QStringLiteral("/tool/news.txt"), answer("Vexal Pro 1.2.6 is out\nnodesc\nnolink\n---\n"));
-}
-
-void SelfUpdateTest::cleanup()
-{
-    m_session.reset();
-    m_server.reset();
-    qunsetenv(liveUpdateRules::ToolServerVariable);
-    qunsetenv(liveUpdateRules::PatchServerVariable);
-}
-
-void SelfUpdateTest::start(bool realProcesses)
-{
-    m_session = std::make_unique<GameSession>(QStringLiteral("game"), realProcesses);
-    m_session->open();
-    live().ReleaseKey = m_key.publicPem();
-    dialogs().takePrompts();
-    m_session->t.shell.calls.clear();
-}
-
-void SelfUpdateTest::serveUpdate(const QByteArray &updater, const QByteArray &program, const QString &how)
-{
-    QByteArray updaterSignature = m_key.sign(updater);
-    QByteArray programSignature = m_key.sign(program);
-    QByteArray servedUpdater = updater;
-    QByteArray servedProgram = program;
-    if (how == QLatin1String("tampered updater"))
-        servedUpdater[servedUpdater.size() / 2] = char(servedUpdater.at(servedUpdater.size() / 2) ^ 1);
-    else if (how == QLatin1String("truncated program"))
-        servedProgram.chop(1);
-    else if (how == QLatin1String("unsigned program"))
-        programSignature.clear();
-    else if (how == QLatin1String("signed by another key"))
-        updaterSignature = TestKey().sign(updater);
-    else if (how == QLatin1String("garbled signature"))
-        programSignature = "not base64 at all!";
-    m_server->serve(QStringLiteral("/tool/1vexalup.txt"),
-        answer(toolFile("1.2.6", "updatersig=" + updaterSignature + "\nexesig=" + programSignature + "\n")));
-    m_server->serve(QStringLiteral("/tool/files/updater.exe"), answer(servedUpdater));
-    m_server->serve(QStringLiteral("/tool/files/vexalpro.exe"), answer(servedProgram));
-}
-
-void SelfUpdateTest::releaseChecks_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<bool>("automatic");
-    QTest::addColumn<QStringList>("prompts");
-    QTest::addColumn<bool>("checked");
-    const QStringList announced {"AutoUpdate: Vexal Pro"};
-    QTest::newRow("equal, from the menu") << toolFile("1.2.5") << false << QStringList {"Vexal Pro"} << true;
-    QTest::newRow("equal, automatic: no box") << toolFile("1.2.5") << true << QStringList() << true;
-    QTest::newRow("blanks around it are equal") << toolFile("  1.2.5  ") << false << QStringList {"Vexal Pro"} << true;
-    QTest::newRow("older is announced too") << toolFile("1.2.4") << false << announced << true;
-    QTest::newRow("newer, declined") << toolFile("1.3.0") << true << announced << true;
-    QTest::newRow("no version") << toolFile(QByteArray()) << false << QStringList {"AutoUpdate", "Vexal Pro"} << false;
-}
-
-void SelfUpdateTest::releaseChecks()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(bool, automatic);
-    QFETCH(QStringList, prompts);
-    QFETCH(bool, checked);
-    start();
-    m_server->serve(QStringLiteral("/tool/1vexalup.txt"), answer(file));
-    live().AutomaticCheck = automatic;
-    dialogs().queueAnswer(Answer::No);
-    dialogs().queueAnswer(Answer::No);
-
-    live().mnuCheckVexal_Click();
-    const auto asked = dialogs().takePrompts();
-    QCOMPARE(titles(asked), prompts);
-    QCOMPARE(window().selectedTab(), 2);
-    QVERIFY(state().ControlsEnabled);
-    QVERIFY(!m_server->requestedPaths().contains(QStringLiteral("/tool/files/updater.exe")));
-    QCOMPARE(state().LastVexalCheckDate.isEmpty(), !checked);
-    QCOMPARE(QFile::exists(state().NewsTmpPath), checked);
-    if (checked)
-        QCOMPARE(window().news().labels().value(0)->text(), QStringLiteral("Vexal Pro 1.2.6 is out"));
-    // The menu's check runs once a run; a failed one may be tried again.
-    QCOMPARE(c().mnuCheckVexal->isEnabled(), !checked);
-    if (prompts == QStringList {"AutoUpdate: Vexal Pro"}) {
-        QVERIFY(asked.first().text.contains(QStringLiteral("New version: Vexal Pro ")));
-        QVERIFY(logOf(*c().lstLiveupdate).filter(QStringLiteral(" released!")).size() == 1);
-    }
-    if (prompts.size() == 1 && prompts.first() == QLatin1String("Vexal Pro"))
-        QCOMPARE(asked.first().text, QStringLiteral("You are using the latest Vexal Pro version."));
-}
-
-void SelfUpdateTest::theLastNewsComeBackWhenTheCheckFails()
-{
-    start();
-    writeBytes(state().NewsTmpPath, "Yesterday's headline\nnodesc\nnolink\n---\n");
-    Response unmeasured = answer(toolFile("1.2.6"));
-    unmeasured.length = Response::Length::Absent;
-    m_server->serve(QStringLiteral("/tool/1vexalup.txt"), unmeasured);
-    live().mnuCheckVexal_Click();
-    QCOMPARE(m_server->requestedPaths(), QStringList {"/tool/1vexalup.txt"});
-    QCOMPARE(window().news().labels().value(0)->text(), QStringLiteral("Yesterday's headline"));
-    QVERIFY(QFile::exists(state().NewsTmpPath));
-    QVERIFY(window().news().NewsRunning());
-}
-
-void SelfUpdateTest::aSignedUpdateReplacesTheProgram()
-{
-    // The real updater replaces a stand-in of this program in the program folder and starts the
-    // new one, which leaves a mark.
-    start(true);
-    // The updater finds the hand-over and the download where the program keeps them.
-    qputenv("VEXALP_SETTINGS_DIR", m_session->t.settingsFolder().toUtf8());
-    qputenv("XDG_CACHE_HOME", QDir(m_session->t.root()).filePath("cache").toUtf8());
-    const auto restore = qScopeGuard([] {
-        qunsetenv("VEXALP_SETTINGS_DIR");
-        qunsetenv("XDG_CACHE_HOME");
-    });
-    QCOMPARE(state().TempPath, QDir(m_session->t.root()).filePath("cache/vexalp/"));
-    const QString folder = state().AppFolder;
-    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    writeBytes(folder + name, "#!/bin/sh\necho old\n");
-    QFile::setPermissions(folder + name, QFile::permissions(folder + name) | QFile::ExeOwner);
-    const QByteArray newProgram = "#!/bin/sh\necho started > new-program-started.txt\n";
-    serveUpdate(readBytes(QStringLiteral(VEXAL_UPDATER_PATH)), newProgram, QStringLiteral("good"));
-    dialogs().queueAnswer(Answer::Yes);
-
-    live().mnuCheckVexal_Click();
-    QCOMPARE(titles(dialogs().takePrompts()), QStringList {"AutoUpdate: Vexal Pro"});
-    QCOMPARE(readSetting(*m_session->t.settings, settingKeys::AppPath), folder);
-    QCOMPARE(readSetting(*m_session->t.settings, settingKeys::AppExeName), name);
-    QCOMPARE(readSetting(*m_session->t.settings, settingKeys::msg2), QStringLiteral("Applying product updates"));
-    QVERIFY(!window().isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "new-program-started.txt"), 20000);
-    QCOMPARE(readBytes(folder + name), newProgram);
-}
-
-void SelfUpdateTest::unsignedFilesRunNothing_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<QString>("refused");
-    QTest::newRow("tampered updater") << "tampered updater"
-                                      << "updater2.exe";
-    QTest::newRow("updater signed by another key") << "signed by another key"
-                                                   << "updater2.exe";
-    QTest::newRow("truncated program") << "truncated program"
-                                       << "vexalpro.exe.tmp";
-    QTest::newRow("unsigned program") << "unsigned program"
-                                      << "vexalpro.exe.tmp";
-    QTest::newRow("garbled signature") << "garbled signature"
-                                       << "vexalpro.exe.tmp";
-}
-
-void SelfUpdateTest::unsignedFilesRunNothing()
-{
-    QFETCH(QString, how);
-    QFETCH(QString, refused);
-    start();
-    serveUpdate("\x7f"
-                "ELF the updater",
-        "\x7f"
-        "ELF the new program",
-        how);
-    dialogs().queueAnswer(Answer::Yes);
-    live().mnuCheckVexal_Click();
-
-    const auto asked = dialogs().takePrompts();
-    QCOMPARE(titles(asked), QStringList({"AutoUpdate: Vexal Pro", "Vexal Pro"}));
-    QVERIFY2(asked.last().text.contains(refused), qPrintable(asked.last().text));
-    QVERIFY(m_session->t.shell.calls.isEmpty());
-    QVERIFY(!QFile::exists(state().TempPath + refused));
-    QVERIFY(window().isVisible() && state().ControlsEnabled);
-    // The hand-over is written only once the updater is known to be the release's.
-    QCOMPARE(readSetting(*m_session->t.settings, settingKeys::AppPath).isEmpty(), refused == "updater2.exe");
-}
-
-void SelfUpdateTest::schedule_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("lastPatchCheck");
-    QTest::addColumn<QString>("lastToolCheck");
-    QTest::addColumn<bool>("patchServerAnswers");
-    QTest::addColumn<QStringList>("requested");
-    QTest::addColumn<bool>("patchDateKept");
-    const QString today = QLocale::system().toString(QDate(2026, 12, 5), QLocale::ShortFormat);
-    const QString yesterday = QLocale::system().toString(QDate(2026, 12, 4), QLocale::ShortFormat);
-    const QStringList both {"/tool/1vexalup.txt", "/tool/news.txt", "/patch/_versions.txt"};
-    QTest::newRow("both checked today: nothing contacted") << 3 << today << today << true << QStringList() << true;
-    QTest::newRow("off") << 0 << yesterday << yesterday << true << QStringList() << true;
-    QTest::newRow("both due, the program's first") << 3 << yesterday << yesterday << true << both << false;
-    QTest::newRow("another date format runs again")
-        << 1 << QStringLiteral("2026-12-05") << today << true << QStringList {"/patch/_versions.txt"} << false;
-    QTest::newRow("program only") << 2 << yesterday << yesterday << true
-                                  << QStringList {"/tool/1vexalup.txt", "/tool/news.txt"} << true;
-    QTest::newRow("a failed check keeps its date")
-        << 1 << yesterday << today << false << QStringList {"/patch/_versions.txt"} << true;
-}
-
-void SelfUpdateTest::schedule()
-{
-    QFETCH(int, mode);
-    QFETCH(QString, lastPatchCheck);
-    QFETCH(QString, lastToolCheck);
-    QFETCH(bool, patchServerAnswers);
-    QFETCH(QStringList, requested);
-    QFETCH(bool, patchDateKept);
-    m_server->serve(QStringLiteral("/tool/1vexalup.txt"), answer(toolFile("1.2.5")));
-    Response versions = answer("[TTDP Alpha-Beta]\nversion=2.0.1 alpha 29\n");
-    if (!patchServerAnswers)
-        versions.length = Response::Length::Absent;
-    m_server->serve(QStringLiteral("/patch/_versions.txt"), versions);
-    m_session = std::make_unique<GameSession>();
-    m_session->t.presetSettings(
-        {{"AutoLU", QString::number(mode)}, {"LastCheckDate", lastPatchCheck}, {"LastVexalCheckDate", lastToolCheck}});
-    m_session->open();
-
-    QCOMPARE(m_server->requestedPaths(), requested);
-    QCOMPARE(state().LastCheckDate == lastPatchCheck, patchDateKept);
-    // An automatic check that finds the program up to date says nothing.
-    QVERIFY(dialogs().prompts().isEmpty() || !patchServerAnswers);
-    QVERIFY(!live().AutomaticCheck && live().AutomaticUpdateDone);
-}
-
-void SelfUpdateTest::aSecondFileStartsNoSecondCheck()
-{
-    m_server->serve(QStringLiteral("/patch/_versions.txt"), answer("[TTDP Alpha-Beta]\nversion=2.0.1 alpha 29\n"));
-    m_session = std::make_unique<GameSession>();
-    m_session->t.presetSettings({{"AutoLU", "1"}, {"LastCheckDate", "never"}});
-    m_session->open();
-    QCOMPARE(m_server->requestedPaths().size(), 1);
-    m_session->open(m_session->folder + "ttdpatch.cfg");
-    QCOMPARE(m_server->requestedPaths().size(), 1);
-}
-
-void SelfUpdateTest::summaryAndServerBoxes_data()
-{
-    QTest::addColumn<bool>("patch");
-    QTest::addColumn<bool>("tool");
-    QTest::addColumn<QString>("summary");
-    QTest::newRow("none") << false << false << "Automatic updates are disabled.";
-    QTest::newRow("patch") << true << false << "The following products will be automatically updated: TTDPatch.";
-    QTest::newRow("tool") << false << true << "The following products will be automatically updated:  Vexal Pro.";
-    QTest::newRow("both") << true << true
-                          << "The following products will be automatically updated: TTDPatch, Vexal Pro.";
-}
-
-void SelfUpdateTest::summaryAndServerBoxes()
-{
-    QFETCH(bool, patch);
-    QFETCH(bool, tool);
-    QFETCH(QString, summary);
-    start();
-    window().showTabStrip(3);
-    for (auto [box, ticked] : {std::pair {c().chkUpdatePatch, patch}, std::pair {c().chkUpdateVexal, tool}}) {
-        if (box->isChecked() != ticked)
-            box->click();
-    }
-    QCOMPARE(c().lblCap[12]->text(), summary);
-    QCOMPARE(c().lblCap[12]->isEnabledTo(c().picOptions[2]), patch || tool);
-    QCOMPARE(state().AutoLUMode, (patch ? 1 : 0) + (tool ? 2 : 0));
-    QCOMPARE(c().cboPatchServer->isEnabled(), patch);
-    QCOMPARE(c().lblCap[16]->isEnabled(), patch);
-    QCOMPARE(c().cboVexalServer->isEnabled(), tool);
-    QCOMPARE(c().lblCap[20]->isEnabled(), tool);
-}
 
 QTEST_MAIN(SelfUpdateTest)
 #include "tst_selfupdate.moc"
