@@ -1,5 +1,7 @@
 #include "runningprocesses.h"
 
+#include "platform/systeminfo.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -13,22 +15,12 @@ QString canonical(const QString &path)
     return resolved.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : resolved;
 }
 
-bool isProcessId(const QString &name)
-{
-    bool number = false;
-    name.toUInt(&number);
-    return number;
-}
-
 } // namespace
 
 bool runsExecutable(const QString &path)
 {
     const QString wanted = canonical(path);
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        if (!isProcessId(entry))
-            continue;
+    for (const QString &entry : systemInfo::runningProcessIds()) {
         // Empty for kernel threads and for processes of other users.
         const QString executable = QFile::symLinkTarget(QLatin1String("/proc/") + entry + QLatin1String("/exe"));
         if (!executable.isEmpty() && canonical(executable) == wanted)

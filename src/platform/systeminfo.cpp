@@ -76,6 +76,17 @@ QString cacheFolder()
     return withSlash(base) + QLatin1String("vexalp/");
 }
 
+QStringList runningProcessIds()
+{
+    QStringList ids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ids.removeIf([](const QString &name) {
+        bool number = false;
+        name.toUInt(&number);
+        return !number;
+    });
+    return ids;
+}
+
 bool createPrivateFolder(const QString &path)
 {
     const QByteArray native = QFile::encodeName(QDir::cleanPath(path));

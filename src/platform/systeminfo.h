@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -18,6 +19,8 @@ QString programFileName();
 QString systemFolder();
 // $XDG_CACHE_HOME/vexalp/ (default ~/.cache/vexalp/), with one trailing '/'.
 QString cacheFolder();
+// The ids of the processes running on the machine, as /proc lists them.
+QStringList runningProcessIds();
 // Creates the folder private to the user (mode 0700) when it is missing; one level only, as the
 // parent must already exist. Returns whether the folder exists afterwards.
 bool createPrivateFolder(const QString &path);

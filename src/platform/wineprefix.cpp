@@ -1,5 +1,7 @@
 #include "platform/wineregistry.h"
 
+#include "platform/systeminfo.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -88,12 +90,7 @@ bool serverRunning(const QString &prefix, const QString &serverRoot)
     if (canonical.isEmpty())
         return false;
     const QByteArray wanted = QFile::encodeName(canonical);
-    const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &pid : processes) {
-        bool numeric = false;
-        pid.toUInt(&numeric);
-        if (!numeric)
-            continue;
+    for (const QString &pid : systemInfo::runningProcessIds()) {
         QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
         if (!comm.open(QIODevice::ReadOnly))
             continue;
