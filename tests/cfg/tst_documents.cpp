@@ -21,33 +21,6 @@
 
 using modMain::state;
 
-class DocumentsTest : public QObject {
-    Q_OBJECT
-
-private slots:
-    void init() { QApplication::setQuitOnLastWindowClosed(false); }
-
-    void typingRecoloursOnlyNearALineStart();
-    void typingWithColourCodingOff();
-    void openingTrimsAndDropsBlankLines();
-    void bothGameExecutablesMeanDos();
-    void refusedFilesKeepTheOpenDocument_data();
-    void refusedFilesKeepTheOpenDocument();
-    void secondRecentEntrySwapsTheTwo();
-    void dropsOpenOnlyConfigurationFiles();
-    void savingAddsHeadersOnceAndNeverRefreshesThem();
-    void patchHeaderAnywhereCounts();
-    void listLineBreaksAreThinnedOnSaving();
-    void readOnlyConfigurationStaysUntouched();
-    void corpusFilesOpenAndSave_data();
-    void corpusFilesOpenAndSave();
-    void badInputIsRefusedOrReported_data();
-    void badInputIsRefusedOrReported();
-    void unusualPathsWork();
-    void lastFileOrCommandLineFileOpensAtStart_data();
-    void lastFileOrCommandLineFileOpensAtStart();
-};
-
 namespace {
 
 // The editors of a started program over a copy of the demo game folder.
@@ -115,383 +88,346 @@ QList<QByteArray> expectedLines(const QByteArray &bytes)
 
 } // namespace
 
-void DocumentsTest::typingRecoloursOnlyNearALineStart()
-{
-    Session s;
-    writeBytes(s.folder + QStringLiteral("ttdpatch.cfg"), crlf({"// top", "multihead 4", "morestats on", "[ships]"}));
-    s.open(s.folder + QStringLiteral("ttdpatch.cfg"));
-    QPlainTextEdit &cfg = s.cfg();
-    QCOMPARE(s.colourOfLine(cfg, 0), Green);
-    QCOMPARE(s.colourOfLine(cfg, 3), Teal);
-    QVERIFY(!state().FilesModified);
+class DocumentsTest : public QObject {
+    Q_OBJECT
 
-    s.caretTo(cfg, 1, 0);
-    QTest::keyClick(&cfg, '/');
-    QVERIFY(s.colourOfLine(cfg, 1) != Green);
-    QVERIFY(state().FilesModified);
-    QTest::keyClick(&cfg, '/');
-    QCOMPARE(s.colourOfLine(cfg, 1), Green);
-    // Taking the first slash away gives the text colour back.
-    s.caretTo(cfg, 1, 1);
-    QTest::keyClick(&cfg, Qt::Key_Backspace);
-    QVERIFY(s.colourOfLine(cfg, 1) != Green);
+private slots:
+    void typingRecoloursOnlyNearALineStart()
+    {
+        Session s;
+        writeBytes(s.path(), crlf({"// top", "multihead 4", "morestats on", "[ships]"}));
+        s.open();
+        QPlainTextEdit &cfg = s.cfg();
+        QCOMPARE(s.colourOfLine(cfg, 0), Green);
+        QCOMPARE(s.colourOfLine(cfg, 3), Teal);
+        QVERIFY(!state().FilesModified);
 
-    s.caretTo(cfg, 2, 0);
-    QTest::keyClick(&cfg, '[');
-    QCOMPARE(s.colourOfLine(cfg, 2), Teal);
+        s.caretTo(cfg, 1, 0);
+        QTest::keyClick(&cfg, '/');
+        QVERIFY(s.colourOfLine(cfg, 1) != Green);
+        QVERIFY(state().FilesModified);
+        QTest::keyClick(&cfg, '/');
+        QCOMPARE(s.colourOfLine(cfg, 1), Green);
+        // Taking the first slash away gives the text colour back.
+        s.caretTo(cfg, 1, 1);
+        QTest::keyClick(&cfg, Qt::Key_Backspace);
+        QVERIFY(s.colourOfLine(cfg, 1) != Green);
 
-    // Enter at the end of a green line: the new line has the text colour.
-    s.caretTo(cfg, 0, 6);
-    QTest::keyClick(&cfg, Qt::Key_Return);
-    QCOMPARE(cfg.document()->findBlockByNumber(1).text(), QString());
-    QVERIFY(s.colourOfLine(cfg, 1) != Green);
+        s.caretTo(cfg, 2, 0);
+        QTest::keyClick(&cfg, '[');
+        QCOMPARE(s.colourOfLine(cfg, 2), Teal);
 
-    // Mid-line typing and arrows leave a line's colour alone, however wrong it is.
-    EditorText(cfg).colourLine(cfg.document()->findBlockByNumber(3), Green); // "morestats on"
-    s.caretTo(cfg, 3, 6);
-    QTest::keyClicks(&cfg, QStringLiteral("xy"));
-    QCOMPARE(s.colourOfLine(cfg, 3), Green);
-    s.caretTo(cfg, 3, 1);
-    for (Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Down, Qt::Key_Up, Qt::Key_Home})
-        QTest::keyClick(&cfg, key);
-    QCOMPARE(s.colourOfLine(cfg, 3), Green);
-}
+        // Enter at the end of a green line: the new line has the text colour.
+        s.caretTo(cfg, 0, 6);
+        QTest::keyClick(&cfg, Qt::Key_Return);
+        QCOMPARE(cfg.document()->findBlockByNumber(1).text(), QString());
+        QVERIFY(s.colourOfLine(cfg, 1) != Green);
 
-void DocumentsTest::typingWithColourCodingOff()
-{
-    Session s;
-    s.main().controls().chkColor->setChecked(false);
-    writeBytes(s.folder + QStringLiteral("ttdpatch.cfg"), crlf({"// top", "multihead 4"}));
-    s.open(s.folder + QStringLiteral("ttdpatch.cfg"));
-    const QColor text = s.colourOfLine(s.cfg(), 1);
-    QCOMPARE(s.colourOfLine(s.cfg(), 0), text); // read without colours
-    s.caretTo(s.cfg(), 1, 0);
-    QTest::keyClicks(&s.cfg(), QStringLiteral("//"));
-    QCOMPARE(s.colourOfLine(s.cfg(), 1), text);
-}
+        // Mid-line typing and arrows leave a line's colour alone, however wrong it is.
+        EditorText(cfg).colourLine(cfg.document()->findBlockByNumber(3), Green); // "morestats on"
+        s.caretTo(cfg, 3, 6);
+        QTest::keyClicks(&cfg, QStringLiteral("xy"));
+        QCOMPARE(s.colourOfLine(cfg, 3), Green);
+        s.caretTo(cfg, 3, 1);
+        for (Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Down, Qt::Key_Up, Qt::Key_Home})
+            QTest::keyClick(&cfg, key);
+        QCOMPARE(s.colourOfLine(cfg, 3), Green);
+    }
 
-void DocumentsTest::openingTrimsAndDropsBlankLines()
-{
-    Session s;
-    writeBytes(s.folder + QStringLiteral("ttdpatch.cfg"), "  a  \r\n\r\n\t b\r\n   \r\n//c\rd\ne");
-    writeBytes(s.folder + QStringLiteral("newgrfw.cfg"), "\r\nx.grf\r\n\r\n\r\n\r\n #y.grf\r\n");
-    s.open(s.folder + QStringLiteral("ttdpatch.cfg"));
-    QCOMPARE(EditorText(s.cfg()).text(), QStringLiteral("a\r\n\t b\r\n//c\r\nd\ne\r\n"));
-    QCOMPARE(s.cfg().textCursor().position(), 0);
-    QCOMPARE(EditorText(s.list()).text(), QStringLiteral("\r\nx.grf\r\n\r\n#y.grf\r\n"));
-    QCOMPARE(s.colourOfLine(s.list(), 3), Green);
-    QCOMPARE(state().GameFolder, s.folder);
-    QCOMPARE(state().GrfFileName, s.folder + QStringLiteral("newgrfw.cfg"));
-    QCOMPARE(state().PatchExecutable, s.folder + QStringLiteral("ttdpatchw.exe"));
-    QVERIFY(s.main().controls().mnuRegedit->isEnabled());
-    QVERIFY(s.main().tabStripVisible());
-    const auto *files = s.main().controls().flbGrf;
-    QVERIFY(files->count() >= 5);
-    QCOMPARE(files->property("folder").toString(), s.folder + QStringLiteral("newgrf"));
-}
+    void typingWithColourCodingOff()
+    {
+        Session s;
+        s.main().controls().chkColor->setChecked(false);
+        writeBytes(s.path(), crlf({"// top", "multihead 4"}));
+        s.open();
+        const QColor text = s.colourOfLine(s.cfg(), 1);
+        QCOMPARE(s.colourOfLine(s.cfg(), 0), text); // read without colours
+        s.caretTo(s.cfg(), 1, 0);
+        QTest::keyClicks(&s.cfg(), QStringLiteral("//"));
+        QCOMPARE(s.colourOfLine(s.cfg(), 1), text);
+    }
 
-void DocumentsTest::bothGameExecutablesMeanDos()
-{
-    Session s;
-    writeBytes(s.folder + QStringLiteral("TTDX.EXE"), "MZ");
-    writeBytes(s.folder + QStringLiteral("newgrf.cfg"), "dos.grf\r\n");
-    s.t.dialogs.queueAnswer(Answer::No); // keep ttdpatchw.exe
-    // Neither DOS patch: the patch-not-found page; confirming it keeps the DOS choice.
-    s.t.dialogs.queueForm([](QDialog &form) {
-        form.findChild<QRadioButton *>(QStringLiteral("optDos"))->click();
-        form.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
-    });
-    s.open(s.folder + QStringLiteral("ttdpatch.cfg"));
-    QCOMPARE(state().PatchEdition, modMain::Edition::Dos);
-    QCOMPARE(state().GrfFileName, s.folder + QStringLiteral("newgrf.cfg"));
-    QCOMPARE(EditorText(s.list()).text(), QStringLiteral("dos.grf\r\n"));
-    QVERIFY(!s.main().controls().mnuRegedit->isEnabled());
-    QVERIFY(QFile::exists(s.folder + QStringLiteral("ttdpatchw.exe")));
-}
+    void openingTrimsAndDropsBlankLines()
+    {
+        Session s;
+        writeBytes(s.path(), "  a  \r\n\r\n\t b\r\n   \r\n//c\rd\ne");
+        writeBytes(s.path(QStringLiteral("newgrfw.cfg")), "\r\nx.grf\r\n\r\n\r\n\r\n #y.grf\r\n");
+        s.open();
+        QCOMPARE(EditorText(s.cfg()).text(), QStringLiteral("a\r\n\t b\r\n//c\r\nd\ne\r\n"));
+        QCOMPARE(s.cfg().textCursor().position(), 0);
+        QCOMPARE(EditorText(s.list()).text(), QStringLiteral("\r\nx.grf\r\n\r\n#y.grf\r\n"));
+        QCOMPARE(s.colourOfLine(s.list(), 3), Green);
+        QCOMPARE(state().GameFolder, s.folder);
+        QCOMPARE(state().GrfFileName, s.path(QStringLiteral("newgrfw.cfg")));
+        QCOMPARE(state().PatchExecutable, s.path(QStringLiteral("ttdpatchw.exe")));
+        QVERIFY(s.main().controls().mnuRegedit->isEnabled());
+        QVERIFY(s.main().tabStripVisible());
+        const auto *files = s.main().controls().flbGrf;
+        QVERIFY(files->count() >= 5);
+        QCOMPARE(files->property("folder").toString(), s.path(QStringLiteral("newgrf")));
+    }
 
-void DocumentsTest::refusedFilesKeepTheOpenDocument_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("message");
-    const QString list = QStringLiteral("Please don't try to open the newgrf file separately");
-    QTest::newRow("newgrfw") << QStringLiteral("NewGrfW.CFG") << list;
-    QTest::newRow("newgrf") << QStringLiteral("newgrf.cfg") << list;
-    QTest::newRow("sound") << QStringLiteral("SOUND.cfg")
-                           << QStringLiteral("You have tried to open the sound settings file.");
-}
-
-void DocumentsTest::refusedFilesKeepTheOpenDocument()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, message);
-    Session s;
-    const QString open = s.folder + QStringLiteral("ttdpatch.cfg");
-    s.open(open);
-    writeBytes(s.folder + name, "x\r\n");
-    s.t.dialogs.takePrompts();
-    s.t.dialogs.queueText(s.folder + name);
-    QTest::mouseClick(s.main().controls().cmdOpen, Qt::LeftButton);
-    const auto prompts = s.t.dialogs.takePrompts();
-    QCOMPARE(prompts.size(), 2);
-    QCOMPARE(prompts.at(0).kind, ScriptedDialogs::Kind::OpenFile);
-    QCOMPARE(prompts.at(0).title, QStringLiteral("Open TTDPatch a settings file"));
-    QVERIFY2(prompts.at(1).text.startsWith(message), qPrintable(prompts.at(1).text));
-    QCOMPARE(prompts.at(1).icon, MessageIcon::Critical);
-    QCOMPARE(state().CfgFileName, open);
-    s.save(); // still writes the open document
-    QVERIFY(readBytes(open).startsWith("//vexal="));
-    QCOMPARE(readBytes(s.folder + name), QByteArray("x\r\n"));
-}
-
-void DocumentsTest::secondRecentEntrySwapsTheTwo()
-{
-    Session s;
-    const QString a = s.folder + QStringLiteral("ttdpatch.cfg");
-    const QString b = s.folder + QStringLiteral("other.cfg");
-    QFile::copy(a, b);
-    s.open(a);
-    s.open(b);
-    QCOMPARE(state().RecentFile1, b);
-    QCOMPARE(state().RecentFile2, a);
-    auto &c = s.main().controls();
-    QCOMPARE(c.QL2->text(), a);
-    c.QL2->trigger();
-    QCOMPARE(state().RecentFile1, a);
-    QCOMPARE(state().RecentFile2, b);
-    c.QL1->trigger(); // the open file again: nothing moves
-    QCOMPARE(state().RecentFile1, a);
-    QCOMPARE(state().RecentFile2, b);
-    s.t.reopenSettings();
-    QCOMPARE(readSetting(*s.t.settings, settingKeys::Recent1), a);
-    QCOMPARE(readSetting(*s.t.settings, settingKeys::Recent2), b);
-}
-
-void DocumentsTest::dropsOpenOnlyConfigurationFiles()
-{
-    Session s;
-    writeBytes(s.folder + QStringLiteral("notes.txt"), "hello\r\n");
-    writeBytes(s.folder + QStringLiteral("MINE.CFG"), "mine 1\r\n");
-    auto drop = [&s](const QString &path) {
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(path)});
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(s.cfg().viewport(), &enter);
-        QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(s.cfg().viewport(), &event);
-    };
-    const QString open = s.folder + QStringLiteral("ttdpatch.cfg");
-    s.open(open);
-    drop(s.folder + QStringLiteral("notes.txt"));
-    QCOMPARE(state().CfgFileName, open);
-    QVERIFY(s.t.dialogs.prompts().isEmpty());
-    drop(s.folder + QStringLiteral("MINE.CFG"));
-    QCOMPARE(state().CfgFileName, s.folder + QStringLiteral("MINE.CFG"));
-    QCOMPARE(EditorText(s.cfg()).text(), QStringLiteral("mine 1\r\n"));
-}
-
-void DocumentsTest::savingAddsHeadersOnceAndNeverRefreshesThem()
-{
-    Session s;
-    const QString path = s.folder + QStringLiteral("ttdpatch.cfg");
-    writeBytes(path, crlf({"multihead 4"}));
-    s.open(path);
-    state().DetectedPatchVersion = QStringLiteral("TTDPatch 2.6 alpha 0 r1651 (Windows)");
-    s.save();
-    const QByteArray first = readBytes(path);
-    QCOMPARE(first,
-        QByteArray("//vexal=File created by Vexal Pro 1.2.5\r\n"
-                   "//ttdpatch=Detected TTDPatch versions is TTDPatch 2.6 alpha 0 r1651 (Windows)\r\n"
-                   "multihead 4\r\n\r\n"));
-    QCOMPARE(s.colourOfLine(s.cfg(), 0), Green);
-    QVERIFY(!state().FilesModified);
-    QVERIFY(state().ControlsEnabled);
-    state().DetectedPatchVersion = QStringLiteral("TTDPatch 2.7");
-    s.save();
-    QCOMPARE(readBytes(path), first);
-    s.open(path);
-    s.save();
-    QCOMPARE(readBytes(path), first);
-}
-
-void DocumentsTest::patchHeaderAnywhereCounts()
-{
-    Session s;
-    const QString path = s.folder + QStringLiteral("ttdpatch.cfg");
-    writeBytes(path, crlf({"multihead 4 //TtdPatch=old", "//VEXAL mine"}));
-    s.open(path);
-    s.save();
-    QCOMPARE(readBytes(path), crlf({"multihead 4 //TtdPatch=old", "//VEXAL mine", ""}));
-}
-
-void DocumentsTest::listLineBreaksAreThinnedOnSaving()
-{
-    Session s;
-    s.open(s.folder + QStringLiteral("ttdpatch.cfg"));
-    EditorText(s.list()).setText(QStringLiteral("a.grf\r\n\r\n\r\n\r\nb.grf\r\n\r\n\r\nc.grf"));
-    s.save();
-    QCOMPARE(readBytes(s.folder + QStringLiteral("newgrfw.cfg")), QByteArray("a.grf\r\n\r\nb.grf\r\n\r\nc.grf\r\n"));
-}
-
-void DocumentsTest::readOnlyConfigurationStaysUntouched()
-{
-    Session s;
-    const QString path = s.folder + QStringLiteral("ttdpatch.cfg");
-    s.open(path);
-    const QByteArray before = readBytes(path);
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
-    EditorText(s.list()).setText(QStringLiteral("only.grf\r\n"));
-    QString report;
-    s.t.dialogs.queueForm([&report](QDialog &form) {
-        report = form.property("report").toString();
-        report = form.findChild<QPlainTextEdit *>(QStringLiteral("txtReport"))->toPlainText();
-        form.findChild<QPushButton *>(QStringLiteral("cmdIgnore"))->click();
-    });
-    s.save();
-    QCOMPARE(report, QStringLiteral("Error code # 75\nPath/File access error\n@ SaveSettings"));
-    QCOMPARE(readBytes(path), before);
-    QCOMPARE(readBytes(s.folder + QStringLiteral("newgrfw.cfg")), QByteArray("only.grf\r\n\r\n"));
-    QVERIFY(state().ControlsEnabled);
-    QVERIFY(!state().FilesModified);
-}
-
-void DocumentsTest::corpusFilesOpenAndSave_data()
-{
-    QTest::addColumn<QString>("file");
-    for (const char *name :
-        {"ttdpatch-default-english.cfg", "ttdpatch-default-english-dos.cfg", "ttdpatch-player-edited.cfg",
-            "ttdpatch-writecfg-nocfg-english.cfg", "ttdpatch-lang-german.txt", "ttdpatch-doc-Changelog.txt"})
-        QTest::newRow(name) << QString::fromLatin1(name);
-}
-
-void DocumentsTest::corpusFilesOpenAndSave()
-{
-    QFETCH(QString, file);
-    const QString source = QStringLiteral(VEXAL_CORPUS_DIR "/") + file;
-    if (!QFile::exists(source))
-        QSKIP("the corpus of real configuration files is not beside this clone");
-    Session s;
-    const QString path = s.folder + QStringLiteral("ttdpatch.cfg");
-    QFile::remove(path);
-    QVERIFY(QFile::copy(source, path));
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    const QByteArray original = readBytes(path);
-    s.open(path);
-    QVERIFY(s.t.dialogs.prompts().isEmpty());
-    s.save();
-    QByteArray expected = "//vexal=File created by Vexal Pro 1.2.5\r\n//ttdpatch=Detected TTDPatch versions is "
-        + state().DetectedPatchVersion.toLatin1() + "\r\n";
-    if (original.toLower().contains("//vexal"))
-        expected.clear();
-    for (const QByteArray &line : expectedLines(original))
-        expected += line + "\r\n";
-    expected += "\r\n";
-    QCOMPARE(readBytes(path), expected);
-}
-
-void DocumentsTest::badInputIsRefusedOrReported_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<qint64>("size");
-    QTest::addColumn<bool>("opens");
-    QByteArray binary;
-    for (int i = 0; i < 4096; ++i)
-        binary += char((i * 7919) % 256);
-    QTest::newRow("binary") << binary << qint64(0) << true;
-    QTest::newRow("nul bytes") << QByteArray("multihead 4\0\0 x\r\nabc\0\r\n", 22) << qint64(0) << true;
-    QTest::newRow("50 MB") << QByteArray() << qint64(50) * 1024 * 1024 << false;
-}
-
-void DocumentsTest::badInputIsRefusedOrReported()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(qint64, size);
-    QFETCH(bool, opens);
-    Session s;
-    const QString path = s.folder + QStringLiteral("ttdpatch.cfg");
-    writeBytes(path, content);
-    if (size > 0)
-        QVERIFY(QFile(path).resize(size));
-    QString report;
-    if (!opens) {
-        s.t.dialogs.queueForm([&report](QDialog &form) {
-            report = form.findChild<QPlainTextEdit *>(QStringLiteral("txtReport"))->toPlainText();
-            form.findChild<QPushButton *>(QStringLiteral("cmdIgnore"))->click();
+    void bothGameExecutablesMeanDos()
+    {
+        Session s;
+        writeBytes(s.path(QStringLiteral("TTDX.EXE")), "MZ");
+        writeBytes(s.path(QStringLiteral("newgrf.cfg")), "dos.grf\r\n");
+        s.t.dialogs.queueAnswer(Answer::No); // keep ttdpatchw.exe
+        // Neither DOS patch: the patch-not-found page; confirming it keeps the DOS choice.
+        s.t.dialogs.queueForm([](QDialog &form) {
+            form.findChild<QRadioButton *>(QStringLiteral("optDos"))->click();
+            form.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
         });
+        s.open();
+        QCOMPARE(state().PatchEdition, modMain::Edition::Dos);
+        QCOMPARE(state().GrfFileName, s.path(QStringLiteral("newgrf.cfg")));
+        QCOMPARE(EditorText(s.list()).text(), QStringLiteral("dos.grf\r\n"));
+        QVERIFY(!s.main().controls().mnuRegedit->isEnabled());
+        QVERIFY(QFile::exists(s.path(QStringLiteral("ttdpatchw.exe"))));
     }
-    s.open(path);
-    QCOMPARE(report.isEmpty(), opens);
-    if (!opens) {
-        QVERIFY(report.startsWith(QStringLiteral("Error code # 7\n")));
-        QVERIFY(report.endsWith(QStringLiteral("@ ReadSettings")));
+
+    void refusedFilesKeepTheOpenDocument_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        const QString list = QStringLiteral("Please don't try to open the newgrf file separately");
+        QTest::newRow("newgrfw") << QStringLiteral("NewGrfW.CFG") << list;
+        QTest::newRow("newgrf") << QStringLiteral("newgrf.cfg") << list;
+        QTest::newRow("sound") << QStringLiteral("SOUND.cfg")
+                               << QStringLiteral("You have tried to open the sound settings file.");
+    }
+
+    void refusedFilesKeepTheOpenDocument()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        Session s;
+        const QString open = s.path();
+        s.open(open);
+        writeBytes(s.folder + name, "x\r\n");
+        s.t.dialogs.takePrompts();
+        s.t.dialogs.queueText(s.folder + name);
+        QTest::mouseClick(s.main().controls().cmdOpen, Qt::LeftButton);
+        const auto prompts = s.t.dialogs.takePrompts();
+        QCOMPARE(prompts.size(), 2);
+        QCOMPARE(prompts.at(0).kind, ScriptedDialogs::Kind::OpenFile);
+        QCOMPARE(prompts.at(0).title, QStringLiteral("Open TTDPatch a settings file"));
+        QVERIFY2(prompts.at(1).text.startsWith(message), qPrintable(prompts.at(1).text));
+        QCOMPARE(prompts.at(1).icon, MessageIcon::Critical);
+        QCOMPARE(state().CfgFileName, open);
+        s.save(); // still writes the open document
+        QVERIFY(readBytes(open).startsWith("//vexal="));
+        QCOMPARE(readBytes(s.folder + name), QByteArray("x\r\n"));
+    }
+
+    void secondRecentEntrySwapsTheTwo()
+    {
+        Session s;
+        const QString a = s.path();
+        const QString b = s.path(QStringLiteral("other.cfg"));
+        QFile::copy(a, b);
+        s.open(a);
+        s.open(b);
+        QCOMPARE(state().RecentFile1, b);
+        QCOMPARE(state().RecentFile2, a);
+        auto &c = s.main().controls();
+        QCOMPARE(c.QL2->text(), a);
+        c.QL2->trigger();
+        QCOMPARE(state().RecentFile1, a);
+        QCOMPARE(state().RecentFile2, b);
+        c.QL1->trigger(); // the open file again: nothing moves
+        QCOMPARE(state().RecentFile1, a);
+        QCOMPARE(state().RecentFile2, b);
+        s.t.reopenSettings();
+        QCOMPARE(readSetting(*s.t.settings, settingKeys::Recent1), a);
+        QCOMPARE(readSetting(*s.t.settings, settingKeys::Recent2), b);
+    }
+
+    void dropsOpenOnlyConfigurationFiles()
+    {
+        Session s;
+        writeBytes(s.path(QStringLiteral("notes.txt")), "hello\r\n");
+        writeBytes(s.path(QStringLiteral("MINE.CFG")), "mine 1\r\n");
+        auto drop = [&s](const QString &path) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(s.cfg().viewport(), &enter);
+            QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(s.cfg().viewport(), &event);
+        };
+        const QString open = s.path();
+        s.open(open);
+        drop(s.path(QStringLiteral("notes.txt")));
+        QCOMPARE(state().CfgFileName, open);
+        QVERIFY(s.t.dialogs.prompts().isEmpty());
+        drop(s.path(QStringLiteral("MINE.CFG")));
+        QCOMPARE(state().CfgFileName, s.path(QStringLiteral("MINE.CFG")));
+        QCOMPARE(EditorText(s.cfg()).text(), QStringLiteral("mine 1\r\n"));
+    }
+
+    void savingAddsHeadersOnceAndNeverRefreshesThem()
+    {
+        Session s;
+        const QString path = s.path();
+        writeBytes(path, crlf({"multihead 4"}));
+        s.open(path);
+        state().DetectedPatchVersion = QStringLiteral("TTDPatch 2.6 alpha 0 r1651 (Windows)");
+        s.save();
+        const QByteArray first = readBytes(path);
+        QCOMPARE(first,
+            QByteArray("//vexal=File created by Vexal Pro 1.2.5\r\n"
+                       "//ttdpatch=Detected TTDPatch versions is TTDPatch 2.6 alpha 0 r1651 (Windows)\r\n"
+                       "multihead 4\r\n\r\n"));
+        QCOMPARE(s.colourOfLine(s.cfg(), 0), Green);
+        QVERIFY(!state().FilesModified);
+        QVERIFY(state().ControlsEnabled);
+        state().DetectedPatchVersion = QStringLiteral("TTDPatch 2.7");
+        s.save();
+        QCOMPARE(readBytes(path), first);
+        s.open(path);
+        s.save();
+        QCOMPARE(readBytes(path), first);
+
+        // A header mark anywhere, in any case, counts as the header.
+        writeBytes(path, crlf({"multihead 4 //TtdPatch=old", "//VEXAL mine"}));
+        s.open(path);
+        s.save();
+        QCOMPARE(readBytes(path), crlf({"multihead 4 //TtdPatch=old", "//VEXAL mine", ""}));
+    }
+
+    void listLineBreaksAreThinnedOnSaving()
+    {
+        Session s;
+        s.open();
+        EditorText(s.list()).setText(QStringLiteral("a.grf\r\n\r\n\r\n\r\nb.grf\r\n\r\n\r\nc.grf"));
+        s.save();
+        QCOMPARE(readBytes(s.path(QStringLiteral("newgrfw.cfg"))), QByteArray("a.grf\r\n\r\nb.grf\r\n\r\nc.grf\r\n"));
+    }
+
+    void readOnlyConfigurationStaysUntouched()
+    {
+        Session s;
+        const QString path = s.path();
+        s.open(path);
+        const QByteArray before = readBytes(path);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+        EditorText(s.list()).setText(QStringLiteral("only.grf\r\n"));
+        QString report;
+        catchReport(s.t.dialogs, report);
+        s.save();
+        QCOMPARE(report, QStringLiteral("Error code # 75\nPath/File access error\n@ SaveSettings"));
+        QCOMPARE(readBytes(path), before);
+        QCOMPARE(readBytes(s.path(QStringLiteral("newgrfw.cfg"))), QByteArray("only.grf\r\n\r\n"));
+        QVERIFY(state().ControlsEnabled);
+        QVERIFY(!state().FilesModified);
+    }
+
+    // Real files and odd bytes: what opens saves as its lines under the two headers, none added to
+    // a file that has the program's own.
+    void filesOpenAndSaveTheirLines_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // null: the corpus is not beside this clone
+        for (const char *name :
+            {"ttdpatch-default-english.cfg", "ttdpatch-default-english-dos.cfg", "ttdpatch-player-edited.cfg",
+                "ttdpatch-writecfg-nocfg-english.cfg", "ttdpatch-lang-german.txt", "ttdpatch-doc-Changelog.txt"})
+            QTest::newRow(name) << readBytes(QStringLiteral(VEXAL_CORPUS_DIR "/") + QLatin1String(name));
+        QByteArray binary;
+        for (int i = 0; i < 4096; ++i)
+            binary += char((i * 7919) % 256);
+        QTest::newRow("binary") << binary;
+        QTest::newRow("nul bytes") << QByteArray("multihead 4\0\0 x\r\nabc\0\r\n", 22);
+    }
+
+    void filesOpenAndSaveTheirLines()
+    {
+        QFETCH(QByteArray, content);
+        if (content.isNull())
+            QSKIP("the corpus of real configuration files is not beside this clone");
+        Session s;
+        writeBytes(s.path(), content);
+        s.open();
+        QVERIFY(s.t.dialogs.prompts().isEmpty());
+        s.save();
+        QByteArray expected = "//vexal=File created by Vexal Pro 1.2.5\r\n//ttdpatch=Detected TTDPatch versions is "
+            + state().DetectedPatchVersion.toLatin1() + "\r\n";
+        if (content.toLower().contains("//vexal"))
+            expected.clear();
+        for (const QByteArray &line : expectedLines(content))
+            expected += line + "\r\n";
+        QCOMPARE(readBytes(s.path()), expected + "\r\n");
+    }
+
+    void aHugeFileIsRefused()
+    {
+        Session s;
+        writeBytes(s.path(), {});
+        QVERIFY(QFile(s.path()).resize(qint64(50) * 1024 * 1024));
+        QString report;
+        catchReport(s.t.dialogs, report);
+        s.open();
+        QVERIFY2(
+            report.startsWith(QStringLiteral("Error code # 7\n")) && report.endsWith(QStringLiteral("@ ReadSettings")),
+            qPrintable(report));
         QVERIFY(EditorText(s.cfg()).isBlank());
-        return;
     }
-    s.save();
-    QByteArray expected = "//vexal=File created by Vexal Pro 1.2.5\r\n//ttdpatch=Detected TTDPatch versions is "
-        + state().DetectedPatchVersion.toLatin1() + "\r\n";
-    for (const QByteArray &line : expectedLines(content))
-        expected += line + "\r\n";
-    QCOMPARE(readBytes(path), expected + "\r\n");
-}
 
-void DocumentsTest::unusualPathsWork()
-{
-    Session s;
-    const QString odd = s.t.root() + QStringLiteral("/My \"TTD\" it's; $(x) ñ/");
-    copyDemoGame(QStringLiteral("game"), odd);
-    QFile::remove(odd + QStringLiteral("newgrf/ukrs.grf"));
-    // A file where the newgrf folder should be: reported, the rest still opens.
-    QDir(odd + QStringLiteral("newgrf")).removeRecursively();
-    writeBytes(odd + QStringLiteral("newgrf"), "not a folder");
-    QString report;
-    s.t.dialogs.queueForm([&report](QDialog &form) {
-        report = form.findChild<QPlainTextEdit *>(QStringLiteral("txtReport"))->toPlainText();
-        form.findChild<QPushButton *>(QStringLiteral("cmdIgnore"))->click();
-    });
-    s.main(); // started: its own settings and cache folders are there before the listing
-    const QStringList before = QDir(s.t.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-    s.open(odd + QStringLiteral("ttdpatch.cfg"));
-    QCOMPARE(report, QStringLiteral("Error code # 75\nPath/File access error\n@ ReadSettings"));
-    QCOMPARE(state().GameFolder, odd);
-    QVERIFY(!EditorText(s.cfg()).isBlank());
-    s.save();
-    QVERIFY(readBytes(odd + QStringLiteral("ttdpatch.cfg")).startsWith("//vexal="));
-    QCOMPARE(QDir(s.t.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
-}
-
-void DocumentsTest::lastFileOrCommandLineFileOpensAtStart_data()
-{
-    QTest::addColumn<QString>("autoLoad");
-    QTest::addColumn<bool>("commandLine");
-    QTest::addColumn<QString>("opened"); // which file is open afterwards
-    QTest::newRow("last file") << QStringLiteral("1") << false << QStringLiteral("last.cfg");
-    QTest::newRow("automatic reopening off") << QStringLiteral("0") << false << QString();
-    QTest::newRow("command line wins") << QStringLiteral("1") << true << QStringLiteral("given.cfg");
-}
-
-void DocumentsTest::lastFileOrCommandLineFileOpensAtStart()
-{
-    QFETCH(QString, autoLoad);
-    QFETCH(bool, commandLine);
-    QFETCH(QString, opened);
-    TestServices t;
-    const QString folder = copyDemoGame(QStringLiteral("game"), t.root() + QStringLiteral("/game"));
-    writeBytes(folder + QStringLiteral("last.cfg"), "last 1\r\n");
-    writeBytes(folder + QStringLiteral("given.cfg"), "given 1\r\n");
-    t.presetSettings(
-        {{QStringLiteral("Recent1"), folder + QStringLiteral("last.cfg")}, {QStringLiteral("AutoLoadLast"), autoLoad}});
-    frmComponents startup(*t.services, StringResources::builtIn(), t.environment(), testComponents());
-    if (commandLine)
-        startup.setFileToOpen(folder + QStringLiteral("given.cfg"));
-    startup.Form_Load();
-    QTest::qWait(1);
-    QCOMPARE(startup.mainWindow()->tabStripVisible(), !opened.isEmpty());
-    if (!opened.isEmpty()) {
-        QCOMPARE(state().CfgFileName, folder + opened);
-        QCOMPARE(EditorText(*startup.mainWindow()->controls().rtbPatch).text(),
-            opened.section(QLatin1Char('.'), 0, 0) + QStringLiteral(" 1\r\n"));
+    void unusualPathsWork()
+    {
+        Session s;
+        const QString odd = s.t.root() + QStringLiteral("/My \"TTD\" it's; $(x) ñ/");
+        copyDemoGame(QStringLiteral("game"), odd);
+        QFile::remove(odd + QStringLiteral("newgrf/ukrs.grf"));
+        // A file where the newgrf folder should be: reported, the rest still opens.
+        QDir(odd + QStringLiteral("newgrf")).removeRecursively();
+        writeBytes(odd + QStringLiteral("newgrf"), "not a folder");
+        QString report;
+        catchReport(s.t.dialogs, report);
+        s.main(); // started: its own settings and cache folders are there before the listing
+        const QStringList before = QDir(s.t.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        s.open(odd + QStringLiteral("ttdpatch.cfg"));
+        QCOMPARE(report, QStringLiteral("Error code # 75\nPath/File access error\n@ ReadSettings"));
+        QCOMPARE(state().GameFolder, odd);
+        QVERIFY(!EditorText(s.cfg()).isBlank());
+        s.save();
+        QVERIFY(readBytes(odd + QStringLiteral("ttdpatch.cfg")).startsWith("//vexal="));
+        QCOMPARE(QDir(s.t.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
     }
-}
+
+    void lastFileOrCommandLineFileOpensAtStart_data()
+    {
+        QTest::addColumn<QString>("autoLoad");
+        QTest::addColumn<bool>("commandLine");
+        QTest::addColumn<QString>("opened"); // which file is open afterwards
+        QTest::newRow("last file") << QStringLiteral("1") << false << QStringLiteral("last.cfg");
+        QTest::newRow("automatic reopening off") << QStringLiteral("0") << false << QString();
+        QTest::newRow("command line wins") << QStringLiteral("1") << true << QStringLiteral("given.cfg");
+    }
+
+    void lastFileOrCommandLineFileOpensAtStart()
+    {
+        QFETCH(QString, autoLoad);
+        QFETCH(bool, commandLine);
+        QFETCH(QString, opened);
+        TestServices t;
+        const QString folder = copyDemoGame(QStringLiteral("game"), t.root() + QStringLiteral("/game"));
+        writeBytes(folder + QStringLiteral("last.cfg"), "last 1\r\n");
+        writeBytes(folder + QStringLiteral("given.cfg"), "given 1\r\n");
+        t.presetSettings({{QStringLiteral("Recent1"), folder + QStringLiteral("last.cfg")},
+            {QStringLiteral("AutoLoadLast"), autoLoad}});
+        frmComponents startup(*t.services, StringResources::builtIn(), t.environment(), testComponents());
+        if (commandLine)
+            startup.setFileToOpen(folder + QStringLiteral("given.cfg"));
+        startup.Form_Load();
+        QTest::qWait(1);
+        QCOMPARE(startup.mainWindow()->tabStripVisible(), !opened.isEmpty());
+        if (!opened.isEmpty()) {
+            QCOMPARE(state().CfgFileName, folder + opened);
+            QCOMPARE(EditorText(*startup.mainWindow()->controls().rtbPatch).text(),
+                opened.section(QLatin1Char('.'), 0, 0) + QStringLiteral(" 1\r\n"));
+        }
+    }
+};
 
 QTEST_MAIN(DocumentsTest)
 #include "tst_documents.moc"

@@ -2,8 +2,6 @@
 #include "common/errortrap.h"
 #include "common/modmain.h"
 #include "controlpanel/frmcontrolpanel.h"
-#include "lang/modlanguage.h"
-#include "lang/stringresources.h"
 #include "shell/frmerror.h"
 #include "testsupport.h"
 
@@ -13,12 +11,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 using modMain::state;
 
@@ -112,8 +106,7 @@ private slots:
         QDir().mkpath(prefix() + "drive_c/TTD");
         QFile::link(QStringLiteral("../drive_c"), prefix() + "dosdevices/c:");
         state().GameFolder = prefix() + "drive_c/TTD/";
-        state().LanguageName = QStringLiteral("ENGLISH");
-        modLanguage::loadInterfaceTexts(state(), StringResources::builtIn());
+        useEnglishTexts();
     }
 
     void openingAndSaving_data()
@@ -230,16 +223,10 @@ private slots:
     {
         writeBytes(prefix() + "system.reg", registryFile(true, Stored));
         const QByteArray before = readBytes(prefix() + "system.reg");
-        struct stat info { };
-        QCOMPARE(::stat(QFile::encodeName(prefix()).constData(), &info), 0);
-        const QString serverFolder = m_t->root()
-            + QStringLiteral("/.wine-%1/server-%2-%3").arg(getuid()).arg(info.st_dev, 0, 16).arg(info.st_ino, 0, 16);
-        QDir().mkpath(serverFolder);
-        const QString standIn = m_t->root() + "/wineserver";
-        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), standIn));
-        QProcess server;
-        server.setWorkingDirectory(serverFolder);
-        server.start(standIn, {"30"});
+        // A copy of sleep named "wineserver", in the folder of the prefix's server, stands in for it.
+        const QString serverFolder = wineServerFolder(prefix(), m_t->root());
+        QVERIFY(QDir().mkpath(serverFolder) && QFile::copy(QStringLiteral("/bin/sleep"), m_t->root() + "/wineserver"));
+        RunningProcess server(m_t->root() + "/wineserver", {"30"}, serverFolder);
         QVERIFY(server.waitForStarted());
 
         m_t->dialogs.queueAnswer(Answer::Cancel);
@@ -251,8 +238,6 @@ private slots:
         QVERIFY(
             std::any_of(asked.begin(), asked.end(), [](const auto &p) { return p.text.contains("wineserver -k"); }));
         QCOMPARE(readBytes(prefix() + "system.reg"), before);
-        server.kill();
-        server.waitForFinished();
     }
 
     void aDamagedFileIsReportedAndKept()

@@ -1,8 +1,6 @@
 // Starting TTD Alter, Ploven and Narwick from their remembered place or from a folder the person picks.
 #include "testsupport.h"
 
-#include "lang/modlanguage.h"
-#include "lang/stringresources.h"
 #include "launch/companiontools.h"
 
 #include <QScopeGuard>
@@ -37,8 +35,7 @@ struct Fixture {
     Fixture()
     {
         state().AppFolder = t.root() + "/program/";
-        state().LanguageName = "ENGLISH";
-        modLanguage::loadInterfaceTexts(state(), StringResources::builtIn());
+        useEnglishTexts();
     }
     // "<root>" stands for the temporary folder, "<lower>" for it lower-cased, "<program>" for the program folder.
     QString expand(QString text) const

@@ -5,13 +5,10 @@
 #include "info/frmwhatsnew.h"
 #include "liveupdate/liveupdate.h"
 #include "liveupdate/liveupdaterules.h"
-#include "loopbackserver.h"
-#include "shell/frmerror.h"
 #include "shell/frmmain.h"
 #include "testsupport.h"
 #include "zipbuilder.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -21,6 +18,7 @@
 
 using modMain::state;
 using Prompt = ScriptedDialogs::Prompt;
+using Response = LoopbackServer::Response;
 
 namespace {
 
@@ -64,389 +62,338 @@ QByteArray versionFile(const QString &alpha = Alpha, const QString &newest = Alp
     return text.replace(QLatin1String("%ALPHA%"), alpha).replace(QLatin1String("%NEWEST%"), newest).toLatin1();
 }
 
-LoopbackServer::Response answer(const QByteArray &body, const QByteArray &status = "200 OK")
-{
-    LoopbackServer::Response r;
-    r.body = body;
-    r.status = status;
-    return r;
-}
-
-QStringList titles(const QList<Prompt> &prompts)
-{
-    QStringList result;
-    for (const Prompt &p : prompts)
-        result.append(p.kind == ScriptedDialogs::Kind::Modal ? p.formName : p.title);
-    return result;
-}
-
-QString lastLogLine(const QListWidget &log)
-{
-    return log.count() ? log.item(log.count() - 1)->text() : QString();
-}
-
 } // namespace
 
 class ReleaseCheckTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void versionFiles_data();
-    void versionFiles();
-    void noConnectionContactsNothing();
-    void installation_data();
-    void installation();
-    void aReleaseNameCannotLeaveItsFolder();
-    void theSampleServerInstallsItsAlpha();
-    void rules_data();
-    void rules();
+    void init() { m_server.emplace(); }
+
+    void cleanup()
+    {
+        m_session.reset();
+        m_server.reset();
+    }
+
+    void versionFiles_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<QString>("storedAlpha");
+        QTest::addColumn<QStringList>("prompts");
+        QTest::addColumn<QString>("latestAlpha");
+        QTest::addColumn<QString>("latestStable");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<bool>("checked"); // labels, date and the install buttons follow
+
+        const QString description = QStringLiteral("  Back up your saved games.\r\n- New switch tracerestrict.\r\n");
+        QTest::newRow("same alpha: no question") << versionFile() << QByteArray("200 OK") << Alpha << QStringList()
+                                                 << Alpha << StableVersion << description << true;
+        QTest::newRow("newer alpha announced")
+            << versionFile() << QByteArray("200 OK") << "2.6 alpha 0 r2386" << QStringList {"AutoUpdate: TTDPatch"}
+            << Alpha << StableVersion << description << true;
+        QTest::newRow("older alpha announced too")
+            << versionFile(QStringLiteral("2.6 alpha 0 r2290")) << QByteArray("200 OK") << Alpha
+            << QStringList {"AutoUpdate: TTDPatch"} << "2.6 alpha 0 r2290" << StableVersion << description << true;
+        QByteArray crlf = versionFile();
+        crlf.replace("\n", "\r\n");
+        QTest::newRow("CR LF line ends gain empty lines")
+            << crlf << QByteArray("200 OK") << Alpha << QStringList() << Alpha << StableVersion
+            << QStringLiteral("\r\n  Back up your saved games.\r\n\r\n- New switch tracerestrict.\r\n\r\n") << true;
+        QTest::newRow("missing alpha version: stop box")
+            << versionFile(QString()) << QByteArray("200 OK") << Alpha << QStringList {"Vexal Pro"} << Alpha
+            << StableVersion << QString() << false;
+        QTest::newRow("an error page saved as the file")
+            << QByteArray("<html><head><title>404 Not Found</title></head></html>\n") << QByteArray("404 Not Found")
+            << Alpha << QStringList {"Vexal Pro"} << Alpha << "---" << QString() << false;
+    }
+
+    void versionFiles()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, status);
+        QFETCH(QString, storedAlpha);
+        QFETCH(QStringList, prompts);
+        QFETCH(QString, latestAlpha);
+        QFETCH(QString, description);
+        QFETCH(bool, checked);
+        start(file);
+        m_server->serve(QStringLiteral("/patch/_versions.txt"), {.status = status, .body = file});
+        state().LatestAlpha = storedAlpha;
+        const QString earlierCheck = state().LastCheckDate;
+        dialogs().queueAnswer(Answer::No);
+
+        window().liveUpdate().cmdLU_Click();
+        const auto asked = dialogs().takePrompts();
+        QCOMPARE(titlesOf(asked), prompts);
+        QCOMPARE(state().LatestAlpha, latestAlpha);
+        QTEST(state().LatestStable, "latestStable");
+        QCOMPARE(state().AlphaDescription, description);
+        QCOMPARE(m_server->requestedPaths(), QStringList {"/patch/_versions.txt"});
+        QVERIFY(state().ControlsEnabled);
+        QCOMPARE(c().imgNew->isVisibleTo(&window()), prompts.contains("AutoUpdate: TTDPatch"));
+        if (prompts.contains("AutoUpdate: TTDPatch")) {
+            QCOMPARE(asked.first().text, liveUpdateRules::announcement("TTDPatch", latestAlpha, "May 13, 2012"));
+            QVERIFY(asked.first().text.startsWith("There is a new version available!\r\n\r\nNew version: TTDPatch "));
+            QCOMPARE(asked.first().buttons, MessageButtons::YesNo);
+        }
+        if (checked) {
+            QCOMPARE(state().LastCheckDate, m_session->t.clock.shortDate());
+            QCOMPARE(c().lblCap[1]->text(), "Latest version available: " + StableVersion);
+            QCOMPARE(c().lblCap[2]->text(), QStringLiteral("Release date: December 24, 2006"));
+            QCOMPARE(c().lblCap[4]->text(), "Latest version available: " + latestAlpha);
+            QCOMPARE(c().lblCap[11]->text(), "Last check date: " + state().LastCheckDate);
+            QCOMPARE(lastLogLine(), QStringLiteral("Done."));
+            QCOMPARE(c().lblCap[8]->text(), QStringLiteral("Updates list downloaded successfully."));
+            QVERIFY(c().cmdGetStable->isEnabled() && c().cmdGetAlpha->isEnabled() && c().cmdInfo->isEnabled());
+            QString shown;
+            dialogs().queueForm([&shown](QDialog &form) {
+                auto &whatsNew = static_cast<frmWhatsNew &>(form);
+                shown = QStringList({form.windowTitle(), whatsNew.lblMain->text(), whatsNew.txtMain->toPlainText(),
+                                        whatsNew.cmdOK->text()})
+                            .join('|');
+            });
+            c().cmdInfo->click();
+            QCOMPARE(shown,
+                QStringList({"TTDPatch alpha/beta", " What's new in " + latestAlpha + " ",
+                                QString(description).replace("\r\n", "\n"), "Done"})
+                    .join('|'));
+            // One check a run: the button stays off once a description is known.
+            QVERIFY(!c().cmdLU->isEnabled());
+        } else {
+            QCOMPARE(asked.first().text, QStringLiteral("Unable to download list of updates."));
+            QCOMPARE(asked.first().icon, MessageIcon::Critical);
+            QCOMPARE(state().LastCheckDate, earlierCheck);
+            QVERIFY(c().cmdLU->isEnabled());
+            QVERIFY(!c().cmdGetStable->isEnabled() && !c().cmdGetAlpha->isEnabled());
+            QCOMPARE(lastLogLine(), QStringLiteral("Error while contacting server."));
+        }
+    }
+
+    void noConnectionContactsNothing()
+    {
+        start(versionFile());
+        m_session->t.probe.connected = false;
+        window().liveUpdate().cmdLU_Click();
+        QVERIFY(m_server->requestedPaths().isEmpty());
+        QCOMPARE(lastLogLine(), QStringLiteral("Error while contacting server."));
+        QVERIFY(state().ControlsEnabled);
+
+        // Without the extraction there is nothing to install with: the program's page is offered.
+        state().UnzipAvailable = false;
+        dialogs().queueAnswer(Answer::Yes);
+        window().liveUpdate().cmdGetAlpha_Click();
+        QVERIFY(dialogs().takePrompts().first().text.startsWith(QStringLiteral("This function requires the file")));
+        QCOMPARE(m_session->t.shell.calls.last().target, modMain::programPageAddress(true));
+        QVERIFY(m_server->requestedPaths().isEmpty());
+
+        // While a transfer runs, the buttons only say so.
+        window().DisableControls();
+        for (auto click : {&LiveUpdate::cmdLU_Click, &LiveUpdate::cmdGetStable_Click, &LiveUpdate::cmdGetAlpha_Click})
+            (window().liveUpdate().*click)();
+        const auto asked = dialogs().takePrompts();
+        QCOMPARE(asked.size(), 3);
+        for (const Prompt &p : asked)
+            QVERIFY(p.text.startsWith(QStringLiteral("This action is currently blocked")));
+    }
+
+    void installation_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("newest");
+        QTest::addColumn<Answer>("takeSwitches");
+        QTest::addColumn<bool>("withTextMaker");
+        QTest::addColumn<QString>("remote");
+        QTest::addColumn<QString>("local");
+        QTest::addColumn<bool>("appended");
+
+        QTest::newRow("alpha, switches taken")
+            << int(LiveUpdate::AlphaBeta) << Alpha << Answer::Yes << true << "nightly/ttdpatchw-r2402.zip"
+            << "latestw.zip" << true;
+        QTest::newRow("alpha, switches declined, no text maker")
+            << int(LiveUpdate::AlphaBeta) << Alpha << Answer::No << false << "nightly/ttdpatchw-r2402.zip"
+            << "latestw.zip" << false;
+        QTest::newRow("stable while the newest block is the alpha's")
+            << int(LiveUpdate::Stable) << Alpha << Answer::None << true << "ttdpw_25b10.zip"
+            << "ttdpw_25b10.zip" << false;
+        QTest::newRow("stable that is the newest")
+            << int(LiveUpdate::Stable) << StableVersion << Answer::Yes << false << "ttdpw_25b10.zip"
+            << "ttdpw_25b10.zip" << true;
+    }
+
+    void installation()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, newest);
+        QFETCH(Answer, takeSwitches);
+        QFETCH(bool, withTextMaker);
+        QFETCH(QString, remote);
+        QFETCH(QString, local);
+        QFETCH(bool, appended);
+        start(versionFile(Alpha, newest));
+        state().LatestAlpha = Alpha;
+        window().liveUpdate().cmdLU_Click();
+        QVERIFY(dialogs().takePrompts().isEmpty());
+
+        QTemporaryDir scratch;
+        Entries entries {{"ttdpatchw.exe", "#!/bin/sh\necho new patch\n", 0, 0755}, {"docs/readme.txt", "new release"}};
+        if (withTextMaker)
+            entries.append({"MKPTTXT.EXE", "#!/bin/sh\n", 0, 0755});
+        QDir(scratch.path()).mkpath("nightly");
+        QVERIFY(buildZip(scratch.filePath(remote), entries));
+        m_server->serveFolder(QStringLiteral("/patch/"), scratch.path());
+
+        EditorText editor(*c().rtbPatch);
+        const QString before = editor.text();
+        if (takeSwitches != Answer::None)
+            dialogs().queueAnswer(takeSwitches);
+        if (kind == LiveUpdate::Stable)
+            window().liveUpdate().cmdGetStable_Click();
+        else
+            window().liveUpdate().cmdGetAlpha_Click();
+
+        const QString game = m_session->folder;
+        const auto asked = dialogs().takePrompts();
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked[0].text.left(20),
+            (newest == (kind == LiveUpdate::Stable ? StableVersion : Alpha) ? QStringLiteral("There are new switch")
+                                                                            : QStringLiteral("New TTDPatch version"))
+                .left(20));
+        QCOMPARE(asked[1].text, "The new TTDPatch version has been installed successfully to:\r\n" + game);
+        QCOMPARE(readBytes(game + "ttdpatchw.exe"), QByteArray("#!/bin/sh\necho new patch\n"));
+        // Members' folders are dropped, as the installation asks the extraction to.
+        QCOMPARE(readBytes(game + "readme.txt"), QByteArray("new release"));
+        QVERIFY(QFile::exists(game + local));
+        QVERIFY(!QFile::exists(state().TempPath + local));
+        const QString got = kind == LiveUpdate::Stable ? StableVersion : Alpha;
+        QCOMPARE(state().LatestVersionGot, got);
+        QCOMPARE(c().lblCap[10]->text(), "Last version downloaded: " + got);
+        QCOMPARE(lastLogLine(), QStringLiteral("Done."));
+
+        const QString block = QStringLiteral("// restrict signals per train\r\ntracerestrict = on\r\n");
+        QCOMPARE(editor.text(), appended ? liveUpdateRules::withSwitchBlock(before, newest, block) : before);
+        QCOMPARE(state().FilesModified, appended);
+
+        bool textMakerStarted = false;
+        for (const auto &call : m_session->t.shell.calls) {
+            if (call.target.endsWith(QLatin1String("MKPTTXT.EXE"))) {
+                textMakerStarted = true;
+                QCOMPARE(call.workingFolder, game);
+                QVERIFY(call.arguments.isEmpty());
+            }
+        }
+        QCOMPARE(textMakerStarted, withTextMaker);
+        // An installed release is not offered again in this run.
+        QCOMPARE(c().cmdGetStable->isEnabled(), kind != LiveUpdate::Stable);
+        QCOMPARE(c().cmdGetAlpha->isEnabled(), kind != LiveUpdate::AlphaBeta);
+    }
+
+    void aReleaseNameCannotLeaveItsFolder()
+    {
+        QByteArray file = versionFile();
+        file.replace("winfilename=ttdpw_25b10.zip", "winfilename=../..");
+        start(file);
+        state().LatestAlpha = Alpha;
+        window().liveUpdate().cmdLU_Click();
+        QString report;
+        catchReport(dialogs(), report);
+        window().liveUpdate().cmdGetStable_Click();
+        QCOMPARE(m_server->requestedPaths(), QStringList {"/patch/_versions.txt"});
+        QVERIFY2(report.contains("Bad file name") && report.contains("@ LiveUpdateNow"), qPrintable(report));
+        QCOMPARE(titlesOf(dialogs().takePrompts()).count(QStringLiteral("frmError")), 1);
+        QVERIFY(state().ControlsEnabled);
+
+        // A failed archive download unpacks nothing.
+        m_server->serve(QStringLiteral("/patch/nightly/ttdpatchw-r2402.zip"),
+            {.body = "PK\3\4 and more", .length = Response::Length::Absent});
+        window().liveUpdate().cmdGetAlpha_Click();
+        QVERIFY(window().liveUpdate().DownloadFailed);
+        QVERIFY(!QFile::exists(m_session->folder + "latestw.zip"));
+        QCOMPARE(titlesOf(dialogs().takePrompts()), QStringList());
+    }
+
+    void theSampleServerInstallsItsAlpha()
+    {
+        // The whole way with the sample server that the demo serves: its version file, its archive
+        // with a stand-in patch of the announced release, and real programs run from the game folder.
+        QTemporaryDir served;
+        QProcess build;
+        build.start(QStringLiteral("bash"), {QStringLiteral(VEXAL_DEMO_DIR "/../server/build"), served.path()});
+        QVERIFY(build.waitForFinished(60000));
+        QCOMPARE(build.exitCode(), 0);
+        start(readBytes(served.filePath("patch/_versions.txt")), true);
+        m_server->serveFolder(QStringLiteral("/patch/"), served.filePath("patch"));
+        state().LatestAlpha = QStringLiteral("2.6 alpha 0 r2386");
+        dialogs().queueAnswer(Answer::Yes); // install the announced release
+        dialogs().queueAnswer(Answer::No); // without its switches
+
+        window().liveUpdate().cmdLU_Click();
+        QCOMPARE(titlesOf(dialogs().takePrompts()), QStringList({"AutoUpdate: TTDPatch", "Vexal Pro", "Vexal Pro"}));
+        QCOMPARE(
+            m_server->requestedPaths(), QStringList({"/patch/_versions.txt", "/patch/nightly/ttdpatchw-r2402.zip"}));
+        QVERIFY(QFileInfo(m_session->folder + "ttdpatchw.exe").isExecutable());
+        QCOMPARE(state().DetectedPatchVersion, "TTDPatch " + Alpha + " (Windows)");
+        QTRY_VERIFY(QFile::exists(m_session->folder + "mkpttxt-ran.txt"));
+        QCOMPARE(state().LatestVersionGot, Alpha);
+        QCOMPARE(c().lblCap[5]->text(), QStringLiteral("Release date: May 13, 2012"));
+        QCOMPARE(lastLogLine(), QStringLiteral("Done."));
+    }
+
+    void rules_data()
+    {
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("actual");
+        QTest::addColumn<QString>("expected");
+        namespace r = liveUpdateRules;
+        QTest::newRow("normalised") << "text file" << QString::fromLatin1(r::normalisedTextFile("a\nb\r\n"))
+                                    << QStringLiteral("a\r\nb\r\r\n\r\n");
+        QTest::newRow("line ends") << "lines" << basicText::lineInputLines("a\r\nb\rc\nd\r\r\ne").join('|')
+                                   << QStringLiteral("a|b|c|d||e");
+        QTest::newRow("no newer block") << "block"
+                                        << r::newestSwitchBlock({"[x]", " a = 1 ", "", "[y]"}, "x", "missing")
+                                        << QStringLiteral("a = 1\r\n\r\n[y]\r\n");
+        QTest::newRow("no newest block") << "block" << r::newestSwitchBlock({"a = 1", "[y]"}, "x", "y") << QString();
+        QTest::newRow("description to the end")
+            << "description" << r::alphaDescription({"[Alpha/Beta Description]", " one", ""})
+            << QStringLiteral(" one\r\n\r\n");
+        QTest::newRow("archive in a folder")
+            << "name" << r::localArchiveName("nightly\\a.zip") << QStringLiteral("a.zip");
+        QTest::newRow("archive that is a folder") << "name" << r::localArchiveName("nightly/") << QString();
+        QTest::newRow("3 GB progress") << "progress" << r::progressText(3221225472LL - 1024, 3221225472LL)
+                                       << QStringLiteral("3145727 KB downloaded, 3145728 KB total  (99% done)");
+        QTest::newRow("length with blanks")
+            << "length" << QString::number(r::contentLength(" 42 ").value_or(-1)) << QStringLiteral("42");
+        QTest::newRow("length 12.5") << "length" << QString::number(r::contentLength("12.5").value_or(-1))
+                                     << QStringLiteral("-1");
+    }
+
+    void rules()
+    {
+        QFETCH(QString, actual);
+        QTEST(actual, "expected");
+    }
 
 private:
     frmMain &window() { return m_session->main(); }
     MainWindowControls &c() { return window().controls(); }
     ScriptedDialogs &dialogs() { return m_session->t.dialogs; }
+    QString lastLogLine() { return linesOf(*c().lstLiveupdate).value(c().lstLiveupdate->count() - 1); }
     // Opens the game folder's configuration and serves `file` as the version file.
-    void start(const QByteArray &file, bool realProcesses = false);
-    // The reports of the error dialog shown from now on.
-    void catchReports(int count);
+    void start(const QByteArray &file, bool realProcesses = false)
+    {
+        m_session.emplace(QStringLiteral("game"), realProcesses);
+        m_session->open();
+        QCOMPARE(state().PatchEdition, modMain::Edition::Windows);
+        window().showTabStrip(2);
+        dialogs().takePrompts();
+        m_session->t.shell.calls.clear();
+        m_server->serve(QStringLiteral("/patch/_versions.txt"), {.body = file});
+    }
 
-    std::unique_ptr<LoopbackServer> m_server;
-    std::unique_ptr<GameSession> m_session;
-    QStringList m_reports;
+    std::optional<UpdateServer> m_server;
+    std::optional<GameSession> m_session;
 };
-
-void ReleaseCheckTest::init()
-{
-    QApplication::setQuitOnLastWindowClosed(false);
-    m_server = std::make_unique<LoopbackServer>();
-    qputenv(liveUpdateRules::PatchServerVariable, m_server->url(QStringLiteral("/patch/")).toString().toUtf8());
-    m_reports.clear();
-}
-
-void ReleaseCheckTest::cleanup()
-{
-    m_session.reset();
-    m_server.reset();
-    qunsetenv(liveUpdateRules::PatchServerVariable);
-}
-
-void ReleaseCheckTest::start(const QByteArray &file, bool realProcesses)
-{
-    m_session = std::make_unique<GameSession>(QStringLiteral("game"), realProcesses);
-    m_session->open();
-    QCOMPARE(state().PatchEdition, modMain::Edition::Windows);
-    window().showTabStrip(2);
-    dialogs().takePrompts();
-    m_session->t.shell.calls.clear();
-    m_server->serve(QStringLiteral("/patch/_versions.txt"), answer(file));
-}
-
-void ReleaseCheckTest::catchReports(int count)
-{
-    for (int i = 0; i < count; ++i)
-        dialogs().queueForm([this](QDialog &form) { m_reports.append(static_cast<frmError &>(form).report()); });
-}
-
-void ReleaseCheckTest::versionFiles_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QByteArray>("status");
-    QTest::addColumn<QString>("storedAlpha");
-    QTest::addColumn<QStringList>("prompts");
-    QTest::addColumn<QString>("latestAlpha");
-    QTest::addColumn<QString>("latestStable");
-    QTest::addColumn<QString>("description");
-    QTest::addColumn<bool>("checked"); // labels, date and the install buttons follow
-
-    const QString description = QStringLiteral("  Back up your saved games.\r\n- New switch tracerestrict.\r\n");
-    QTest::newRow("same alpha: no question") << versionFile() << QByteArray("200 OK") << Alpha << QStringList() << Alpha
-                                             << StableVersion << description << true;
-    QTest::newRow("newer alpha announced")
-        << versionFile() << QByteArray("200 OK") << "2.6 alpha 0 r2386" << QStringList {"AutoUpdate: TTDPatch"} << Alpha
-        << StableVersion << description << true;
-    QTest::newRow("older alpha announced too")
-        << versionFile(QStringLiteral("2.6 alpha 0 r2290")) << QByteArray("200 OK") << Alpha
-        << QStringList {"AutoUpdate: TTDPatch"} << "2.6 alpha 0 r2290" << StableVersion << description << true;
-    QByteArray crlf = versionFile();
-    crlf.replace("\n", "\r\n");
-    QTest::newRow("CR LF line ends gain empty lines")
-        << crlf << QByteArray("200 OK") << Alpha << QStringList() << Alpha << StableVersion
-        << QStringLiteral("\r\n  Back up your saved games.\r\n\r\n- New switch tracerestrict.\r\n\r\n") << true;
-    QTest::newRow("missing alpha version: stop box")
-        << versionFile(QString()) << QByteArray("200 OK") << Alpha << QStringList {"Vexal Pro"} << Alpha
-        << StableVersion << QString() << false;
-    QTest::newRow("an error page saved as the file")
-        << QByteArray("<html><head><title>404 Not Found</title></head></html>\n") << QByteArray("404 Not Found")
-        << Alpha << QStringList {"Vexal Pro"} << Alpha << "---" << QString() << false;
-}
-
-void ReleaseCheckTest::versionFiles()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QByteArray, status);
-    QFETCH(QString, storedAlpha);
-    QFETCH(QStringList, prompts);
-    QFETCH(QString, latestAlpha);
-    QFETCH(QString, latestStable);
-    QFETCH(QString, description);
-    QFETCH(bool, checked);
-    start(file);
-    m_server->serve(QStringLiteral("/patch/_versions.txt"), answer(file, status));
-    state().LatestAlpha = storedAlpha;
-    const QString earlierCheck = state().LastCheckDate;
-    dialogs().queueAnswer(Answer::No);
-
-    window().liveUpdate().cmdLU_Click();
-    const auto asked = dialogs().takePrompts();
-    QCOMPARE(titles(asked), prompts);
-    QCOMPARE(state().LatestAlpha, latestAlpha);
-    QCOMPARE(state().LatestStable, latestStable);
-    QCOMPARE(state().AlphaDescription, description);
-    QCOMPARE(m_server->requestedPaths(), QStringList {"/patch/_versions.txt"});
-    QVERIFY(state().ControlsEnabled);
-    QCOMPARE(c().imgNew->isVisibleTo(&window()), prompts.contains("AutoUpdate: TTDPatch"));
-    if (prompts.contains("AutoUpdate: TTDPatch")) {
-        QCOMPARE(asked.first().text, liveUpdateRules::announcement("TTDPatch", latestAlpha, "May 13, 2012"));
-        QVERIFY(asked.first().text.startsWith("There is a new version available!\r\n\r\nNew version: TTDPatch "));
-        QCOMPARE(asked.first().buttons, MessageButtons::YesNo);
-    }
-    if (checked) {
-        QCOMPARE(state().LastCheckDate, m_session->t.clock.shortDate());
-        QCOMPARE(c().lblCap[1]->text(), "Latest version available: " + StableVersion);
-        QCOMPARE(c().lblCap[2]->text(), QStringLiteral("Release date: December 24, 2006"));
-        QCOMPARE(c().lblCap[4]->text(), "Latest version available: " + latestAlpha);
-        QCOMPARE(c().lblCap[11]->text(), "Last check date: " + state().LastCheckDate);
-        QCOMPARE(lastLogLine(*c().lstLiveupdate), QStringLiteral("Done."));
-        QCOMPARE(c().lblCap[8]->text(), QStringLiteral("Updates list downloaded successfully."));
-        QVERIFY(c().cmdGetStable->isEnabled() && c().cmdGetAlpha->isEnabled() && c().cmdInfo->isEnabled());
-        QString shown;
-        dialogs().queueForm([&shown](QDialog &form) {
-            auto &whatsNew = static_cast<frmWhatsNew &>(form);
-            shown = QStringList(
-                {form.windowTitle(), whatsNew.lblMain->text(), whatsNew.txtMain->toPlainText(), whatsNew.cmdOK->text()})
-                        .join('|');
-        });
-        c().cmdInfo->click();
-        QCOMPARE(shown,
-            QStringList({"TTDPatch alpha/beta", " What's new in " + latestAlpha + " ",
-                            QString(description).replace("\r\n", "\n"), "Done"})
-                .join('|'));
-        // One check a run: the button stays off once a description is known.
-        QVERIFY(!c().cmdLU->isEnabled());
-    } else {
-        QCOMPARE(asked.first().text, QStringLiteral("Unable to download list of updates."));
-        QCOMPARE(asked.first().icon, MessageIcon::Critical);
-        QCOMPARE(state().LastCheckDate, earlierCheck);
-        QVERIFY(c().cmdLU->isEnabled());
-        QVERIFY(!c().cmdGetStable->isEnabled() && !c().cmdGetAlpha->isEnabled());
-        QCOMPARE(lastLogLine(*c().lstLiveupdate), QStringLiteral("Error while contacting server."));
-    }
-}
-
-void ReleaseCheckTest::noConnectionContactsNothing()
-{
-    start(versionFile());
-    m_session->t.probe.connected = false;
-    window().liveUpdate().cmdLU_Click();
-    QVERIFY(m_server->requestedPaths().isEmpty());
-    QCOMPARE(lastLogLine(*c().lstLiveupdate), QStringLiteral("Error while contacting server."));
-    QVERIFY(state().ControlsEnabled);
-
-    // Without the extraction there is nothing to install with: the program's page is offered.
-    state().UnzipAvailable = false;
-    dialogs().queueAnswer(Answer::Yes);
-    window().liveUpdate().cmdGetAlpha_Click();
-    QVERIFY(dialogs().takePrompts().first().text.startsWith(QStringLiteral("This function requires the file")));
-    QCOMPARE(m_session->t.shell.calls.last().target, modMain::programPageAddress(true));
-    QVERIFY(m_server->requestedPaths().isEmpty());
-
-    // While a transfer runs, the buttons only say so.
-    window().DisableControls();
-    for (auto click : {&LiveUpdate::cmdLU_Click, &LiveUpdate::cmdGetStable_Click, &LiveUpdate::cmdGetAlpha_Click})
-        (window().liveUpdate().*click)();
-    const auto asked = dialogs().takePrompts();
-    QCOMPARE(asked.size(), 3);
-    for (const Prompt &p : asked)
-        QVERIFY(p.text.startsWith(QStringLiteral("This action is currently blocked")));
-}
-
-void ReleaseCheckTest::installation_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("newest");
-    QTest::addColumn<Answer>("takeSwitches");
-    QTest::addColumn<bool>("withTextMaker");
-    QTest::addColumn<QString>("remote");
-    QTest::addColumn<QString>("local");
-    QTest::addColumn<bool>("appended");
-
-    QTest::newRow("alpha, switches taken")
-        << int(LiveUpdate::AlphaBeta) << Alpha << Answer::Yes << true << "nightly/ttdpatchw-r2402.zip"
-        << "latestw.zip" << true;
-    QTest::newRow("alpha, switches declined, no text maker")
-        << int(LiveUpdate::AlphaBeta) << Alpha << Answer::No << false << "nightly/ttdpatchw-r2402.zip"
-        << "latestw.zip" << false;
-    QTest::newRow("stable while the newest block is the alpha's")
-        << int(LiveUpdate::Stable) << Alpha << Answer::None << true << "ttdpw_25b10.zip"
-        << "ttdpw_25b10.zip" << false;
-    QTest::newRow("stable that is the newest")
-        << int(LiveUpdate::Stable) << StableVersion << Answer::Yes << false << "ttdpw_25b10.zip"
-        << "ttdpw_25b10.zip" << true;
-}
-
-void ReleaseCheckTest::installation()
-{
-    QFETCH(int, kind);
-    QFETCH(QString, newest);
-    QFETCH(Answer, takeSwitches);
-    QFETCH(bool, withTextMaker);
-    QFETCH(QString, remote);
-    QFETCH(QString, local);
-    QFETCH(bool, appended);
-    start(versionFile(Alpha, newest));
-    state().LatestAlpha = Alpha;
-    window().liveUpdate().cmdLU_Click();
-    QVERIFY(dialogs().takePrompts().isEmpty());
-
-    QTemporaryDir scratch;
-    Entries entries {{"ttdpatchw.exe", "#!/bin/sh\necho new patch\n", 0, 0755}, {"docs/readme.txt", "new release"}};
-    if (withTextMaker)
-        entries.append({"MKPTTXT.EXE", "#!/bin/sh\n", 0, 0755});
-    QDir(scratch.path()).mkpath("nightly");
-    QVERIFY(buildZip(scratch.filePath(remote), entries));
-    m_server->serveFolder(QStringLiteral("/patch/"), scratch.path());
-
-    EditorText editor(*c().rtbPatch);
-    const QString before = editor.text();
-    if (takeSwitches != Answer::None)
-        dialogs().queueAnswer(takeSwitches);
-    if (kind == LiveUpdate::Stable)
-        window().liveUpdate().cmdGetStable_Click();
-    else
-        window().liveUpdate().cmdGetAlpha_Click();
-
-    const QString game = m_session->folder;
-    const auto asked = dialogs().takePrompts();
-    QCOMPARE(asked.size(), 2);
-    QCOMPARE(asked[0].text.left(20),
-        (newest == (kind == LiveUpdate::Stable ? StableVersion : Alpha) ? QStringLiteral("There are new switch")
-                                                                        : QStringLiteral("New TTDPatch version"))
-            .left(20));
-    QCOMPARE(asked[1].text, "The new TTDPatch version has been installed successfully to:\r\n" + game);
-    QCOMPARE(readBytes(game + "ttdpatchw.exe"), QByteArray("#!/bin/sh\necho new patch\n"));
-    // Members' folders are dropped, as the installation asks the extraction to.
-    QCOMPARE(readBytes(game + "readme.txt"), QByteArray("new release"));
-    QVERIFY(QFile::exists(game + local));
-    QVERIFY(!QFile::exists(state().TempPath + local));
-    const QString got = kind == LiveUpdate::Stable ? StableVersion : Alpha;
-    QCOMPARE(state().LatestVersionGot, got);
-    QCOMPARE(c().lblCap[10]->text(), "Last version downloaded: " + got);
-    QCOMPARE(lastLogLine(*c().lstLiveupdate), QStringLiteral("Done."));
-
-    const QString block = QStringLiteral("// restrict signals per train\r\ntracerestrict = on\r\n");
-    QCOMPARE(editor.text(), appended ? liveUpdateRules::withSwitchBlock(before, newest, block) : before);
-    QCOMPARE(state().FilesModified, appended);
-
-    bool textMakerStarted = false;
-    for (const auto &call : m_session->t.shell.calls) {
-        if (call.target.endsWith(QLatin1String("MKPTTXT.EXE"))) {
-            textMakerStarted = true;
-            QCOMPARE(call.workingFolder, game);
-            QVERIFY(call.arguments.isEmpty());
-        }
-    }
-    QCOMPARE(textMakerStarted, withTextMaker);
-    // An installed release is not offered again in this run.
-    QCOMPARE(c().cmdGetStable->isEnabled(), kind != LiveUpdate::Stable);
-    QCOMPARE(c().cmdGetAlpha->isEnabled(), kind != LiveUpdate::AlphaBeta);
-}
-
-void ReleaseCheckTest::aReleaseNameCannotLeaveItsFolder()
-{
-    QByteArray file = versionFile();
-    file.replace("winfilename=ttdpw_25b10.zip", "winfilename=../..");
-    start(file);
-    state().LatestAlpha = Alpha;
-    window().liveUpdate().cmdLU_Click();
-    catchReports(1);
-    window().liveUpdate().cmdGetStable_Click();
-    QCOMPARE(m_server->requestedPaths(), QStringList {"/patch/_versions.txt"});
-    QCOMPARE(m_reports.size(), 1);
-    QVERIFY2(m_reports.first().contains("Bad file name") && m_reports.first().contains("@ LiveUpdateNow"),
-        qPrintable(m_reports.first()));
-    QVERIFY(state().ControlsEnabled);
-
-    // A failed archive download unpacks nothing.
-    dialogs().takePrompts();
-    LoopbackServer::Response unmeasured = answer("PK\3\4 and more");
-    unmeasured.length = LoopbackServer::Response::Length::Absent;
-    m_server->serve(QStringLiteral("/patch/nightly/ttdpatchw-r2402.zip"), unmeasured);
-    window().liveUpdate().cmdGetAlpha_Click();
-    QVERIFY(window().liveUpdate().DownloadFailed);
-    QVERIFY(!QFile::exists(m_session->folder + "latestw.zip"));
-    QCOMPARE(titles(dialogs().takePrompts()), QStringList());
-}
-
-void ReleaseCheckTest::theSampleServerInstallsItsAlpha()
-{
-    // The whole way with the sample server that the demo serves: its version file, its archive
-    // with a stand-in patch of the announced release, and real programs run from the game folder.
-    QTemporaryDir served;
-    QProcess build;
-    build.start(QStringLiteral("bash"), {QStringLiteral(VEXAL_DEMO_DIR "/../server/build"), served.path()});
-    QVERIFY(build.waitForFinished(60000));
-    QCOMPARE(build.exitCode(), 0);
-    start(readBytes(served.filePath("patch/_versions.txt")), true);
-    m_server->serveFolder(QStringLiteral("/patch/"), served.filePath("patch"));
-    state().LatestAlpha = QStringLiteral("2.6 alpha 0 r2386");
-    dialogs().queueAnswer(Answer::Yes); // install the announced release
-    dialogs().queueAnswer(Answer::No); // without its switches
-
-    window().liveUpdate().cmdLU_Click();
-    QCOMPARE(titles(dialogs().takePrompts()), QStringList({"AutoUpdate: TTDPatch", "Vexal Pro", "Vexal Pro"}));
-    QCOMPARE(m_server->requestedPaths(), QStringList({"/patch/_versions.txt", "/patch/nightly/ttdpatchw-r2402.zip"}));
-    QVERIFY(QFileInfo(m_session->folder + "ttdpatchw.exe").isExecutable());
-    QCOMPARE(state().DetectedPatchVersion, "TTDPatch " + Alpha + " (Windows)");
-    QTRY_VERIFY(QFile::exists(m_session->folder + "mkpttxt-ran.txt"));
-    QCOMPARE(state().LatestVersionGot, Alpha);
-    QCOMPARE(c().lblCap[5]->text(), QStringLiteral("Release date: May 13, 2012"));
-    QCOMPARE(lastLogLine(*c().lstLiveupdate), QStringLiteral("Done."));
-}
-
-void ReleaseCheckTest::rules_data()
-{
-    QTest::addColumn<QString>("subject");
-    QTest::addColumn<QString>("actual");
-    QTest::addColumn<QString>("expected");
-    namespace r = liveUpdateRules;
-    QTest::newRow("normalised") << "text file" << QString::fromLatin1(r::normalisedTextFile("a\nb\r\n"))
-                                << QStringLiteral("a\r\nb\r\r\n\r\n");
-    QTest::newRow("line ends") << "lines" << basicText::lineInputLines("a\r\nb\rc\nd\r\r\ne").join('|')
-                               << QStringLiteral("a|b|c|d||e");
-    QTest::newRow("no newer block") << "block" << r::newestSwitchBlock({"[x]", " a = 1 ", "", "[y]"}, "x", "missing")
-                                    << QStringLiteral("a = 1\r\n\r\n[y]\r\n");
-    QTest::newRow("no newest block") << "block" << r::newestSwitchBlock({"a = 1", "[y]"}, "x", "y") << QString();
-    QTest::newRow("description to the end")
-        << "description" << r::alphaDescription({"[Alpha/Beta Description]", " one", ""})
-        << QStringLiteral(" one\r\n\r\n");
-    QTest::newRow("archive in a folder") << "name" << r::localArchiveName("nightly\\a.zip") << QStringLiteral("a.zip");
-    QTest::newRow("archive that is a folder") << "name" << r::localArchiveName("nightly/") << QString();
-    QTest::newRow("3 GB progress") << "progress" << r::progressText(3221225472LL - 1024, 3221225472LL)
-                                   << QStringLiteral("3145727 KB downloaded, 3145728 KB total  (99% done)");
-    QTest::newRow("length with blanks") << "length" << QString::number(r::contentLength(" 42 ").value_or(-1))
-                                        << QStringLiteral("42");
-    QTest::newRow("length 12.5") << "length" << QString::number(r::contentLength("12.5").value_or(-1))
-                                 << QStringLiteral("-1");
-}
-
-void ReleaseCheckTest::rules()
-{
-    QFETCH(QString, actual);
-    QFETCH(QString, expected);
-    QCOMPARE(actual, expected);
-}
 
 QTEST_MAIN(ReleaseCheckTest)
 #include "tst_releasecheck.moc"

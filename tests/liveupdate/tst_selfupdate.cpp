@@ -3,19 +3,16 @@
 #include "common/modmain.h"
 #include "common/settingkeys.h"
 #include "liveupdate/liveupdate.h"
-#include "loopbackserver.h"
 #include "news/newsticker.h"
 #include "platform/settingsstore.h"
 #include "shell/frmmain.h"
 #include "testsupport.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QScopeGuard>
 #include <QtTest>
 
 #include <openssl/evp.h>
@@ -56,28 +53,12 @@ private:
         EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"), &EVP_PKEY_free};
 };
 
-Response answer(const QByteArray &body, Response::Length length = Response::Length::Exact)
-{
-    Response r;
-    r.body = body;
-    r.length = length;
-    return r;
-}
-
 QByteArray toolFile(const QByteArray &version, const QByteArray &signatures = {})
 {
     QByteArray file = "[VexalP]\n";
     if (!version.isNull())
         file += "version=" + version + "\n";
     return file + "date=June 2, 2012\n" + signatures;
-}
-
-QStringList titles(const QList<ScriptedDialogs::Prompt> &prompts)
-{
-    QStringList result;
-    for (const auto &p : prompts)
-        result.append(p.title);
-    return result;
 }
 
 const QString Versions = QStringLiteral("/patch/_versions.txt");
@@ -95,7 +76,7 @@ class SelfUpdateTest : public QObject {
     ScriptedDialogs &dialogs() { return m_session->t.dialogs; }
     void start(bool realProcesses = false)
     {
-        m_session = std::make_unique<GameSession>(QStringLiteral("game"), realProcesses);
+        m_session.emplace(QStringLiteral("game"), realProcesses);
         m_session->open();
         live().ReleaseKey = m_key.publicPem();
         dialogs().takePrompts();
@@ -117,31 +98,26 @@ class SelfUpdateTest : public QObject {
         else if (how == QLatin1String("garbled signature"))
             programSignature = "not base64 at all!";
         m_server->serve(ToolFile,
-            answer(toolFile("1.2.6", "updatersig=" + updaterSignature + "\nexesig=" + programSignature + "\n")));
-        m_server->serve(QStringLiteral("/tool/files/updater.exe"), answer(servedUpdater));
-        m_server->serve(QStringLiteral("/tool/files/vexalpro.exe"), answer(servedProgram));
+            {.body = toolFile("1.2.6", "updatersig=" + updaterSignature + "\nexesig=" + programSignature + "\n")});
+        m_server->serve(QStringLiteral("/tool/files/updater.exe"), {.body = servedUpdater});
+        m_server->serve(QStringLiteral("/tool/files/vexalpro.exe"), {.body = servedProgram});
     }
 
     TestKey m_key;
-    std::unique_ptr<LoopbackServer> m_server;
-    std::unique_ptr<GameSession> m_session;
+    std::optional<UpdateServer> m_server;
+    std::optional<GameSession> m_session;
 
 private slots:
     void init()
     {
-        QApplication::setQuitOnLastWindowClosed(false);
-        m_server = std::make_unique<LoopbackServer>();
-        qputenv(liveUpdateRules::ToolServerVariable, m_server->url(QStringLiteral("/tool/")).toString().toUtf8());
-        qputenv(liveUpdateRules::PatchServerVariable, m_server->url(QStringLiteral("/patch/")).toString().toUtf8());
-        m_server->serve(QStringLiteral("/tool/news.txt"), answer("Vexal Pro 1.2.6 is out\nnodesc\nnolink\n---\n"));
+        m_server.emplace().serve(
+            QStringLiteral("/tool/news.txt"), {.body = "Vexal Pro 1.2.6 is out\nnodesc\nnolink\n---\n"});
     }
 
     void cleanup()
     {
         m_session.reset();
         m_server.reset();
-        qunsetenv(liveUpdateRules::ToolServerVariable);
-        qunsetenv(liveUpdateRules::PatchServerVariable);
     }
 
     void releaseChecks_data()
@@ -166,14 +142,14 @@ private slots:
         QFETCH(QStringList, prompts);
         QFETCH(bool, checked);
         start();
-        m_server->serve(ToolFile, answer(file));
+        m_server->serve(ToolFile, {.body = file});
         live().AutomaticCheck = automatic;
         dialogs().queueAnswer(Answer::No);
         dialogs().queueAnswer(Answer::No);
 
         live().mnuCheckVexal_Click();
         const auto asked = dialogs().takePrompts();
-        QCOMPARE(titles(asked), prompts);
+        QCOMPARE(titlesOf(asked), prompts);
         QCOMPARE(window().selectedTab(), 2);
         QVERIFY(state().ControlsEnabled);
         QVERIFY(!m_server->requestedPaths().contains(QStringLiteral("/tool/files/updater.exe")));
@@ -195,7 +171,7 @@ private slots:
     {
         start();
         writeBytes(state().NewsTmpPath, "Yesterday's headline\nnodesc\nnolink\n---\n");
-        m_server->serve(ToolFile, answer(toolFile("1.2.6"), Response::Length::Absent));
+        m_server->serve(ToolFile, {.body = toolFile("1.2.6"), .length = Response::Length::Absent});
         live().mnuCheckVexal_Click();
         QCOMPARE(m_server->requestedPaths(), QStringList {ToolFile});
         QCOMPARE(window().news().labels().value(0)->text(), QStringLiteral("Yesterday's headline"));
@@ -208,12 +184,8 @@ private slots:
         // The real updater replaces a stand-in of this program in the program folder and starts the
         // new one, which leaves a mark. It finds the hand-over and the download where the program keeps them.
         start(true);
-        qputenv("VEXALP_SETTINGS_DIR", m_session->t.settingsFolder().toUtf8());
-        qputenv("XDG_CACHE_HOME", QDir(m_session->t.root()).filePath("cache").toUtf8());
-        const auto restore = qScopeGuard([] {
-            qunsetenv("VEXALP_SETTINGS_DIR");
-            qunsetenv("XDG_CACHE_HOME");
-        });
+        const ScopedEnvironment settings("VEXALP_SETTINGS_DIR", m_session->t.settingsFolder().toUtf8());
+        const ScopedEnvironment cache("XDG_CACHE_HOME", QDir(m_session->t.root()).filePath("cache").toUtf8());
         QCOMPARE(state().TempPath, QDir(m_session->t.root()).filePath("cache/vexalp/"));
         const QString folder = state().AppFolder;
         const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
@@ -224,7 +196,7 @@ private slots:
         dialogs().queueAnswer(Answer::Yes);
 
         live().mnuCheckVexal_Click();
-        QCOMPARE(titles(dialogs().takePrompts()), Announced);
+        QCOMPARE(titlesOf(dialogs().takePrompts()), Announced);
         QCOMPARE(readSetting(*m_session->t.settings, settingKeys::AppPath), folder);
         QCOMPARE(readSetting(*m_session->t.settings, settingKeys::AppExeName), name);
         QCOMPARE(readSetting(*m_session->t.settings, settingKeys::msg2), QStringLiteral("Applying product updates"));
@@ -251,7 +223,7 @@ private slots:
         live().mnuCheckVexal_Click();
 
         const auto asked = dialogs().takePrompts();
-        QCOMPARE(titles(asked), Announced + QStringList {"Vexal Pro"});
+        QCOMPARE(titlesOf(asked), Announced + QStringList {"Vexal Pro"});
         QVERIFY2(asked.last().text.contains(refused), qPrintable(asked.last().text));
         QVERIFY(m_session->t.shell.calls.isEmpty());
         QVERIFY(!QFile::exists(state().TempPath + refused));
@@ -290,11 +262,11 @@ private slots:
         QFETCH(QString, lastToolCheck);
         QFETCH(bool, patchServerAnswers);
         QFETCH(QStringList, requested);
-        m_server->serve(ToolFile, answer(toolFile("1.2.5")));
+        m_server->serve(ToolFile, {.body = toolFile("1.2.5")});
         m_server->serve(Versions,
-            answer("[TTDP Alpha-Beta]\nversion=2.0.1 alpha 29\n",
-                patchServerAnswers ? Response::Length::Exact : Response::Length::Absent));
-        m_session = std::make_unique<GameSession>();
+            {.body = "[TTDP Alpha-Beta]\nversion=2.0.1 alpha 29\n",
+                .length = patchServerAnswers ? Response::Length::Exact : Response::Length::Absent});
+        m_session.emplace();
         m_session->t.presetSettings({{"AutoLU", QString::number(mode)}, {"LastCheckDate", lastPatchCheck},
             {"LastVexalCheckDate", lastToolCheck}});
         m_session->open();

@@ -1,11 +1,10 @@
 #include "platform/wineregistry.h"
+#include "testsupport.h"
 
 #include <QDateTime>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -15,12 +14,6 @@ namespace {
 const QString TtdKey = u"Software\\FISH Technology Group\\Transport Tycoon Deluxe"_s;
 const QString TtdKey64 = u"Software\\Wow6432Node\\FISH Technology Group\\Transport Tycoon Deluxe"_s;
 const QByteArray Header = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n";
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 QString writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -54,7 +47,7 @@ private slots:
     {
         if (!QFile::exists(m_corpusFile))
             return;
-        m_corpusBytes = readAll(m_corpusFile);
+        m_corpusBytes = readBytes(m_corpusFile);
         QString error;
         m_corpus = WineRegistry::load(m_corpusFile, &error);
         QVERIFY2(m_corpus, qPrintable(error));
@@ -70,8 +63,8 @@ private slots:
         const QString copy = writeFile(dir.filePath(u"system.reg"_s), m_corpusBytes);
         auto copied = WineRegistry::load(copy);
         QVERIFY(copied && copied->save());
-        QCOMPARE(readAll(copy), m_corpusBytes);
-        QCOMPARE(readAll(copy + u".bak"_s), m_corpusBytes);
+        QCOMPARE(readBytes(copy), m_corpusBytes);
+        QCOMPARE(readBytes(copy + u".bak"_s), m_corpusBytes);
         copied->setDword(TtdKey64, u"fullscreen"_s, 0); // already 0: like Wine, nothing changes
         QCOMPARE(copied->serialized(), m_corpusBytes);
         // Keys are found whatever their case, 32-bit programs' keys under Wow6432Node.
@@ -255,20 +248,20 @@ private slots:
         registry->setDword(u"Software\\A"_s, u"n"_s, 1);
         QString error;
         QVERIFY2(registry->save(&error), qPrintable(error));
-        const QByteArray first = readAll(path);
+        const QByteArray first = readBytes(path);
         QCOMPARE(first, registry->serialized());
-        QCOMPARE(readAll(path + u".bak"_s), original);
+        QCOMPARE(readBytes(path + u".bak"_s), original);
         QCOMPARE(QFile::permissions(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
         registry->setDword(u"Software\\A"_s, u"n"_s, 2);
         QVERIFY(registry->save());
-        QCOMPARE(readAll(path + u".bak"_s), first);
+        QCOMPARE(readBytes(path + u".bak"_s), first);
         QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
 
         // Another writer (Wine's server at exit) came in between: its file stays.
         writeFile(path, original);
         QVERIFY(!registry->save(&error));
         QVERIFY2(error.contains(u"another program changed"_s), qPrintable(error));
-        QCOMPARE(readAll(path), original);
+        QCOMPARE(readBytes(path), original);
 
         // The backup cannot be kept: nothing is replaced, no temporary file stays.
         auto again = WineRegistry::load(path);
@@ -277,7 +270,7 @@ private slots:
         QVERIFY(QFile::remove(path + u".bak"_s) && QDir().mkpath(path + u".bak/x"_s));
         QVERIFY(!again->save(&error));
         QVERIFY2(error.contains(u"system.reg.bak"_s), qPrintable(error));
-        QCOMPARE(readAll(path), original);
+        QCOMPARE(readBytes(path), original);
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList {u"system.reg"_s});
 
         // The folder cannot hold files any more; the old file, moved aside, is untouched.
@@ -285,8 +278,8 @@ private slots:
         writeFile(folder, "a regular file");
         QVERIFY(!again->save(&error));
         QVERIFY2(error.startsWith(u"Cannot save the Wine registry "_s + path), qPrintable(error));
-        QCOMPARE(readAll(folder + u".moved/system.reg"_s), original);
-        QCOMPARE(readAll(folder), QByteArray("a regular file"));
+        QCOMPARE(readBytes(folder + u".moved/system.reg"_s), original);
+        QCOMPARE(readBytes(folder), QByteArray("a regular file"));
         if (::geteuid() != 0) {
             QVERIFY(QFile::remove(folder) && QDir().rename(folder + u".moved"_s, folder));
             QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
@@ -309,11 +302,8 @@ private slots:
     {
         QFETCH(QString, folder);
         QFETCH(QByteArray, winePrefix);
-        const QByteArray old = qgetenv("WINEPREFIX");
-        winePrefix.isNull() ? qunsetenv("WINEPREFIX") : qputenv("WINEPREFIX", winePrefix);
-        const QString prefix = wine::prefixFor(folder);
-        old.isNull() ? qunsetenv("WINEPREFIX") : qputenv("WINEPREFIX", old);
-        QTEST(prefix, "prefix");
+        const ScopedEnvironment set("WINEPREFIX", winePrefix.isNull() ? std::nullopt : std::optional(winePrefix));
+        QTEST(wine::prefixFor(folder), "prefix");
     }
 
     void windowsPathFor_data()
@@ -353,25 +343,17 @@ private slots:
         QTemporaryDir dir;
         const QString prefix = dir.filePath(u"pfx"_s), serverRoot = dir.filePath(u"tmp"_s);
         QVERIFY(QDir().mkpath(prefix));
-        struct stat info { };
-        QCOMPARE(::stat(QFile::encodeName(prefix).constData(), &info), 0);
-        const QString serverFolder = serverRoot
-            + QString::asprintf("/.wine-%u/server-%llx-%llx", ::getuid(), (unsigned long long)info.st_dev,
-                (unsigned long long)info.st_ino);
+        const QString serverFolder = wineServerFolder(prefix, serverRoot);
         QVERIFY(QDir().mkpath(serverFolder));
         const QString server = dir.filePath(u"wineserver"_s);
         QVERIFY(QFile::copy(u"/bin/sleep"_s, server));
         QVERIFY(QFile::setPermissions(server, QFile::ReadOwner | QFile::ExeOwner));
         QVERIFY(!wine::serverRunning(prefix, serverRoot));
         for (const QString &cwd : {dir.path(), serverFolder}) {
-            QProcess process;
-            process.setWorkingDirectory(cwd);
-            process.start(server, {u"30"_s});
+            RunningProcess process(server, {u"30"_s}, cwd);
             QVERIFY(process.waitForStarted());
             QCOMPARE(wine::serverRunning(prefix, serverRoot), cwd == serverFolder);
             QVERIFY(!wine::serverRunning(dir.path(), serverRoot));
-            process.kill();
-            QVERIFY(process.waitForFinished());
         }
         QVERIFY(!wine::serverRunning(prefix, serverRoot));
     }

@@ -2,7 +2,6 @@
 #include "testsupport.h"
 
 #include "common/errortrap.h"
-#include "lang/stringresources.h"
 #include "shell/frmcomponents.h"
 #include "shell/frmerror.h"
 #include "shell/frmmain.h"
@@ -12,7 +11,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QtTest>
 
 using modMain::state;
@@ -33,8 +31,6 @@ class ErrorDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { QApplication::setQuitOnLastWindowClosed(false); }
-
     void reportShowsTheLaterOfTwoErrorsAtTheWindowOpacity()
     {
         TestServices t;
@@ -172,9 +168,7 @@ private slots:
         QCOMPARE(call.target, programFolder + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
         QCOMPARE(call.workingFolder, programFolder);
         QVERIFY(call.arguments.isEmpty());
-        QSettings file(t.settingsFile(), QSettings::IniFormat);
-        QVERIFY(!file.contains(QStringLiteral("VexalP/News")));
-        QVERIFY(!file.contains(QStringLiteral("VexalP/Language")));
+        QVERIFY(!t.stored(QStringLiteral("News")).isValid() && !t.stored(QStringLiteral("Language")).isValid());
     }
 
     void errorDuringLoadAppearsBeforeTheMainWindow()
@@ -192,19 +186,6 @@ private slots:
         QCOMPARE(t.dialogs.prompts().size(), 1);
         QVERIFY(!mainVisibleDuringReport);
         QVERIFY(p.main().isVisible());
-    }
-
-    void mailNoticeComesFirstWhenAsked()
-    {
-        TestServices t;
-        const QString notice = StringResources::builtIn().string(501).value();
-        modMain::mailReport(*t.services, nullptr, QStringLiteral("Vexal Pro 1.2.5"), notice);
-        QCOMPARE(t.dialogs.prompts().size(), 1);
-        QCOMPARE(t.dialogs.prompts().first().title, QStringLiteral("Email Notice"));
-        QCOMPARE(t.dialogs.prompts().first().text, notice);
-        QCOMPARE(t.dialogs.prompts().first().icon, MessageIcon::Information);
-        QCOMPARE(t.shell.calls.size(), 1);
-        QVERIFY(t.shell.calls.first().target.endsWith(QStringLiteral("?subject=Vexal%20Pro%201.2.5")));
     }
 };
 

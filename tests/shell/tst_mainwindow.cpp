@@ -23,7 +23,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStatusBar>
@@ -57,18 +56,22 @@ class MainWindowTest : public QObject {
     static void send(QWidget *widget, QEvent &&event) { QApplication::sendEvent(widget, &event); }
     static void hover(QWidget *widget) { send(widget, QEvent(QEvent::Enter)); }
     static QString text(int id) { return StringResources::builtIn().string(id).value_or(QString()); }
-    // The value of a [VexalP] key in the settings file; invalid when the key is absent.
-    QVariant stored(const QString &key) const
+    QVariant stored(const QString &key) const { return t->stored(key); }
+    // The controls as an empty store leaves them.
+    static void verifyDefaultControls(const MainWindowControls &c)
     {
-        return QSettings(t->settingsFile(), QSettings::IniFormat).value(QStringLiteral("VexalP/") + key);
+        QVERIFY(c.chkUpdatePatch->isChecked() && c.chkUpdateVexal->isChecked());
+        QCOMPARE(c.cboPatchServer->currentIndex(), 0);
+        QCOMPARE(c.cboVexalServer->currentIndex(), 0);
+        QCOMPARE(c.cboFont->currentText(), QStringLiteral("Courier New"));
+        QCOMPARE(c.cboSize->currentText(), QStringLiteral("10"));
+        for (QCheckBox *box : {c.chkColor, c.chkAutoload, c.chkVersionget, c.chkTicker, c.chkStatusbar})
+            QVERIFY2(box->isChecked(), qPrintable(box->objectName()));
+        QVERIFY(!c.chkBlend->isChecked());
     }
 
 private slots:
-    void init()
-    {
-        QApplication::setQuitOnLastWindowClosed(false);
-        t.emplace();
-    }
+    void init() { t.emplace(); }
     void cleanup() { program.reset(); }
 
     void emptyStoreGivesTheDefaultsAndClosingWritesThemAll()
@@ -81,14 +84,8 @@ private slots:
             {"LastCheckDate", "May 6, 2004"}, {"LastVexalCheckDate", ""}};
         frmMain &w = start();
         auto &c = w.controls();
-        QVERIFY(c.chkUpdatePatch->isChecked() && c.chkUpdateVexal->isChecked());
-        QCOMPARE(c.cboPatchServer->currentIndex(), 0);
-        QCOMPARE(c.cboVexalServer->currentIndex(), 0);
-        QCOMPARE(c.cboFont->currentText(), QStringLiteral("Courier New"));
-        QCOMPARE(c.cboSize->currentText(), QStringLiteral("10"));
-        for (QCheckBox *box : {c.chkColor, c.chkAutoload, c.chkVersionget, c.chkTicker, c.chkStatusbar})
-            QVERIFY2(box->isChecked(), qPrintable(box->objectName()));
-        QVERIFY(!c.chkBlend->isChecked() && !c.sldBlend->isEnabled());
+        verifyDefaultControls(c);
+        QVERIFY(!c.sldBlend->isEnabled());
         QCOMPARE(w.windowOpacity(), 1.0);
         QCOMPARE(c.rtbPatch->font().family(), QStringLiteral("Courier New"));
         QCOMPARE(c.lblCap[1]->text(), QStringLiteral("Latest version available: TTDPatch 2.0 rev 1"));
@@ -176,10 +173,7 @@ private slots:
         t->presetSettings({{"PatchServer", "7"}, {"FontName", "abc"}, {"FontSize", "4"}, {"News", "0"},
             {"LatestStable", "TTDPatch 2.5"}});
         QString report;
-        t->dialogs.queueForm([&report](QDialog &form) {
-            report = form.findChild<QPlainTextEdit *>(QStringLiteral("txtReport"))->toPlainText();
-            QTest::mouseClick(form.findChild<QPushButton *>(QStringLiteral("cmdIgnore")), Qt::LeftButton);
-        });
+        catchReport(t->dialogs, report);
         frmMain &w = start();
         auto &c = w.controls();
         QCOMPARE(report, QStringLiteral("Error code # 380\nInvalid property value\n@ frmMain Load"));
@@ -196,9 +190,7 @@ private slots:
     {
         writeBytes(t->settingsFile(), "[VexalP\nAutoLU=\"0\nFontName=4\n\x01\x02\xff\xfe garbage \"\n");
         t->reopenSettings();
-        auto &c = start().controls();
-        QVERIFY(c.chkUpdatePatch->isChecked());
-        QCOMPARE(c.cboFont->currentIndex(), 1);
+        verifyDefaultControls(start().controls());
         QVERIFY(t->dialogs.prompts().isEmpty());
         closeProgram();
         QVERIFY(QFile::exists(t->settingsFile() + QStringLiteral(".bad")));
@@ -212,12 +204,7 @@ private slots:
         auto &c = start().controls();
         const QByteArray before = readBytes(t->settingsFile());
         QTest::mouseClick(c.cmdReset, Qt::LeftButton);
-        QVERIFY(c.chkUpdatePatch->isChecked() && c.chkUpdateVexal->isChecked());
-        QCOMPARE(c.cboPatchServer->currentIndex(), 0);
-        QCOMPARE(c.cboFont->currentIndex(), 1);
-        QCOMPARE(c.cboSize->currentIndex(), 2);
-        QVERIFY(c.chkColor->isChecked() && c.chkStatusbar->isChecked());
-        QVERIFY(!c.chkBlend->isChecked());
+        verifyDefaultControls(c);
         QCOMPARE(c.sldBlend->value(), 160);
         QCOMPARE(state().LanguageName, QStringLiteral("DUTCH"));
         QCOMPARE(readBytes(t->settingsFile()), before);
@@ -514,10 +501,20 @@ private slots:
         }
     }
 
-    void languageSwitchWithinOneTick()
+    void everyLanguageSwitchesLiveWithinOneTick_data()
     {
-        frmMain &spanish = start(true, QStringLiteral("SPANISH"));
-        const QMap<QString, QString> expected = captionsOf(spanish);
+        QTest::addColumn<int>("row");
+        for (int row = 1; row < 8; ++row)
+            QTest::newRow(qPrintable(QString::number(row))) << row;
+    }
+
+    // A live switch gives the captions of a start in that language, moves every text caption, and
+    // reaches the next showing of each dialog.
+    void everyLanguageSwitchesLiveWithinOneTick()
+    {
+        QFETCH(int, row);
+        const QString language = text(600 + row);
+        const QMap<QString, QString> startedIn = captionsOf(start(true, language));
         program.reset();
         t.emplace();
         frmMain &w = start();
@@ -526,17 +523,16 @@ private slots:
 
         send(c.cboLanguage, QFocusEvent(QEvent::FocusIn));
         QVERIFY(c.tmrLanguage->isActive());
-        c.cboLanguage->setCurrentIndex(1);
+        c.cboLanguage->setCurrentIndex(row);
         QSignalSpy ticks(c.tmrLanguage, &QTimer::timeout);
         QVERIFY(ticks.wait(200));
-        QCOMPARE(state().LanguageName, QStringLiteral("SPANISH"));
-        QCOMPARE(c.imgFlag->property("iconNumber").toInt(), 3);
-        QCOMPARE(c.mnuRunAlter->text(), QStringLiteral("Ejecutar TTD Alter"));
-        QCOMPARE(c.stbPanels[1]->text(), text(1057));
-
-        // Switching live gives the captions of a start in Spanish, and every text caption moved.
+        QCOMPARE(state().LanguageName, language);
+        QCOMPARE(c.imgFlag->property("iconNumber").toInt(), row + 2);
+        QCOMPARE(c.stbPanels[1]->text(), text(row * 1000 + 57));
+        if (row == 1)
+            QCOMPARE(c.mnuRunAlter->text(), QStringLiteral("Ejecutar TTD Alter"));
         const QMap<QString, QString> switched = captionsOf(w);
-        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        for (auto it = startedIn.cbegin(); it != startedIn.cend(); ++it) {
             if (it.key() != QLatin1String("#title") && !it.key().startsWith(QLatin1String("Label")))
                 QCOMPARE(switched.value(it.key()), it.value());
         }
@@ -544,37 +540,8 @@ private slots:
         for (auto it = english.cbegin(); it != english.cend(); ++it)
             changed += switched.value(it.key()) != it.value();
         QVERIFY2(changed > 60, qPrintable(QString::number(changed)));
-
         send(c.cboLanguage, QFocusEvent(QEvent::FocusOut));
         QVERIFY(!c.tmrLanguage->isActive());
-        closeProgram();
-        QCOMPARE(stored(QStringLiteral("Language")).toString(), QStringLiteral("SPANISH"));
-    }
-
-    void everyLanguageReachesTheNextShowingOfEachDialog_data()
-    {
-        QTest::addColumn<int>("row");
-        for (int row = 1; row < 8; ++row)
-            QTest::newRow(qPrintable(QString::number(row))) << row;
-    }
-
-    void everyLanguageReachesTheNextShowingOfEachDialog()
-    {
-        QFETCH(int, row);
-        frmMain &w = start();
-        auto &c = w.controls();
-        const QMap<QString, QString> english = captionsOf(w);
-        send(c.cboLanguage, QFocusEvent(QEvent::FocusIn));
-        c.cboLanguage->setCurrentIndex(row);
-        QSignalSpy ticks(c.tmrLanguage, &QTimer::timeout);
-        QVERIFY(ticks.wait(200));
-        QCOMPARE(state().LanguageName, state().LanguageTable.at(row).name);
-        QCOMPARE(c.imgFlag->property("iconNumber").toInt(), row + 2);
-        const QMap<QString, QString> switched = captionsOf(w);
-        int changed = 0;
-        for (auto it = english.cbegin(); it != english.cend(); ++it)
-            changed += switched.value(it.key()) != it.value();
-        QVERIFY2(changed > 60, qPrintable(QString::number(changed)));
 
         // Each dialog as it shows next, in the language chosen: its title and its first button (the
         // error report: its heading, as the control panel's registry trouble words it).
@@ -588,13 +555,15 @@ private slots:
         for (int i = 0; i < 5; ++i)
             t->dialogs.queueForm(read);
         c.mnuAbout->trigger();
-        frmWhatsNew whatsNew(&w);
-        t->dialogs.showModal(whatsNew);
-        frmConflict conflict(*t->services, &w);
-        t->dialogs.showModal(conflict);
-        // A prefix without a registry: the panel reports it, in its own words, and closes.
-        frmControlPanel panel(*t->services, w.errorReporter(), t->root() + "/no-prefix/", t->root(), &w);
-        t->dialogs.showModal(panel);
+        {
+            frmWhatsNew whatsNew(&w);
+            t->dialogs.showModal(whatsNew);
+            frmConflict conflict(*t->services, &w);
+            t->dialogs.showModal(conflict);
+            // A prefix without a registry: the panel reports it, in its own words, and closes.
+            frmControlPanel panel(*t->services, w.errorReporter(), t->root() + "/no-prefix/", t->root(), &w);
+            t->dialogs.showModal(panel);
+        }
 
         using modMain::uiText;
         const QMap<QString, QString> expected {{"frmAbout", uiText(24) + '|' + uiText(50)},
@@ -603,6 +572,8 @@ private slots:
         QCOMPARE(shown, expected);
         for (auto [name, id] : {std::pair {"frmAbout", 24}, {"frmWhatsNew", 26}, {"frmControlPanel", 81}})
             QVERIFY2(!shown.value(name).startsWith(text(id) + '|'), name);
+        closeProgram();
+        QCOMPARE(stored(QStringLiteral("Language")).toString(), language);
     }
 
     void helpMenuOpensItsPagesAndTheGuide()

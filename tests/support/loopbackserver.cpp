@@ -11,83 +11,47 @@
 
 #include <algorithm>
 
-#ifdef Q_OS_UNIX
-#include <sys/socket.h>
-#endif
-#ifdef Q_OS_LINUX
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
-#endif
+#include <sys/socket.h>
 
 namespace {
 
 // Small enough that a 64 MiB body never sits in memory, large enough that it flows quickly.
 constexpr qint64 pieceSize = 64 * 1024;
 constexpr qint64 highWater = 4 * pieceSize;
-// A client that never ends its request head is broken; stop buffering it.
-constexpr qsizetype longestHead = 64 * 1024;
 // How long a reset waits for the client to have every byte sent before it.
 constexpr qint64 resetPatienceMs = 2000;
 
-QByteArray errorPage(const QByteArray &status)
+LoopbackServer::Response notFound()
 {
-    return "<html><head><title>" + status + "</title></head><body><h1>" + status + "</h1></body></html>\n";
-}
-
-LoopbackServer::Response errorResponse(const QByteArray &status)
-{
-    LoopbackServer::Response response;
-    response.status = status;
-    response.body = errorPage(status);
-    response.headers.emplaceBack("Content-Type", "text/html");
-    return response;
-}
-
-bool hasHeader(const LoopbackServer::Response &response, const QByteArray &name)
-{
-    return std::any_of(response.headers.cbegin(), response.headers.cend(),
-        [&](const auto &header) { return header.first.compare(name, Qt::CaseInsensitive) == 0; });
+    return {.status = "404 Not Found", .body = "<html><body><h1>404 Not Found</h1></body></html>\n"};
 }
 
 // Bytes the kernel still holds for the peer; a reset would throw them away.
 qint64 unsentBytes(QTcpSocket *socket)
 {
-#ifdef Q_OS_LINUX
     int pending = 0;
-    if (ioctl(int(socket->socketDescriptor()), SIOCOUTQ, &pending) == 0)
-        return pending;
-#else
-    Q_UNUSED(socket);
-#endif
-    return 0;
+    return ioctl(int(socket->socketDescriptor()), SIOCOUTQ, &pending) == 0 ? pending : 0;
 }
 
 // Closing a socket that has nothing unread sends FIN; a zero linger turns the close into a reset.
 void resetOnClose(QTcpSocket *socket)
 {
-#ifdef Q_OS_UNIX
     const linger value {1, 0};
     setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &value, sizeof value);
-#else
-    Q_UNUSED(socket);
-#endif
 }
 
 } // namespace
 
 struct LoopbackServer::Connection {
-    QByteArray incoming;
-    qint64 requestBodyLeft = 0; // a request body to skip before the next request head
-    bool keepAlive = true;
-    bool responding = false;
-    bool silent = false; // stalled or ending: later requests get no answer
-
+    QByteArray head;
+    bool answered = false; // one request a connection: what comes after it is not read
+    bool done = false; // nothing more to send
     Response response;
     std::unique_ptr<QFile> file;
     qint64 bodySent = 0;
     qint64 bodyToSend = 0;
-    bool whole = false; // the body went out whole and its length was true, so the connection can carry on
-    bool closeAfter = false;
 };
 
 LoopbackServer::LoopbackServer(QObject *parent)
@@ -124,25 +88,7 @@ void LoopbackServer::serveFolder(const QString &urlPrefix, const QString &folder
 
 QUrl LoopbackServer::url(const QString &path) const
 {
-    QUrl result;
-    result.setScheme(QStringLiteral("http"));
-    result.setHost(QStringLiteral("127.0.0.1"));
-    result.setPort(port());
-    const qsizetype query = path.indexOf(QLatin1Char('?'));
-    result.setPath(query < 0 ? path : path.left(query));
-    if (query >= 0)
-        result.setQuery(path.mid(query + 1));
-    return result;
-}
-
-quint16 LoopbackServer::port() const
-{
-    return m_server->serverPort();
-}
-
-QStringList LoopbackServer::requestedPaths() const
-{
-    return m_requested;
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server->serverPort()).arg(path));
 }
 
 char LoopbackServer::patternByte(qint64 index)
@@ -153,7 +99,6 @@ char LoopbackServer::patternByte(qint64 index)
 void LoopbackServer::accept()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-        ++m_connectionCount;
         m_connections.emplace(socket, std::make_unique<Connection>());
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { pump(socket); });
@@ -173,120 +118,40 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
         return;
     Connection &connection = *found->second;
     const QByteArray data = socket->readAll();
-    if (connection.silent)
+    if (connection.answered)
         return;
-    connection.incoming += data;
-    answerNext(socket);
-}
+    connection.head += data;
+    if (!connection.head.contains("\r\n\r\n"))
+        return;
+    connection.answered = true;
 
-void LoopbackServer::answerNext(QTcpSocket *socket)
-{
-    const auto found = m_connections.find(socket);
-    if (found == m_connections.end())
+    // "GET /patch/_versions.txt HTTP/1.1"
+    const QByteArray target = connection.head.left(connection.head.indexOf('\n')).split(' ').value(1);
+    m_requested.append(QString::fromLatin1(target));
+    Response &response = connection.response = responseFor(QUrl::fromPercentEncoding(target), connection.file);
+    connection.done = response.stallBeforeHeaders;
+    if (connection.done)
         return;
-    Connection &connection = *found->second;
-    if (connection.responding || connection.silent)
-        return;
-
-    const qint64 skipped = std::min<qint64>(connection.requestBodyLeft, connection.incoming.size());
-    connection.incoming.remove(0, skipped);
-    connection.requestBodyLeft -= skipped;
-    if (connection.requestBodyLeft > 0)
-        return;
-
-    const qsizetype headEnd = connection.incoming.indexOf("\r\n\r\n");
-    if (headEnd < 0) {
-        if (connection.incoming.size() > longestHead) {
-            forget(socket);
-            socket->abort();
-            socket->deleteLater();
-        }
-        return;
-    }
-    const QByteArray head = connection.incoming.left(headEnd);
-    connection.incoming.remove(0, headEnd + 4);
-
-    const QList<QByteArray> lines = head.split('\n');
-    const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
-    const bool wellFormed = requestLine.size() == 3 && requestLine.at(2).startsWith("HTTP/");
-    const QByteArray method = wellFormed ? requestLine.at(0) : QByteArray();
-    const QByteArray target = wellFormed ? requestLine.at(1) : QByteArray();
-    bool keepAlive = wellFormed && requestLine.at(2) != "HTTP/1.0";
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray &line = lines.at(i);
-        const qsizetype colon = line.indexOf(':');
-        if (colon < 0)
-            continue;
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed().toLower();
-        if (name == "connection")
-            keepAlive = value.contains("keep-alive") || (keepAlive && !value.contains("close"));
-        else if (name == "content-length")
-            connection.requestBodyLeft = std::max<qint64>(0, value.toLongLong());
-    }
-    connection.keepAlive = keepAlive;
-
-    Response response;
-    connection.file.reset();
-    if (!wellFormed) {
-        response = errorResponse("400 Bad Request");
-        connection.keepAlive = false;
-    } else {
-        m_requested.append(QString::fromLatin1(target));
-        if (method != "GET" && method != "HEAD")
-            response = errorResponse("405 Method Not Allowed");
-        else
-            response = responseFor(target, connection.file);
-    }
-    if (response.stallBeforeHeaders) {
-        connection.silent = true;
-        return;
-    }
 
     qint64 realSize = response.body.size();
     if (connection.file)
         realSize = connection.file->size();
     else if (response.generatedSize >= 0)
         realSize = response.generatedSize;
-
     connection.bodyToSend = response.sendLimit >= 0 ? std::min(response.sendLimit, realSize) : realSize;
-    if (method == "HEAD")
-        connection.bodyToSend = 0;
-    const bool trueLength = response.declaredLength < 0 || response.declaredLength == realSize;
-    connection.whole = response.length == Response::Length::Exact && trueLength
-        && (connection.bodyToSend == realSize || method == "HEAD");
-    // Without a usable length only the end of the connection tells the client where the body ends.
-    connection.closeAfter = response.length != Response::Length::Exact || !connection.keepAlive;
 
-    QByteArray header = "HTTP/1.1 " + response.status + "\r\n";
-    if (!hasHeader(response, "Content-Type"))
-        header += "Content-Type: application/octet-stream\r\n";
+    QByteArray header = "HTTP/1.1 " + response.status + "\r\nContent-Type: application/octet-stream\r\n";
     switch (response.length) {
-    case Response::Length::Exact:
-        header += "Content-Length: "
-            + QByteArray::number(response.declaredLength >= 0 ? response.declaredLength : realSize) + "\r\n";
-        break;
+    case Response::Length::Exact: header += "Content-Length: " + QByteArray::number(realSize) + "\r\n"; break;
     case Response::Length::Text: header += "Content-Length: " + response.lengthText + "\r\n"; break;
     case Response::Length::Absent: break;
     }
-    if (connection.closeAfter && !hasHeader(response, "Connection"))
-        header += "Connection: close\r\n";
-    for (const auto &extra : std::as_const(response.headers))
-        header += extra.first + ": " + extra.second + "\r\n";
-    header += "\r\n";
-
-    connection.response = std::move(response);
-    connection.bodySent = 0;
-    connection.responding = true;
-    socket->write(header);
+    socket->write(header + "Connection: close\r\n\r\n");
     pump(socket);
 }
 
-LoopbackServer::Response LoopbackServer::responseFor(const QByteArray &target, std::unique_ptr<QFile> &file) const
+LoopbackServer::Response LoopbackServer::responseFor(const QString &path, std::unique_ptr<QFile> &file) const
 {
-    const qsizetype query = target.indexOf('?');
-    const QString path = QUrl::fromPercentEncoding(query < 0 ? target : target.left(query));
-
     const auto exact = m_responses.constFind(path);
     if (exact != m_responses.cend())
         return exact.value();
@@ -296,19 +161,12 @@ LoopbackServer::Response LoopbackServer::responseFor(const QByteArray &target, s
         if (path.startsWith(folder.key()) && folder.key().size() > prefix.size())
             prefix = folder.key();
     }
-    if (prefix.isEmpty())
-        return errorResponse("404 Not Found");
-
     const QString relative = path.mid(prefix.size());
-    const QStringList parts = relative.split(QLatin1Char('/'));
-    if (parts.contains(QStringLiteral("..")) || relative.contains(QLatin1Char('\\')))
-        return errorResponse("403 Forbidden");
-    const QString filePath = QDir(m_folders.value(prefix)).filePath(relative);
-    if (relative.isEmpty() || !QFileInfo(filePath).isFile())
-        return errorResponse("404 Not Found");
-    auto opened = std::make_unique<QFile>(filePath);
-    if (!opened->open(QIODevice::ReadOnly))
-        return errorResponse("403 Forbidden");
+    if (prefix.isEmpty() || relative.split(QLatin1Char('/')).contains(QStringLiteral("..")))
+        return notFound();
+    auto opened = std::make_unique<QFile>(QDir(m_folders.value(prefix)).filePath(relative));
+    if (!QFileInfo(opened->fileName()).isFile() || !opened->open(QIODevice::ReadOnly))
+        return notFound();
     file = std::move(opened);
     return {};
 }
@@ -316,11 +174,9 @@ LoopbackServer::Response LoopbackServer::responseFor(const QByteArray &target, s
 void LoopbackServer::pump(QTcpSocket *socket)
 {
     const auto found = m_connections.find(socket);
-    if (found == m_connections.end())
+    if (found == m_connections.end() || !found->second->answered || found->second->done)
         return;
     Connection &connection = *found->second;
-    if (!connection.responding)
-        return;
 
     while (connection.bodySent < connection.bodyToSend && socket->bytesToWrite() < highWater) {
         const qint64 size = std::min(pieceSize, connection.bodyToSend - connection.bodySent);
@@ -343,31 +199,17 @@ void LoopbackServer::pump(QTcpSocket *socket)
         }
         connection.bodySent += size;
     }
-    if (connection.bodySent == connection.bodyToSend && socket->bytesToWrite() == 0)
-        finishResponse(socket);
-}
-
-void LoopbackServer::finishResponse(QTcpSocket *socket)
-{
-    Connection &connection = *m_connections.at(socket);
-    connection.responding = false;
-    connection.file.reset();
-    switch (connection.response.ending) {
-    case Response::Ending::Reset: resetWhenSent(socket); return;
-    case Response::Ending::Stall: connection.silent = true; return;
-    case Response::Ending::Close: break;
-    }
-    if (connection.whole && !connection.closeAfter) {
-        answerNext(socket);
+    if (connection.bodySent < connection.bodyToSend || socket->bytesToWrite() > 0)
         return;
-    }
-    connection.silent = true;
-    socket->disconnectFromHost();
+    connection.done = true;
+    if (connection.response.reset)
+        resetWhenSent(socket);
+    else
+        socket->disconnectFromHost();
 }
 
 void LoopbackServer::resetWhenSent(QTcpSocket *socket)
 {
-    m_connections.at(socket)->silent = true;
     auto resetNow = [this, socket] {
         forget(socket);
         resetOnClose(socket);

@@ -2,18 +2,27 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTabBar>
 #include <QTest>
 
 #include "cfg/documents.h"
+#include "lang/modlanguage.h"
 #include "lang/stringresources.h"
 #include "liveupdate/liveupdaterules.h"
 #include "shell/frmcomponents.h"
+#include "shell/frmerror.h"
 #include "shell/frmmain.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 bool RecordingShell::openDocument(const QString &pathOrUrl)
 {
@@ -50,6 +59,7 @@ TestServices::TestServices()
             qputenv(variable, "http://127.0.0.1:1/");
     }
     modMain::resetState();
+    QApplication::setQuitOnLastWindowClosed(false);
     QDir(root()).mkpath(QStringLiteral("settings"));
     QDir(root()).mkpath(QStringLiteral("program"));
     reopenSettings();
@@ -89,6 +99,11 @@ void TestServices::presetSettings(const QList<std::pair<QString, QString>> &valu
     reopenSettings();
 }
 
+QVariant TestServices::stored(const QString &key) const
+{
+    return QSettings(settingsFile(), QSettings::IniFormat).value(QStringLiteral("VexalP/") + key);
+}
+
 StartupEnvironment TestServices::environment(const QString &localeLanguage) const
 {
     StartupEnvironment env;
@@ -101,6 +116,83 @@ StartupEnvironment TestServices::environment(const QString &localeLanguage) cons
     env.translucency = true;
     env.onNetworkFileSystem = false;
     return env;
+}
+
+UpdateServer::UpdateServer()
+{
+    qputenv(liveUpdateRules::PatchServerVariable, url(QStringLiteral("/patch/")).toString().toUtf8());
+    qputenv(liveUpdateRules::ToolServerVariable, url(QStringLiteral("/tool/")).toString().toUtf8());
+}
+
+UpdateServer::~UpdateServer()
+{
+    qunsetenv(liveUpdateRules::PatchServerVariable);
+    qunsetenv(liveUpdateRules::ToolServerVariable);
+}
+
+void catchReport(ScriptedDialogs &dialogs, QString &report)
+{
+    dialogs.queueForm([&report](QDialog &form) {
+        auto &error = static_cast<frmError &>(form);
+        report = error.txtReport->toPlainText();
+        error.cmdIgnore->click();
+    });
+}
+
+QStringList titlesOf(const QList<ScriptedDialogs::Prompt> &prompts)
+{
+    QStringList titles;
+    for (const auto &prompt : prompts)
+        titles.append(prompt.kind == ScriptedDialogs::Kind::Modal ? prompt.formName : prompt.title);
+    return titles;
+}
+
+QStringList linesOf(const QListWidget &list)
+{
+    QStringList lines;
+    for (int i = 0; i < list.count(); ++i)
+        lines.append(list.item(i)->text());
+    return lines;
+}
+
+void useEnglishTexts()
+{
+    modMain::state().LanguageName = QStringLiteral("ENGLISH");
+    modLanguage::loadInterfaceTexts(modMain::state(), StringResources::builtIn());
+}
+
+QString wineServerFolder(const QString &prefix, const QString &serverRoot)
+{
+    struct stat info { };
+    if (::stat(QFile::encodeName(prefix).constData(), &info) != 0)
+        return {};
+    return serverRoot
+        + QString::asprintf("/.wine-%u/server-%llx-%llx", ::getuid(), static_cast<unsigned long long>(info.st_dev),
+            static_cast<unsigned long long>(info.st_ino));
+}
+
+ScopedEnvironment::ScopedEnvironment(const char *name, const std::optional<QByteArray> &value)
+    : m_name(name)
+    , m_old(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt)
+{
+    value ? qputenv(name, *value) : qunsetenv(name);
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    m_old ? qputenv(m_name, *m_old) : qunsetenv(m_name);
+}
+
+RunningProcess::RunningProcess(const QString &program, const QStringList &arguments, const QString &folder)
+{
+    setWorkingDirectory(folder);
+    start(program, arguments);
+}
+
+RunningProcess::~RunningProcess()
+{
+    kill();
+    waitForFinished();
 }
 
 QList<Component> testComponents(const QString &missing)
@@ -221,7 +313,7 @@ frmMain &GameSession::main()
 
 void GameSession::open()
 {
-    open(folder + QStringLiteral("ttdpatch.cfg"));
+    open(path());
 }
 
 void GameSession::open(const QString &path)

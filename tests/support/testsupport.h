@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/modmain.h"
+#include "loopbackserver.h"
 #include "platform/clock.h"
 #include "platform/connectionprobe.h"
 #include "platform/dialogs.h"
@@ -10,9 +11,13 @@
 
 #include <functional>
 #include <QMap>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
+
+class QListWidget;
 
 // Records what the program asked the desktop to open or start; starts nothing.
 class RecordingShell final : public Shell {
@@ -55,7 +60,7 @@ public:
 };
 
 // A complete set of seams over a temporary folder: settings, cache and program folders inside it.
-// The process-wide state is reset when it is made.
+// The process-wide state is reset when it is made, and closing the last window ends no test.
 class TestServices {
 public:
     TestServices();
@@ -71,6 +76,8 @@ public:
     void useRealProcesses();
     // Writes [VexalP] keys straight into the settings file before the program reads it.
     void presetSettings(const QList<std::pair<QString, QString>> &values);
+    // A [VexalP] key as the settings file holds it; invalid when the key is absent.
+    QVariant stored(const QString &key) const;
     // An environment for start-up: locale language as given, everything inside the folder.
     StartupEnvironment environment(const QString &localeLanguage = QStringLiteral("ENGLISH")) const;
 
@@ -87,6 +94,44 @@ public:
 private:
     bool m_realProcesses = false;
     QTemporaryDir m_dir;
+};
+
+// A loopback server that the program takes for its patch server ("/patch/") and its own server
+// ("/tool/") while it lives. Made before the TestServices, which otherwise point both nowhere.
+class UpdateServer : public LoopbackServer {
+public:
+    UpdateServer();
+    ~UpdateServer() override;
+};
+
+// The next error report's text (as the dialog shows it) goes to `report`; the report is ignored.
+void catchReport(ScriptedDialogs &dialogs, QString &report);
+// Each prompt's title, a form's name for a form.
+QStringList titlesOf(const QList<ScriptedDialogs::Prompt> &prompts);
+// The texts of a list's items.
+QStringList linesOf(const QListWidget &list);
+// The interface texts of the built-in English, for parts tested without a started program.
+void useEnglishTexts();
+
+// Where Wine's server for `prefix` keeps its socket below `serverRoot`, as Wine names it.
+QString wineServerFolder(const QString &prefix, const QString &serverRoot);
+
+// Sets (or, given nullopt, removes) an environment variable for one scope.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char *name, const std::optional<QByteArray> &value);
+    ~ScopedEnvironment();
+
+private:
+    const char *m_name;
+    std::optional<QByteArray> m_old;
+};
+
+// A program started in `folder` and killed when this object goes.
+class RunningProcess : public QProcess {
+public:
+    RunningProcess(const QString &program, const QStringList &arguments, const QString &folder = {});
+    ~RunningProcess() override;
 };
 
 // Every component present, or one named component missing.
@@ -128,6 +173,8 @@ public:
     // Opens the copy's ttdpatch.cfg, or another file.
     void open();
     void open(const QString &path);
+    // A file of the copy.
+    QString path(const QString &name = QStringLiteral("ttdpatch.cfg")) const { return folder + name; }
 
     TestServices t;
     QString folder;

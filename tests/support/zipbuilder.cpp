@@ -44,5 +44,3 @@ bool buildZip(const QString &path, const Entries &entries, const QByteArray &com
     }
     return true;
 }
-
-// Rewrites a field of the only member in both its local header and the central directory.

@@ -1,4 +1,5 @@
 #include "platform/settingsstore.h"
+#include "testsupport.h"
 #include "updater/runningprocesses.h"
 #include "updater/updateplan.h"
 #include "updater/updaterwindow.h"
@@ -30,12 +31,6 @@ const QByteArray OldOutput = "old version running";
 const QByteArray OlderBackup = "an older backup";
 constexpr int ProcessTimeoutMs = 15000;
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 void writeFile(const QString &path, const QByteArray &bytes, mode_t mode)
 {
     QFile file(path);
@@ -58,17 +53,6 @@ QByteArray outputOf(const QString &program)
     process.start(program, {});
     return process.waitForFinished(5000) ? process.readAllStandardOutput().trimmed() : "<did not run>";
 }
-
-// A program that keeps running: the installed executable replaced by a copy of a real ELF program,
-// because /proc/<pid>/exe of a script names its interpreter, not the script.
-struct Sleeper : QProcess {
-    Sleeper(const QString &path, const QString &seconds) { start(path, {seconds}); }
-    ~Sleeper() override
-    {
-        kill();
-        waitForFinished();
-    }
-};
 
 // A temporary installation: the program folder with the old version, the cache folder with the
 // downloaded new one, and the settings the program leaves for the updater.
@@ -153,7 +137,8 @@ public:
         return {code, updater.readAllStandardOutput(), updater.readAllStandardError()};
     }
 
-    // Puts a copy of sleep in the place of the installed program; returns its bytes.
+    // Puts a copy of sleep in the place of the installed program; returns its bytes. A real ELF
+    // program, because /proc/<pid>/exe of a script names its interpreter, not the script.
     QByteArray installSleep() const
     {
         QFile::remove(executable());
@@ -352,6 +337,7 @@ private slots:
         QCOMPARE(in.programFolderEntries(), QStringList({u"vexalpro"_s}));
         QCOMPARE(readBytes(in.executable()), in.oldProgram());
         QCOMPARE(readBytes(in.download()), downloaded);
+        QCOMPARE(QFile::exists(in.download()), !download.isNull());
         QVERIFY(!QFile::exists(in.root() + u"/elsewhere"_s) && !QFile::exists(in.marker()));
     }
 
@@ -361,7 +347,7 @@ private slots:
         QVERIFY(!in.installSleep().isEmpty());
         QVERIFY(!runningProcesses::runsExecutable(in.executable()));
         {
-            Sleeper sleeper(in.executable(), u"10"_s);
+            RunningProcess sleeper(in.executable(), {u"10"_s});
             QVERIFY(sleeper.waitForStarted());
             QVERIFY(runningProcesses::runsExecutable(in.executable()));
             QVERIFY(QFile::link(in.executable(), in.root() + u"/link"_s));
@@ -379,7 +365,7 @@ private slots:
         QVERIFY(!previous.isEmpty());
         QElapsedTimer clock;
         clock.start();
-        Sleeper program(in.executable(), u"2.5"_s);
+        RunningProcess program(in.executable(), {u"2.5"_s});
         QVERIFY(program.waitForStarted());
 
         QProcess updater;
@@ -404,7 +390,7 @@ private slots:
     {
         Installation in;
         const QByteArray previous = in.installSleep();
-        Sleeper program(in.executable(), u"20"_s);
+        RunningProcess program(in.executable(), {u"20"_s});
         QVERIFY(program.waitForStarted());
         const auto run = in.runUpdater({}, {u"--no-dialogs"_s, u"--wait-limit=0.6"_s});
         QVERIFY2(run.exitCode == int(UpdaterExit::StillRunning), run.errors.constData());
@@ -423,7 +409,7 @@ private slots:
         QFETCH(bool, byClosing);
         Installation in;
         const QByteArray previous = in.installSleep();
-        auto program = std::make_unique<Sleeper>(in.executable(), u"20"_s);
+        auto program = std::make_unique<RunningProcess>(in.executable(), QStringList {u"20"_s});
         QVERIFY(program->waitForStarted());
 
         QString problem;
