@@ -14,3 +14,13 @@ if(VEXAL_SANITIZE)
   target_compile_options(vexal_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(vexal_flags INTERFACE -fsanitize=address,undefined)
 endif()
+# libFuzzer (clang): coverage and sanitizers on the project's code; the fuzz targets add the fuzzer's
+# main themselves (fuzz/CMakeLists.txt), so other programs of the tree still link normally.
+if(VEXAL_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "VEXAL_FUZZ needs clang: configure with -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  target_compile_options(vexal_flags INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(vexal_flags INTERFACE -fsanitize=address,undefined)
+endif()

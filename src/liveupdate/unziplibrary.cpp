@@ -275,6 +275,15 @@ bool Extraction::mayWrite(const QString &target, const zip_stat_t &stat)
 zip_file_t *Extraction::open(zip_uint64_t index, const zip_stat_t &stat, const QString &name)
 {
     const bool encrypted = (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE;
+    // Asked first: libzip 1.7 leaks the decryption it set up for a member it then cannot unpack.
+    const bool unsupported
+        = ((stat.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(stat.comp_method, 0))
+        || (encrypted && !zip_encryption_method_supported(stat.encryption_method, 0));
+    if (unsupported) {
+        print(QStringLiteral("   skipping: %1 (compression or encryption method not supported)").arg(name), true);
+        fail(result::Unsupported);
+        return nullptr;
+    }
     if (!encrypted) {
         if (zip_file_t *file = zip_fopen_index(m_archive, index, 0))
             return file;

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+
+// What every fuzz target shares. The same target source builds two ways: as a libFuzzer program
+// (VEXAL_FUZZ, clang) where the macro below defines LLVMFuzzerTestOneInput, and inside the one
+// replay program of the gcc trees (VEXAL_FUZZ_REPLAY) where it registers the target by name, so
+// that CTest can run every seed through every target without a clang build.
+namespace fuzzSupport {
+
+using Entry = int (*)(const std::uint8_t *data, std::size_t size);
+
+struct Registration {
+    Registration(const char *name, Entry entry);
+};
+// The registered target of that name; null when there is none.
+Entry entry(const QString &name);
+QStringList names();
+
+// Once per process: the offscreen platform, one QApplication (the editors need one), and a private
+// temporary folder set as TMPDIR, so that anything a target leaves behind is noticed.
+void start(int *argc, char ***argv);
+// After each input: the private temporary folder must be empty again.
+void finishInput(const char *target);
+
+// A broken promise: says which one on standard error and aborts, so libFuzzer keeps the input.
+[[noreturn]] void fail(const char *file, int line, const QString &why);
+
+// A file's bytes and a file's replacement, through the program's own helpers; a failure is fatal.
+QByteArray readFile(const QString &path);
+void writeFile(const QString &path, const QByteArray &bytes);
+
+inline QByteArray bytesOf(const std::uint8_t *data, std::size_t size)
+{
+    return QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
+}
+
+// The input as a file `name` in a fresh temporary folder, which goes with the object.
+class InputFile {
+public:
+    InputFile(const std::uint8_t *data, std::size_t size, const QString &name);
+    const QByteArray bytes;
+    QString folder() const { return m_dir.path(); }
+    QString path() const { return m_path; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+} // namespace fuzzSupport
+
+#define FUZZ_CHECK(condition, why)                                                                                     \
+    do {                                                                                                               \
+        if (!(condition))                                                                                              \
+            ::fuzzSupport::fail(__FILE__, __LINE__, QStringLiteral(#condition ": ") + (why));                          \
+    } while (false)
+
+#ifdef VEXAL_FUZZ_REPLAY
+#define VEXAL_FUZZ_TARGET(name)                                                                                        \
+    static int vexalFuzz_##name(const std::uint8_t *data, std::size_t size);                                           \
+    static const ::fuzzSupport::Registration vexalFuzzRegistration_##name(#name, vexalFuzz_##name);                    \
+    static int vexalFuzz_##name(const std::uint8_t *data, std::size_t size)
+#else
+#define VEXAL_FUZZ_TARGET(name)                                                                                        \
+    static int vexalFuzz_##name(const std::uint8_t *data, std::size_t size);                                           \
+    extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)                                                       \
+    {                                                                                                                  \
+        ::fuzzSupport::start(argc, argv);                                                                              \
+        return 0;                                                                                                      \
+    }                                                                                                                  \
+    extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)                                  \
+    {                                                                                                                  \
+        const int result = vexalFuzz_##name(data, size);                                                               \
+        ::fuzzSupport::finishInput(#name);                                                                             \
+        return result;                                                                                                 \
+    }                                                                                                                  \
+    static int vexalFuzz_##name(const std::uint8_t *data, std::size_t size)
+#endif

@@ -1,0 +1,61 @@
+// Runs one fuzz target over saved inputs, without libFuzzer: the gcc trees replay the seed corpus
+// this way among the tests, and a crash file from a clang run can be replayed here under gdb.
+//
+//   vexalpro-fuzz-replay TARGET FILE-OR-FOLDER...
+#include "fuzzsupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+QStringList inputsIn(const QString &path)
+{
+    if (!QFileInfo(path).isDir())
+        return {path};
+    QStringList files;
+    QDirIterator it(path, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(it.next());
+    // The same order on every run, so a failure points at the same file each time.
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    fuzzSupport::start(&argc, &argv);
+    const QStringList arguments = app.arguments();
+    const fuzzSupport::Entry target = arguments.size() >= 3 ? fuzzSupport::entry(arguments.at(1)) : nullptr;
+    if (!target) {
+        std::fprintf(stderr, "usage: %s TARGET FILE-OR-FOLDER...\ntargets: %s\n", argv[0],
+            fuzzSupport::names().join(QLatin1Char(' ')).toLocal8Bit().constData());
+        return 2;
+    }
+    const QByteArray name = arguments.at(1).toLatin1();
+    int count = 0;
+    for (const QString &path : arguments.mid(2)) {
+        for (const QString &file : inputsIn(path)) {
+            const QByteArray bytes = fuzzSupport::readFile(file);
+            std::fprintf(stderr, "%s: %s\n", name.constData(), file.toLocal8Bit().constData());
+            target(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
+            fuzzSupport::finishInput(name.constData());
+            ++count;
+        }
+    }
+    // A missing or empty seed folder would otherwise pass without testing anything.
+    if (count == 0) {
+        std::fprintf(stderr, "%s: no input found\n", name.constData());
+        return 1;
+    }
+    std::printf("%s: %d inputs replayed, no invariant broken\n", name.constData(), count);
+    return 0;
+}
