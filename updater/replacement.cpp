@@ -129,6 +129,9 @@ bool placeAtomically(const QString &source, const QString &target, QString *why)
         ::unlink(staging.constData());
         return false;
     }
+    // When source and target were already one file (an update stopped after the backup), rename()
+    // succeeds without doing anything and the staging link would stay behind.
+    ::unlink(staging.constData());
     return true;
 }
 

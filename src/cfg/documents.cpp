@@ -18,7 +18,6 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 
 using modMain::uiText;
 
@@ -201,12 +200,7 @@ void ConfigDocuments::writeFile(const QString &path, const QString &text)
         throw RuntimeError::of(errorNumber::PathFileAccessError);
     // Written beside the old file and put in its place only when complete: a failed save leaves
     // the old file whole.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw RuntimeError::fromFile(file);
-    const QByteArray bytes = TextCodec(modMain::state().AnsiCodePage).encode(text + QLatin1String("\r\n"));
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw RuntimeError::fromFile(file);
+    modMain::writeWholeFile(path, TextCodec(modMain::state().AnsiCodePage).encode(text + QLatin1String("\r\n")));
 }
 
 void ConfigDocuments::SaveSettings(bool runAfter, bool &closeAfter)

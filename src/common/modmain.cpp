@@ -99,7 +99,9 @@ QByteArray readWholeFile(const QString &path, qint64 maximumSize)
 void writeWholeFile(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // commit() does not notice when the last buffered bytes fail to reach the disk (a full disk)
+    // and would put the cut-short file in place: flushed first, the failure is seen and reported.
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() || !file.commit())
         throw RuntimeError::fromFile(file);
 }
 

@@ -571,7 +571,9 @@ bool WineRegistry::save(QString *error)
         return fail(QStringLiteral("the file is read-only"));
     const QByteArray bytes = serialized();
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+    // commit() does not notice when the last buffered bytes fail to reach the disk (a full disk)
+    // and would put the cut-short file in place, so both files are flushed before they commit.
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
         return fail(file.errorString());
     // Wine rewrites the whole file when its server exits; saving over that would undo its changes.
     QFile current(m_path);
@@ -580,7 +582,8 @@ bool WineRegistry::save(QString *error)
         return fail(QStringLiteral("another program changed or removed it since it was read"));
     }
     QSaveFile backup(m_path + QStringLiteral(".bak"));
-    if (!backup.open(QIODevice::WriteOnly) || backup.write(m_onDisk) != m_onDisk.size() || !backup.commit()) {
+    if (!backup.open(QIODevice::WriteOnly) || backup.write(m_onDisk) != m_onDisk.size() || !backup.flush()
+        || !backup.commit()) {
         file.cancelWriting();
         return fail(
             QStringLiteral("cannot keep the previous file as %1.bak (%2)").arg(info.fileName(), backup.errorString()));

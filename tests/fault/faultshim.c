@@ -1,0 +1,269 @@
+// Preloaded into a test's child process: counts the calls that change files and kills the process
+// with SIGKILL in place of the N-th one, so that a test can stop a save before each of its steps in
+// turn, the same way on every run.
+//
+//   VEXAL_FAULT_WATCH    a folder (absolute). Counting begins with the first file-changing call that
+//                        names a path inside it, so that the program's start-up does not count; from
+//                        then on every file-changing call of that thread counts, wherever it goes.
+//                        Unset: the shim does nothing.
+//   VEXAL_FAULT_KILL_AT  N: the N-th counted call is not made, the process is killed instead.
+//                        0 or unset: only count.
+//   VEXAL_FAULT_LOG      a file that gets one line per counted call: "N call detail"; opened when
+//                        the counting begins.
+//
+// Calls on an open file count when it is a regular file or a folder; writes to pipes and the like
+// do not.
+//
+// Other threads and forked children do not count (their order is not the save's order), unless a
+// child starts counting afresh with vexal_fault_restart(), below. The variables and LD_PRELOAD
+// leave the environment at load, so programs the child starts run without the shim. Calls that
+// glibc makes internally (stdio's own writes) do not pass through here; the programs under test
+// write through Qt, which calls these functions.
+#undef _FORTIFY_SOURCE
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+// glibc's checked variants of open, reached by callers built with _FORTIFY_SOURCE.
+int __open_2(const char *path, int flags);
+int __open64_2(const char *path, int flags);
+int __openat_2(int dirfd, const char *path, int flags);
+int __openat64_2(int dirfd, const char *path, int flags);
+
+static char watch[PATH_MAX];
+static char logPath[PATH_MAX];
+static long killAt;
+static int armed;
+static pid_t armedProcess;
+static pid_t armedThread;
+static long counted;
+static int logFd = -1;
+
+#define REAL(name)                                                                                                     \
+    static __typeof__(name) *real_##name;                                                                              \
+    if (!real_##name)                                                                                                  \
+    real_##name = (__typeof__(name) *)dlsym(RTLD_NEXT, #name)
+
+static void copyVariable(const char *name, char *to, size_t size)
+{
+    const char *value = getenv(name);
+    if (value && strlen(value) < size)
+        strcpy(to, value);
+    unsetenv(name);
+}
+
+__attribute__((constructor)) static void readSettings(void)
+{
+    const char *at = getenv("VEXAL_FAULT_KILL_AT");
+    killAt = at ? strtol(at, NULL, 10) : 0;
+    unsetenv("VEXAL_FAULT_KILL_AT");
+    copyVariable("VEXAL_FAULT_WATCH", watch, sizeof watch);
+    copyVariable("VEXAL_FAULT_LOG", logPath, sizeof logPath);
+    size_t length = strlen(watch);
+    while (length > 1 && watch[length - 1] == '/')
+        watch[--length] = '\0';
+    unsetenv("LD_PRELOAD");
+}
+
+// Writes to pipes, terminals and event counters change no file; a close or sync of a folder can.
+static int onFile(int fd)
+{
+    struct stat status;
+    return fd >= 0 && fstat(fd, &status) == 0 && (S_ISREG(status.st_mode) || S_ISDIR(status.st_mode));
+}
+
+static int insideWatch(int dirfd, const char *path)
+{
+    if (!path)
+        return 0;
+    char full[2 * PATH_MAX + 2];
+    if (path[0] == '/') {
+        snprintf(full, sizeof full, "%s", path);
+    } else {
+        char base[PATH_MAX];
+        if (dirfd == AT_FDCWD) {
+            if (!getcwd(base, sizeof base))
+                return 0;
+        } else {
+            char link[64];
+            snprintf(link, sizeof link, "/proc/self/fd/%d", dirfd);
+            const ssize_t n = readlink(link, base, sizeof base - 1);
+            if (n < 0)
+                return 0;
+            base[n] = '\0';
+        }
+        snprintf(full, sizeof full, "%s/%s", base, path);
+    }
+    const size_t n = strlen(watch);
+    return strncmp(full, watch, n) == 0 && (full[n] == '/' || full[n] == '\0');
+}
+
+static void writeLog(const char *call, const char *path, int fd)
+{
+    if (logFd < 0)
+        return;
+    char detail[PATH_MAX] = "";
+    if (path) {
+        snprintf(detail, sizeof detail, "%s", path);
+    } else if (fd >= 0) {
+        char link[64];
+        snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+        const ssize_t n = readlink(link, detail, sizeof detail - 1);
+        detail[n < 0 ? 0 : n] = '\0';
+    }
+    char line[PATH_MAX + 128];
+    const int length = snprintf(line, sizeof line, "%ld %s %s\n", counted, call, detail);
+    REAL(write);
+    if (length > 0)
+        real_write(logFd, line, (size_t)length < sizeof line ? (size_t)length : sizeof line - 1);
+}
+
+// Called before the real call; does not return when this is the call to stop at.
+static void count(const char *call, int dirfd, const char *path, int dirfd2, const char *path2, int fd)
+{
+    if (!watch[0])
+        return;
+    if (!armed) {
+        if (!insideWatch(dirfd, path) && !insideWatch(dirfd2, path2))
+            return;
+        armed = 1;
+        armedProcess = getpid();
+        armedThread = gettid();
+        if (logPath[0]) {
+            REAL(open);
+            logFd = real_open(logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        }
+    } else if (getpid() != armedProcess || gettid() != armedThread || (!path && !path2 && !onFile(fd))) {
+        return;
+    }
+    ++counted;
+    writeLog(call, path2 ? path2 : path, fd);
+    if (counted == killAt)
+        raise(SIGKILL);
+}
+
+// For a program that forks one process per kill point, so that its start-up is paid once: the
+// calling process counts afresh from here and is killed in place of its `at`-th counted call.
+void vexal_fault_restart(long at)
+{
+    if (logFd >= 0) {
+        REAL(close);
+        real_close(logFd);
+    }
+    logFd = -1;
+    armed = 0;
+    counted = 0;
+    killAt = at;
+}
+
+static int changes(int flags)
+{
+    return (flags & O_ACCMODE) != O_RDONLY || (flags & (O_CREAT | O_TRUNC | O_APPEND));
+}
+
+static int needsMode(int flags)
+{
+    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE;
+}
+
+// The mode argument is there only when the flags create a file.
+#define OPEN(name, parameters, at, arguments)                                                                          \
+    int name parameters                                                                                                \
+    {                                                                                                                  \
+        int mode = 0;                                                                                                  \
+        if (needsMode(flags)) {                                                                                        \
+            va_list rest;                                                                                              \
+            va_start(rest, flags);                                                                                     \
+            mode = va_arg(rest, int);                                                                                  \
+            va_end(rest);                                                                                              \
+        }                                                                                                              \
+        REAL(name);                                                                                                    \
+        if (changes(flags))                                                                                            \
+            count(#name, at, path, AT_FDCWD, NULL, -1);                                                                \
+        return real_##name arguments;                                                                                  \
+    }
+
+OPEN(open, (const char *path, int flags, ...), AT_FDCWD, (path, flags, mode))
+OPEN(open64, (const char *path, int flags, ...), AT_FDCWD, (path, flags, mode))
+OPEN(openat, (int dirfd, const char *path, int flags, ...), dirfd, (dirfd, path, flags, mode))
+OPEN(openat64, (int dirfd, const char *path, int flags, ...), dirfd, (dirfd, path, flags, mode))
+
+#define CHECKED_OPEN(name, parameters, at, arguments)                                                                  \
+    int name parameters                                                                                                \
+    {                                                                                                                  \
+        REAL(name);                                                                                                    \
+        if (changes(flags))                                                                                            \
+            count(#name, at, path, AT_FDCWD, NULL, -1);                                                                \
+        return real_##name arguments;                                                                                  \
+    }
+
+CHECKED_OPEN(__open_2, (const char *path, int flags), AT_FDCWD, (path, flags))
+CHECKED_OPEN(__open64_2, (const char *path, int flags), AT_FDCWD, (path, flags))
+CHECKED_OPEN(__openat_2, (int dirfd, const char *path, int flags), dirfd, (dirfd, path, flags))
+CHECKED_OPEN(__openat64_2, (int dirfd, const char *path, int flags), dirfd, (dirfd, path, flags))
+
+// A call on a path: `at` and `at2` are the folders relative paths start from.
+#define PATH_CALL(type, name, parameters, arguments, at, path, at2, path2)                                             \
+    type name parameters                                                                                               \
+    {                                                                                                                  \
+        REAL(name);                                                                                                    \
+        count(#name, at, path, at2, path2, -1);                                                                        \
+        return real_##name arguments;                                                                                  \
+    }
+
+// A call on an open file.
+#define FD_CALL(type, name, parameters, arguments, fd)                                                                 \
+    type name parameters                                                                                               \
+    {                                                                                                                  \
+        REAL(name);                                                                                                    \
+        count(#name, AT_FDCWD, NULL, AT_FDCWD, NULL, fd);                                                              \
+        return real_##name arguments;                                                                                  \
+    }
+
+PATH_CALL(int, creat, (const char *path, mode_t mode), (path, mode), AT_FDCWD, path, AT_FDCWD, NULL)
+PATH_CALL(int, creat64, (const char *path, mode_t mode), (path, mode), AT_FDCWD, path, AT_FDCWD, NULL)
+PATH_CALL(int, truncate, (const char *path, off_t length), (path, length), AT_FDCWD, path, AT_FDCWD, NULL)
+PATH_CALL(int, rename, (const char *from, const char *to), (from, to), AT_FDCWD, from, AT_FDCWD, to)
+PATH_CALL(int, renameat, (int fromAt, const char *from, int toAt, const char *to), (fromAt, from, toAt, to), fromAt,
+    from, toAt, to)
+PATH_CALL(int, renameat2, (int fromAt, const char *from, int toAt, const char *to, unsigned flags),
+    (fromAt, from, toAt, to, flags), fromAt, from, toAt, to)
+PATH_CALL(int, unlink, (const char *path), (path), AT_FDCWD, path, AT_FDCWD, NULL)
+PATH_CALL(int, unlinkat, (int at, const char *path, int flags), (at, path, flags), at, path, AT_FDCWD, NULL)
+PATH_CALL(int, link, (const char *from, const char *to), (from, to), AT_FDCWD, from, AT_FDCWD, to)
+PATH_CALL(int, linkat, (int fromAt, const char *from, int toAt, const char *to, int flags),
+    (fromAt, from, toAt, to, flags), fromAt, from, toAt, to)
+PATH_CALL(int, symlink, (const char *target, const char *path), (target, path), AT_FDCWD, path, AT_FDCWD, NULL)
+PATH_CALL(int, mkdir, (const char *path, mode_t mode), (path, mode), AT_FDCWD, path, AT_FDCWD, NULL)
+PATH_CALL(int, mkdirat, (int at, const char *path, mode_t mode), (at, path, mode), at, path, AT_FDCWD, NULL)
+PATH_CALL(int, rmdir, (const char *path), (path), AT_FDCWD, path, AT_FDCWD, NULL)
+PATH_CALL(int, chmod, (const char *path, mode_t mode), (path, mode), AT_FDCWD, path, AT_FDCWD, NULL)
+PATH_CALL(int, fchmodat, (int at, const char *path, mode_t mode, int flags), (at, path, mode, flags), at, path,
+    AT_FDCWD, NULL)
+
+FD_CALL(ssize_t, write, (int fd, const void *data, size_t size), (fd, data, size), fd)
+FD_CALL(ssize_t, pwrite, (int fd, const void *data, size_t size, off_t at), (fd, data, size, at), fd)
+FD_CALL(ssize_t, pwrite64, (int fd, const void *data, size_t size, off64_t at), (fd, data, size, at), fd)
+FD_CALL(ssize_t, writev, (int fd, const struct iovec *pieces, int n), (fd, pieces, n), fd)
+FD_CALL(ssize_t, pwritev, (int fd, const struct iovec *pieces, int n, off_t at), (fd, pieces, n, at), fd)
+FD_CALL(int, ftruncate, (int fd, off_t length), (fd, length), fd)
+FD_CALL(int, ftruncate64, (int fd, off64_t length), (fd, length), fd)
+FD_CALL(int, fallocate, (int fd, int mode, off_t at, off_t length), (fd, mode, at, length), fd)
+FD_CALL(int, fsync, (int fd), (fd), fd)
+FD_CALL(int, fdatasync, (int fd), (fd), fd)
+FD_CALL(int, fchmod, (int fd, mode_t mode), (fd, mode), fd)
+FD_CALL(int, close, (int fd), (fd), fd)
+FD_CALL(ssize_t, sendfile, (int to, int from, off_t *at, size_t size), (to, from, at, size), to)
+FD_CALL(ssize_t, copy_file_range, (int from, off64_t *fromAt, int to, off64_t *toAt, size_t size, unsigned flags),
+    (from, fromAt, to, toAt, size, flags), to)

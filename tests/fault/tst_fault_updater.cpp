@@ -1,0 +1,200 @@
+// The real updater killed in place of each file-changing call it makes from the moment it touches
+// the program folder: the installed program is always a whole program, old or new, and runs; the
+// next run of the updater then finishes the update, or has nothing left to do when the new version
+// was already in place and its download gone.
+#include "faultrun.h"
+#include "testsupport.h"
+
+#include "platform/settingsstore.h"
+#include "updater/updatesession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray OldOutput = "old version running";
+const QByteArray NewOutput = "new version running";
+const QByteArray OldProgram = "#!/bin/sh\necho '" + OldOutput + "'\n";
+const QByteArray NewProgram = "#!/bin/sh\necho '" + NewOutput + "'\n";
+const QByteArray OlderBackup = "#!/bin/sh\necho 'an older backup'\n";
+
+// What a killed updater may leave in the program folder besides the program and its backup: the
+// copy of the new version, named just before it is renamed into place, and the link to the
+// previous version that becomes the backup. Both are whole programs that nothing starts.
+const QRegularExpression NewCopy(uR"(^\.vexalpro\.new-\w{6}$)"_s);
+const QRegularExpression BackupLink(uR"(^vexalpro\.old\.\d+\.part$)"_s);
+
+void writeProgram(const QString &path, const QByteArray &bytes, mode_t mode)
+{
+    writeBytes(path, bytes);
+    QCOMPARE(readBytes(path), bytes);
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat first { };
+    struct stat second { };
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0
+        && ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
+}
+
+QByteArray outputOf(const QString &program)
+{
+    QProcess process;
+    process.start(program, {});
+    return process.waitForFinished(10000) ? process.readAllStandardOutput().trimmed() : "<did not run>";
+}
+
+// An installed old version, a downloaded new one and the settings the program leaves for the updater.
+class Installation {
+public:
+    explicit Installation(const QString &root)
+        : m_root(root)
+    {
+        QDir(m_root).mkpath(u"settings"_s);
+        SettingsStore store(settingsFolder());
+        const QString app = u"Brakemoor Solutions"_s, section = u"VexalP"_s;
+        store.write(app, section, u"AppPath"_s, folder());
+        store.write(app, section, u"AppExeName"_s, u"vexalpro"_s);
+        QVERIFY(store.sync());
+    }
+
+    QString folder() const { return m_root + u"/program/"_s; }
+    QString executable() const { return folder() + u"vexalpro"_s; }
+    QString backup() const { return executable() + u".old"_s; }
+    QString settingsFolder() const { return m_root + u"/settings"_s; }
+    QString cache() const { return m_root + u"/cache"_s; }
+    QString download() const { return cache() + u"/vexalp/vexalpro.exe.tmp"_s; }
+
+    void reset() const
+    {
+        QDir(folder()).removeRecursively();
+        QDir(cache()).removeRecursively();
+        QDir().mkpath(folder());
+        QDir().mkpath(cache() + u"/vexalp"_s);
+        writeProgram(executable(), OldProgram, 0755);
+        writeProgram(backup(), OlderBackup, 0755);
+        // As downloaded: not executable yet.
+        writeProgram(download(), NewProgram, 0644);
+    }
+
+    FaultChild updater() const
+    {
+        FaultChild child(QStringLiteral(VEXAL_UPDATER_PATH), {u"--no-dialogs"_s}, folder(), m_root);
+        child.environment.insert(u"VEXALP_SETTINGS_DIR"_s, settingsFolder());
+        child.environment.insert(u"XDG_CACHE_HOME"_s, cache());
+        child.environment.remove(u"VEXALP_UPDATER_FAIL_AT"_s);
+        child.workingFolder = folder();
+        return child;
+    }
+
+    // The program folder's entries that are neither the program nor its backup.
+    QStringList temporaryEntries() const
+    {
+        QStringList others = entriesOf(folder());
+        others.removeAll(u"vexalpro"_s);
+        others.removeAll(u"vexalpro.old"_s);
+        return others;
+    }
+
+private:
+    QString m_root;
+};
+
+} // namespace
+
+class TestFaultUpdater : public QObject {
+    Q_OBJECT
+
+private slots:
+    void killedAtEveryCallLeavesARunnableProgram()
+    {
+        QTemporaryDir scratch;
+        QVERIFY(scratch.isValid());
+        const Installation in(scratch.path());
+        if (QTest::currentTestFailed())
+            return;
+        const FaultChild updater = in.updater();
+        QSet<QString> seen; // which version was installed after a kill, and whether the download was gone
+        QSet<QString> leftovers;
+        QStringList states;
+        const long points = killAtEveryCall(
+            updater, [&] { in.reset(); },
+            [&](long n, const ChildEnd &end) {
+                const QByteArray installed = readBytes(in.executable());
+                const Version version = versionOf(installed, OldProgram, NewProgram);
+                QVERIFY2(version != Version::Neither, qPrintable(end.describe()));
+                QVERIFY(QFileInfo(in.executable()).isExecutable());
+                QCOMPARE(outputOf(in.executable()), version == Version::Old ? OldOutput : NewOutput);
+                const Version backup = versionOf(readBytes(in.backup()), OlderBackup, OldProgram);
+                QVERIFY2(backup != Version::Neither, qPrintable(end.describe()));
+                // The previous version is kept before the new one takes its place.
+                QVERIFY(version == Version::Old || backup == Version::New);
+                // A failed or stopped update keeps its download for the next attempt.
+                const bool downloadKept = QFile::exists(in.download());
+                QVERIFY(!downloadKept || readBytes(in.download()) == NewProgram);
+                if (n == 0) {
+                    QVERIFY2(end.exitCode == int(UpdaterExit::Updated), qPrintable(end.describe()));
+                    QVERIFY(version == Version::New && !downloadKept);
+                    QCOMPARE(in.temporaryEntries(), QStringList());
+                    return;
+                }
+                QVERIFY(downloadKept || version == Version::New);
+                seen << QLatin1String(nameOf(version)) + (downloadKept ? u""_s : u", download removed"_s);
+                const QStringList temporary = in.temporaryEntries();
+                QStringList kinds;
+                for (const QString &entry : temporary) {
+                    const QByteArray bytes = readBytes(in.folder() + entry);
+                    if (NewCopy.match(entry).hasMatch() && bytes == NewProgram)
+                        kinds << u"copy of the new version"_s;
+                    else if (BackupLink.match(entry).hasMatch() && bytes == OldProgram)
+                        kinds << u"link to the previous version"_s;
+                    else
+                        QFAIL(qPrintable(u"left over: "_s + entry));
+                }
+                leftovers.unite(QSet<QString>(kinds.begin(), kinds.end()));
+
+                // The files are all the next run starts from: one run for each state they were left in.
+                const QString state = u"%1 version installed, backup %2%3, download %4, left over: %5"_s.arg(
+                    QLatin1String(nameOf(version)), backup == Version::Old ? u"the older one"_s : u"the old version"_s,
+                    sameFile(in.executable(), in.backup()) ? u" (one file)"_s : QString(),
+                    downloadKept ? u"kept"_s : u"removed"_s, kinds.isEmpty() ? u"nothing"_s : kinds.join(u", "_s));
+                if (states.contains(state))
+                    return;
+                states << state;
+                // The next run completes the update, or finds nothing left to install.
+                const ChildEnd again = updater.runPlain();
+                if (downloadKept) {
+                    QVERIFY2(again.exitCode == int(UpdaterExit::Updated), qPrintable(again.describe()));
+                } else {
+                    QVERIFY2(again.exitCode == int(UpdaterExit::NothingToInstall), qPrintable(again.describe()));
+                }
+                QCOMPARE(readBytes(in.executable()), NewProgram);
+                QCOMPARE(outputOf(in.executable()), NewOutput);
+                QVERIFY(!QFile::exists(in.download()));
+                // It neither removes what the killed run left nor adds to it.
+                QCOMPARE(in.temporaryEntries(), temporary);
+            });
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY2(points >= 10, qPrintable(QString::number(points)));
+        QVERIFY2(seen.contains(u"old"_s) && seen.contains(u"new"_s), qPrintable(seen.values().join(u"; "_s)));
+        qInfo("%ld kill points; left over: %s; run again from %lld states:\n  %s", points,
+            qPrintable(leftovers.values().join(u", "_s)), qlonglong(states.size()), qPrintable(states.join(u"\n  "_s)));
+    }
+};
+
+QTEST_MAIN(TestFaultUpdater)
+#include "tst_fault_updater.moc"
