@@ -118,7 +118,9 @@ void EditorText::colourLine(const QTextBlock &block, const QColor &colour)
 {
     const QTextCharFormat format = formatFor(m_editor, colour);
     QTextCursor cursor(block);
-    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    // Set, not moved: moving to the end of a block lays the block out first, which opening a long
+    // file would pay for on every coloured line.
+    cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
     cursor.setCharFormat(format);
     // An empty line has no characters to colour: what is typed into it takes the block's format.
     cursor.setBlockCharFormat(format);

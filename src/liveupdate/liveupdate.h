@@ -97,12 +97,15 @@ public:
     QByteArray ReleaseKey;
 
 signals:
-    // Every text the status line shows, progress and countdown included, as it is shown.
+    // Every text the status line is given, in order: each progress count (the line itself shows
+    // them at a slower pace) and each countdown step.
     void statusLineChanged(const QString &text);
 
 private:
     struct Download;
     void receive(Download &download);
+    // Puts the last count received on the progress bar and the status line.
+    void showProgress(Download &download);
     void downloadFailedEnding(bool isUpdateList);
     void setStatusLine(const QString &text);
     void showReleaseLabels();

@@ -54,7 +54,12 @@ frmComponents::frmComponents(
     setObjectName(QStringLiteral("frmComponents"));
     setWindowTitle(QStringLiteral("Vexal Pro"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/vexalpro.svg")));
+}
 
+frmComponents::~frmComponents() = default;
+
+void frmComponents::buildPage()
+{
     fraProblem = new QGroupBox;
     fraProblem->setObjectName(QStringLiteral("fraProblem"));
     imgProblem = namedLabel(QStringLiteral("imgProblem"), QStyle::SP_MessageBoxCritical);
@@ -118,8 +123,6 @@ frmComponents::frmComponents(
         link->installEventFilter(this);
 }
 
-frmComponents::~frmComponents() = default;
-
 frmComponents::Outcome frmComponents::Form_Load()
 {
     auto &s = modMain::state();
@@ -137,8 +140,12 @@ frmComponents::Outcome frmComponents::Form_Load()
     // The cache's parent (~/.cache) may not exist yet on a new account; the folder itself is ours.
     QDir().mkpath(QDir::cleanPath(s.TempPath + QLatin1String("/..")));
     systemInfo::createPrivateFolder(s.TempPath);
-    writeSetting(m_services.settings, settingKeys::WinTempPath, s.TempPath);
-    m_services.settings.sync();
+    // Written only when it moved: saving the settings waits for the disk, which every start
+    // would otherwise pay for the same value.
+    if (readSetting(m_services.settings, settingKeys::WinTempPath) != s.TempPath) {
+        writeSetting(m_services.settings, settingKeys::WinTempPath, s.TempPath);
+        m_services.settings.sync();
+    }
 
     checkComponents();
 
@@ -174,6 +181,8 @@ void frmComponents::checkComponents()
     for (int i = 0; i < m_components.size(); ++i) {
         if (m_components.at(i).present())
             continue;
+        if (!fraProblem)
+            buildPage(); // the page exists only to be shown, which only a missing component does
         for (QLabel *label : {Label2.at(i), Label3.at(i)})
             label->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0);"));
         s.ComponentsMissing = true;

@@ -33,26 +33,29 @@ public:
     frmMain *mainWindow() const { return m_main.get(); }
     ErrorDialogReporter &errorReporter() { return *m_reporter; }
 
-    QGroupBox *fraProblem;
-    QGroupBox *fraSolution;
-    QLabel *imgProblem;
-    QLabel *lblProblem;
+    // The page's controls: built by Form_Load when a component is missing, absent otherwise
+    // (building them cost a start with every component present a noticeable part of its time).
+    QGroupBox *fraProblem = nullptr;
+    QGroupBox *fraSolution = nullptr;
+    QLabel *imgProblem = nullptr;
+    QLabel *lblProblem = nullptr;
     QList<QLabel *> Label2;
     QList<QLabel *> Label3;
-    QLabel *imgSolution;
-    QLabel *lblSolution;
-    QLabel *lblMainsite;
-    QLabel *lblMirror1;
-    QLabel *imgInfo;
-    QLabel *lblInfo;
-    QPushButton *cmdIgnore;
-    QPushButton *cmdExit;
+    QLabel *imgSolution = nullptr;
+    QLabel *lblSolution = nullptr;
+    QLabel *lblMainsite = nullptr;
+    QLabel *lblMirror1 = nullptr;
+    QLabel *imgInfo = nullptr;
+    QLabel *lblInfo = nullptr;
+    QPushButton *cmdIgnore = nullptr;
+    QPushButton *cmdExit = nullptr;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void checkComponents();
+    void buildPage();
     void showMainWindow();
     void putTexts();
     void cmdIgnore_Click();

@@ -197,6 +197,9 @@ QWidget *updatePanel(MainWindowControls &c)
     layout->addWidget(c.picUpdates, 0, 0, 1, 2);
 
     c.lstLiveupdate = named<QListWidget>(QStringLiteral("lstLiveupdate"));
+    // Every line of the log is one line of text. Told so, the view need not measure each line
+    // again whenever one is added: an installation logging each of its files took seconds.
+    c.lstLiveupdate->setUniformItemSizes(true);
     layout->addWidget(c.lstLiveupdate, 1, 0, 2, 1);
 
     auto *progress = new QVBoxLayout;
