@@ -233,11 +233,6 @@ const char *nameOf(Version version)
     return "neither old nor new";
 }
 
-QStringList entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 Leftovers leftoversIn(
     const QString &folder, const QStringList &expected, const QList<std::pair<QString, QByteArray>> &saved)
 {

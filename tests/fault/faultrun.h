@@ -81,9 +81,6 @@ enum class Version { Old, New, Neither };
 Version versionOf(const QByteArray &bytes, const QByteArray &oldBytes, const QByteArray &newBytes);
 const char *nameOf(Version version);
 
-// The files of a folder, hidden ones too, without "." and "..".
-QStringList entriesOf(const QString &folder);
-
 // What a folder holds besides the files it should hold. QSaveFile links a finished file in beside
 // the old one as "<name>.XXXXXX" and then renames it over the old one; killed between the two, it
 // leaves that name holding the complete new content, which nothing reads.

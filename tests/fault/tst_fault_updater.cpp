@@ -34,13 +34,6 @@ const QByteArray OlderBackup = "#!/bin/sh\necho 'an older backup'\n";
 const QRegularExpression NewCopy(uR"(^\.vexalpro\.new-\w{6}$)"_s);
 const QRegularExpression BackupLink(uR"(^vexalpro\.old\.\d+\.part$)"_s);
 
-void writeProgram(const QString &path, const QByteArray &bytes, mode_t mode)
-{
-    writeBytes(path, bytes);
-    QCOMPARE(readBytes(path), bytes);
-    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode), 0);
-}
-
 bool sameFile(const QString &a, const QString &b)
 {
     struct stat first { };
@@ -50,40 +43,18 @@ bool sameFile(const QString &a, const QString &b)
         && first.st_ino == second.st_ino;
 }
 
-QByteArray outputOf(const QString &program)
-{
-    QProcess process;
-    process.start(program, {});
-    return process.waitForFinished(10000) ? process.readAllStandardOutput().trimmed() : "<did not run>";
-}
-
-// An installed old version, a downloaded new one and the settings the program leaves for the updater.
-class Installation {
+// An installed old version with an older backup, a downloaded new one and the settings the
+// program leaves for the updater.
+class Installation : public UpdaterInstallation {
 public:
-    explicit Installation(const QString &root)
-        : m_root(root)
-    {
-        QDir(m_root).mkpath(u"settings"_s);
-        SettingsStore store(settingsFolder());
-        const QString app = u"Brakemoor Solutions"_s, section = u"VexalP"_s;
-        store.write(app, section, u"AppPath"_s, folder());
-        store.write(app, section, u"AppExeName"_s, u"vexalpro"_s);
-        QVERIFY(store.sync());
-    }
-
-    QString folder() const { return m_root + u"/program/"_s; }
-    QString executable() const { return folder() + u"vexalpro"_s; }
-    QString backup() const { return executable() + u".old"_s; }
-    QString settingsFolder() const { return m_root + u"/settings"_s; }
-    QString cache() const { return m_root + u"/cache"_s; }
-    QString download() const { return cache() + u"/vexalp/vexalpro.exe.tmp"_s; }
+    Installation() { writeSettings({{u"AppExeName"_s, u"vexalpro"_s}}); }
 
     void reset() const
     {
         QDir(folder()).removeRecursively();
-        QDir(cache()).removeRecursively();
+        QDir(cacheFolder()).removeRecursively();
         QDir().mkpath(folder());
-        QDir().mkpath(cache() + u"/vexalp"_s);
+        QDir().mkpath(cacheFolder());
         writeProgram(executable(), OldProgram, 0755);
         writeProgram(backup(), OlderBackup, 0755);
         // As downloaded: not executable yet.
@@ -92,10 +63,8 @@ public:
 
     FaultChild updater() const
     {
-        FaultChild child(QStringLiteral(VEXAL_UPDATER_PATH), {u"--no-dialogs"_s}, folder(), m_root);
-        child.environment.insert(u"VEXALP_SETTINGS_DIR"_s, settingsFolder());
-        child.environment.insert(u"XDG_CACHE_HOME"_s, cache());
-        child.environment.remove(u"VEXALP_UPDATER_FAIL_AT"_s);
+        FaultChild child(QStringLiteral(VEXAL_UPDATER_PATH), {u"--no-dialogs"_s}, folder(), root());
+        addTo(child.environment);
         child.workingFolder = folder();
         return child;
     }
@@ -103,14 +72,11 @@ public:
     // The program folder's entries that are neither the program nor its backup.
     QStringList temporaryEntries() const
     {
-        QStringList others = entriesOf(folder());
+        QStringList others = programFolderEntries();
         others.removeAll(u"vexalpro"_s);
         others.removeAll(u"vexalpro.old"_s);
         return others;
     }
-
-private:
-    QString m_root;
 };
 
 } // namespace
@@ -121,9 +87,7 @@ class TestFaultUpdater : public QObject {
 private slots:
     void killedAtEveryCallLeavesARunnableProgram()
     {
-        QTemporaryDir scratch;
-        QVERIFY(scratch.isValid());
-        const Installation in(scratch.path());
+        const Installation in;
         if (QTest::currentTestFailed())
             return;
         const FaultChild updater = in.updater();

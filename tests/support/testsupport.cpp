@@ -282,6 +282,52 @@ void writeBytes(const QString &path, const QByteArray &bytes)
         file.write(bytes);
 }
 
+void writeProgram(const QString &path, const QByteArray &bytes, mode_t mode)
+{
+    writeBytes(path, bytes);
+    QCOMPARE(readBytes(path), bytes);
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+QByteArray outputOf(const QString &program)
+{
+    QProcess process;
+    process.start(program, {});
+    return process.waitForFinished(10000) ? process.readAllStandardOutput().trimmed() : "<did not run>";
+}
+
+UpdaterInstallation::UpdaterInstallation()
+{
+    QDir().mkpath(folder());
+    QDir().mkpath(settingsFolder());
+    QDir().mkpath(cacheFolder());
+}
+
+void UpdaterInstallation::writeSettings(std::map<QString, QString> values) const
+{
+    const QString app = QStringLiteral("Brakemoor Solutions");
+    values.try_emplace(QStringLiteral("AppPath"), folder());
+    SettingsStore store(settingsFolder());
+    store.removeApplication(app);
+    for (const auto &[key, value] : values) {
+        if (!value.isNull())
+            store.write(app, QStringLiteral("VexalP"), key, value);
+    }
+    QVERIFY(store.sync());
+}
+
+void UpdaterInstallation::addTo(QProcessEnvironment &environment) const
+{
+    environment.insert(QStringLiteral("VEXALP_SETTINGS_DIR"), settingsFolder());
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("cache")));
+    environment.remove(QStringLiteral("VEXALP_UPDATER_FAIL_AT"));
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
 QByteArray portableExecutable()
 {
     QByteArray bytes(128, '\0');

@@ -14,8 +14,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <map>
 #include <memory>
 #include <optional>
+
+#include <sys/types.h>
 
 class QListWidget;
 
@@ -162,6 +165,35 @@ QByteArray readBytes(const QString &path);
 // The smallest file that reads as a Windows program: "MZ" and a PE header where it points.
 QByteArray portableExecutable();
 void writeBytes(const QString &path, const QByteArray &bytes);
+// The files of a folder, hidden ones too, by name, without "." and "..".
+QStringList entriesOf(const QString &folder);
+// Writes a file and gives it these permission bits; a test failure when either does not take.
+void writeProgram(const QString &path, const QByteArray &bytes, mode_t mode);
+// What a program prints, trimmed; "<did not run>" when it does not end within ten seconds.
+QByteArray outputOf(const QString &program);
+
+// A Vexal Pro installation in a temporary folder, laid out as the updater finds one: the program
+// folder, the cache holding the download, and the settings the program leaves for the updater.
+class UpdaterInstallation {
+public:
+    UpdaterInstallation();
+    QString root() const { return m_dir.path(); }
+    QString folder() const { return m_dir.filePath(QStringLiteral("program/")); }
+    QString executable() const { return folder() + QStringLiteral("vexalpro"); }
+    QString backup() const { return executable() + QStringLiteral(".old"); }
+    QString settingsFolder() const { return m_dir.filePath(QStringLiteral("settings")); }
+    QString cacheFolder() const { return m_dir.filePath(QStringLiteral("cache/vexalp/")); }
+    QString download() const { return cacheFolder() + QStringLiteral("vexalpro.exe.tmp"); }
+    // The program's settings for the updater, replacing any before; AppPath is the program folder
+    // unless given, and a null value leaves its key out.
+    void writeSettings(std::map<QString, QString> values) const;
+    // Where the updater finds these settings and this cache; no step made to fail.
+    void addTo(QProcessEnvironment &environment) const;
+    QStringList programFolderEntries() const { return entriesOf(folder()); }
+
+private:
+    QTemporaryDir m_dir;
+};
 
 // A copy of a demo game folder and the program over it. The program starts at the first use, so
 // that settings and answers can be prepared before.

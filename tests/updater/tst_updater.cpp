@@ -25,20 +25,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString App = u"Brakemoor Solutions"_s;
-const QString Section = u"VexalP"_s;
 const QByteArray OldOutput = "old version running";
 const QByteArray OlderBackup = "an older backup";
 constexpr int ProcessTimeoutMs = 15000;
-
-void writeFile(const QString &path, const QByteArray &bytes, mode_t mode)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-    file.close();
-    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode), 0);
-}
 
 struct stat statusOf(const QString &path)
 {
@@ -47,37 +36,18 @@ struct stat statusOf(const QString &path)
     return status;
 }
 
-QByteArray outputOf(const QString &program)
-{
-    QProcess process;
-    process.start(program, {});
-    return process.waitForFinished(5000) ? process.readAllStandardOutput().trimmed() : "<did not run>";
-}
-
-// A temporary installation: the program folder with the old version, the cache folder with the
-// downloaded new one, and the settings the program leaves for the updater.
-class Installation {
+// The old version installed, the new one downloaded, and the settings for the updater.
+class Installation : public UpdaterInstallation {
 public:
     Installation()
     {
-        QDir root(m_dir.path());
-        root.mkpath(u"program"_s);
-        root.mkpath(u"settings"_s);
-        root.mkpath(u"cache/vexalp"_s);
-        writeFile(executable(), oldProgram(), 0755);
+        writeProgram(executable(), oldProgram(), 0755);
         // As downloaded: not executable yet.
-        writeFile(download(), newProgram(), 0644);
+        writeProgram(download(), newProgram(), 0644);
         writeSettings(defaultSettings());
     }
 
-    QString root() const { return m_dir.path(); }
-    QString folder() const { return m_dir.filePath(u"program"_s) + QLatin1Char('/'); }
-    QString executable() const { return folder() + u"vexalpro"_s; }
-    QString backup() const { return executable() + u".old"_s; }
-    QString settingsFolder() const { return m_dir.filePath(u"settings"_s); }
-    QString cacheFolder() const { return m_dir.filePath(u"cache/vexalp"_s) + QLatin1Char('/'); }
-    QString download() const { return cacheFolder() + u"vexalpro.exe.tmp"_s; }
-    QString marker() const { return m_dir.filePath(u"new-version-started"_s); }
+    QString marker() const { return root() + u"/new-version-started"_s; }
 
     QByteArray oldProgram() const { return "#!/bin/sh\necho '" + OldOutput + "'\n"; }
     // Records where it was started, so that the working folder can be checked too.
@@ -88,25 +58,11 @@ public:
         return {{u"AppExeName"_s, u"vexalpro"_s}, {u"msg1"_s, u"Bitte warten..."_s},
             {u"msg2"_s, u"Produktaktualisierungen werden übernommen"_s}, {u"msg3"_s, u"Abbrechen"_s}};
     }
-    void writeSettings(std::map<QString, QString> values) const
-    {
-        values.try_emplace(u"AppPath"_s, folder());
-        SettingsStore store(settingsFolder());
-        store.removeApplication(App);
-        for (const auto &[key, value] : values) {
-            if (!value.isNull())
-                store.write(App, Section, key, value);
-        }
-        QVERIFY(store.sync());
-    }
-
     void prepare(QProcess &updater, const QStringList &arguments, const QByteArray &failAt = {}) const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"VEXALP_SETTINGS_DIR"_s, settingsFolder());
-        environment.insert(u"XDG_CACHE_HOME"_s, m_dir.filePath(u"cache"_s));
+        addTo(environment);
         environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-        environment.remove(u"VEXALP_UPDATER_FAIL_AT"_s);
         if (!failAt.isEmpty())
             environment.insert(u"VEXALP_UPDATER_FAIL_AT"_s, QString::fromLatin1(failAt));
         updater.setProcessEnvironment(environment);
@@ -144,15 +100,6 @@ public:
         QFile::remove(executable());
         return QFile::copy(u"/bin/sleep"_s, executable()) ? readBytes(executable()) : QByteArray();
     }
-
-    QStringList programFolderEntries() const
-    {
-        return QDir(folder()).entryList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    }
-
-private:
-    QTemporaryDir m_dir;
 };
 
 // The installation left exactly as it was before the updater ran.
@@ -245,7 +192,7 @@ private slots:
         QFETCH(QByteArray, step);
         QFETCH(bool, backupRenewed);
         Installation in;
-        writeFile(in.backup(), OlderBackup, 0755);
+        writeProgram(in.backup(), OlderBackup, 0755);
         const ino_t previousFile = statusOf(in.executable()).st_ino;
 
         const auto run = in.runUpdater(step);
@@ -328,7 +275,7 @@ private slots:
         if (download.isNull())
             QVERIFY(QFile::remove(in.download()));
         else if (download.isEmpty())
-            writeFile(in.download(), {}, 0644);
+            writeProgram(in.download(), {}, 0644);
         const QByteArray downloaded = readBytes(in.download());
 
         const auto run = in.runUpdater();
