@@ -80,7 +80,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     nameApplication();
-    QApplication::setApplicationDisplayName(QStringLiteral("Vexal Pro"));
+    QApplication::setApplicationDisplayName(modMain::ProductName);
     QApplication::setDesktopFileName(QStringLiteral("vexalpro"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vexalpro.svg")));
 

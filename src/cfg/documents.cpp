@@ -23,7 +23,7 @@ using modMain::uiText;
 
 namespace {
 
-const QString ProductName = QStringLiteral("Vexal Pro");
+using modMain::ProductName;
 
 QString refusalOfList()
 {

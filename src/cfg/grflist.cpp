@@ -76,7 +76,7 @@ void GrfList::deleteSelected()
     const QString name = selected.first()->text();
     const QString folder = m_flbGrf.property("folder").toString();
     MessageRequest question;
-    question.title = QStringLiteral("Vexal Pro");
+    question.title = modMain::ProductName;
     question.text = modMain::uiText(QuestionDeleteGrf);
     question.icon = MessageIcon::Question;
     question.buttons = MessageButtons::YesNo;

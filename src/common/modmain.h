@@ -17,6 +17,9 @@ class QWidget;
 // The process-wide state and the helpers that every part of the program shares.
 namespace modMain {
 
+// The program's name where it names itself: message titles, the About box, the application.
+inline const QString ProductName = QStringLiteral("Vexal Pro");
+
 inline constexpr int UiTextCount = 180;
 
 struct LanguageRow {

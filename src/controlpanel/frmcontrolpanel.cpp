@@ -23,7 +23,7 @@ using modMain::uiText;
 
 namespace {
 
-const QString ProductName = QStringLiteral("Vexal Pro");
+using modMain::ProductName;
 
 // The description diagram in twips, as the form lays it out: the first description line's centre
 // is at 1320, one line every 240; the diagram starts at 1080.

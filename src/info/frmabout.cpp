@@ -103,7 +103,7 @@ frmAbout::frmAbout(Services &services, QWidget *parent, MemorySource availableBy
     if (icon.isNull())
         icon = style()->standardIcon(QStyle::SP_DesktopIcon);
     imgIcon->setPixmap(icon.pixmap(64, 64));
-    auto *lblProduct = new QLabel(QStringLiteral("Vexal Pro"));
+    auto *lblProduct = new QLabel(modMain::ProductName);
     QFont heading = lblProduct->font();
     heading.setBold(true);
     heading.setPointSizeF(heading.pointSizeF() * 1.5);

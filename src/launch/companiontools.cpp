@@ -76,7 +76,7 @@ void CompanionTools::run(Tool tool)
         m_services.settings.sync();
     } else {
         m_services.dialogs.message(m_dialogParent,
-            {QStringLiteral("Vexal Pro"), QString(uiText(147)).replace(Placeholder, tried), MessageIcon::Critical,
+            {modMain::ProductName, QString(uiText(147)).replace(Placeholder, tried), MessageIcon::Critical,
                 MessageButtons::Ok, Answer::Ok});
     }
 }

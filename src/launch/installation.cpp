@@ -13,7 +13,7 @@
 using modMain::uiText;
 
 namespace {
-const QString ProductName = QStringLiteral("Vexal Pro");
+using modMain::ProductName;
 
 QString inGameFolder(const char *name)
 {

@@ -15,7 +15,7 @@ namespace {
 
 constexpr int TextInstalled = 62;
 constexpr int TextUnzipFailed = 65;
-const QString ProductName = QStringLiteral("Vexal Pro");
+using modMain::ProductName;
 const QString LineBreak = QStringLiteral("\r\n");
 
 Request g_request;

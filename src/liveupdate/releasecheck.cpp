@@ -58,7 +58,7 @@ void LiveUpdate::CheckPatchUpdate()
         NoConnectionFound();
         c.cmdLU.setEnabled(true);
         m_services.dialogs.message(
-            m_host.window(), {QStringLiteral("Vexal Pro"), uiText(88), MessageIcon::Critical, MessageButtons::Ok});
+            m_host.window(), {modMain::ProductName, uiText(88), MessageIcon::Critical, MessageButtons::Ok});
         return finish();
     }
     trap.step([&] { s.AlphaDescription = rules::alphaDescription(versionFileLines()); });

@@ -24,7 +24,7 @@ namespace rules = liveUpdateRules;
 
 namespace {
 
-const QString ProductName = QStringLiteral("Vexal Pro");
+using modMain::ProductName;
 const QLatin1String ToolSection("VexalP");
 
 QString toolFileValue(const QString &key)
@@ -95,7 +95,7 @@ void LiveUpdate::CheckVexalUpdate()
         const QString date = toolFileValue(QStringLiteral("date"));
         modForceFore::ForceForeground(*m_host.window());
         const Answer answer = m_services.dialogs.message(m_host.window(),
-            {QStringLiteral("AutoUpdate: Vexal Pro"), rules::announcement(QStringLiteral("Vexal Pro"), version, date),
+            {QStringLiteral("AutoUpdate: Vexal Pro"), rules::announcement(ProductName, version, date),
                 MessageIcon::Exclamation, MessageButtons::YesNo});
         if (answer == Answer::Yes) {
             s.UpdateKind = Program;

@@ -18,7 +18,7 @@ using modMain::uiText;
 namespace rules = liveUpdateRules;
 
 namespace {
-const QString ProductName = QStringLiteral("Vexal Pro");
+using modMain::ProductName;
 } // namespace
 
 void LiveUpdate::cmdGetStable_Click()

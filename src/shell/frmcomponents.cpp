@@ -52,7 +52,7 @@ frmComponents::frmComponents(
     , m_reporter(std::make_unique<ErrorDialogReporter>(services))
 {
     setObjectName(QStringLiteral("frmComponents"));
-    setWindowTitle(QStringLiteral("Vexal Pro"));
+    setWindowTitle(modMain::ProductName);
     setWindowIcon(QIcon(QStringLiteral(":/icons/vexalpro.svg")));
 }
 
@@ -157,7 +157,7 @@ frmComponents::Outcome frmComponents::Form_Load()
 
     if (m_environment.onNetworkFileSystem || m_environment.programFolder.startsWith(QLatin1String("//"))) {
         m_services.dialogs.message(
-            nullptr, {QStringLiteral("Vexal Pro"), uiText(129), MessageIcon::Critical, MessageButtons::Ok, Answer::Ok});
+            nullptr, {modMain::ProductName, uiText(129), MessageIcon::Critical, MessageButtons::Ok, Answer::Ok});
         m_services.endProgram();
         return Outcome::RefusedNetworkFolder;
     }
@@ -226,7 +226,7 @@ void frmComponents::cmdIgnore_Click()
 void frmComponents::lblInfo_MouseDown()
 {
     m_services.dialogs.message(this,
-        {QStringLiteral("Vexal Pro"),
+        {modMain::ProductName,
             QString(uiText(177)).replace(QLatin1String("#SYSPATH#"), modMain::state().SystemPath),
             MessageIcon::Information, MessageButtons::Ok, Answer::Ok});
 }

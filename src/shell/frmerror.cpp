@@ -21,7 +21,7 @@ frmError::frmError(Services &services, QWidget *parent)
     , m_services(services)
 {
     setObjectName(QStringLiteral("frmError"));
-    setWindowTitle(QStringLiteral("Vexal Pro"));
+    setWindowTitle(modMain::ProductName);
     setModal(true);
 
     auto named = [](auto *widget, const char *name) {

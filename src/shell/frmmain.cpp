@@ -261,7 +261,7 @@ void frmMain::mnuReadme_Click()
         return;
     }
     m_services.dialogs.message(this,
-        {QStringLiteral("Vexal Pro"), QStringLiteral("The file VexalPro.txt was not found in the program's folder."),
+        {modMain::ProductName, QStringLiteral("The file VexalPro.txt was not found in the program's folder."),
             MessageIcon::Critical});
 }
 

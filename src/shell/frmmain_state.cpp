@@ -201,7 +201,7 @@ bool frmMain::Form_QueryUnload()
     if (modMain::state().ControlsEnabled)
         return true;
     const Answer answer = m_services.dialogs.message(
-        this, {QStringLiteral("Vexal Pro"), uiText(130), MessageIcon::Exclamation, MessageButtons::YesNo, Answer::No});
+        this, {modMain::ProductName, uiText(130), MessageIcon::Exclamation, MessageButtons::YesNo, Answer::No});
     return answer == Answer::Yes;
 }
 
