@@ -91,7 +91,7 @@ struct State {
 State &state();
 // Back to a fresh process's values (tests).
 void resetState();
-// Interface text n (1 to 180) of the current language.
+// Interface text n (1 to 184) of the current language.
 const QString &uiText(int n);
 
 // --- Shared helpers --------------------------------------------------------------------------
