@@ -124,8 +124,10 @@ void ConfigDocuments::ReadSettings()
     });
     trap.step([&] { readConfiguration(); });
     trap.step([&] {
-        s.GrfFileName
-            = s.GameFolder + QLatin1String(s.PatchEdition == modMain::Edition::Windows ? "newgrfw.cfg" : "newgrf.cfg");
+        // A list saved by Windows tools may be NEWGRFW.CFG: that file is read and written back, never
+        // a second one beside it.
+        s.GrfFileName = modMain::fileIgnoringCase(
+            s.GameFolder, QLatin1String(s.PatchEdition == modMain::Edition::Windows ? "newgrfw.cfg" : "newgrf.cfg"));
         prepareGraphicsFolder();
     });
     trap.step([&] { readList(); });
@@ -171,7 +173,7 @@ void ConfigDocuments::readInto(QPlainTextEdit &editor, const QString &path, QStr
 
 void ConfigDocuments::prepareGraphicsFolder()
 {
-    m_graphicsFolder = modMain::state().GameFolder + QLatin1String("newgrf");
+    m_graphicsFolder = modMain::folderIgnoringCase(modMain::state().GameFolder, QStringLiteral("newgrf"));
     if (QFileInfo(m_graphicsFolder).isDir())
         return;
     if (!QDir().mkdir(m_graphicsFolder))

@@ -16,6 +16,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <optional>
+
 #include <sys/stat.h>
 
 namespace modMain {
@@ -58,14 +60,59 @@ bool fileExists(const QString &path)
     return info.isFile() && !info.fileName().startsWith(QLatin1Char('.'));
 }
 
+namespace {
+
+// The entry of `folder` named `name` in any letter case among those `filters` admit: the exact
+// spelling when it is there (a Linux folder may hold several), else the first in name order.
+std::optional<QString> entryIgnoringCase(const QString &folder, const QString &name, QDir::Filters filters)
+{
+    if (name.isEmpty() || name.contains(QLatin1Char('/')))
+        return std::nullopt;
+    // A name filter narrows the listing, but a name with wildcard characters would be taken as a pattern.
+    static const QRegularExpression wildcard(QStringLiteral("[*?\\[\\]]"));
+    const QStringList patterns = name.contains(wildcard) ? QStringList() : QStringList {name};
+    const QStringList entries = QDir(folder).entryList(patterns, filters | QDir::NoDotAndDotDot, QDir::Name);
+    std::optional<QString> found;
+    for (const QString &entry : entries) {
+        if (entry == name)
+            return entry;
+        if (!found && entry.compare(name, Qt::CaseInsensitive) == 0)
+            found = entry;
+    }
+    return found;
+}
+
+constexpr QDir::Filters AnyEntry = QDir::AllEntries | QDir::Hidden | QDir::System;
+
+} // namespace
+
 QString fileIgnoringCase(const QString &folder, const QString &name)
 {
-    const QStringList matches = QDir(folder).entryList({name}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &match : matches) {
-        if (match.compare(name, Qt::CaseInsensitive) == 0)
-            return folder + match;
+    return folder + entryIgnoringCase(folder, name, QDir::Files | QDir::Hidden | QDir::System).value_or(name);
+}
+
+QString folderIgnoringCase(const QString &folder, const QString &name)
+{
+    return folder + entryIgnoringCase(folder, name, QDir::Dirs | QDir::Hidden).value_or(name);
+}
+
+QString pathIgnoringCase(const QString &folder, const QStringList &names)
+{
+    QString path = folder;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString &name = names.at(i);
+        // On the way a folder is wanted; anything else of that name still answers, so that the
+        // caller finds the file or link in the way instead of making a second entry beside it.
+        std::optional<QString> found;
+        if (i + 1 < names.size())
+            found = entryIgnoringCase(path, name, QDir::Dirs | QDir::Hidden);
+        if (!found)
+            found = entryIgnoringCase(path, name, AnyEntry);
+        path += found.value_or(name);
+        if (i + 1 < names.size())
+            path += QLatin1Char('/');
     }
-    return folder + name;
+    return path;
 }
 
 bool isReadOnlyFile(const QString &path)

@@ -110,7 +110,16 @@ void writeWholeFile(const QString &path, const QByteArray &bytes);
 bool isReadOnlyFile(const QString &path);
 // Game folders come from Windows, where names ignore letter case: the path of the file in
 // `folder` whose name equals `name` in any case, or folder + name when there is none.
+// The exact spelling wins when the folder holds several.
 QString fileIgnoringCase(const QString &folder, const QString &name);
+// The same for a folder in `folder` (no trailing '/' added).
+QString folderIgnoringCase(const QString &folder, const QString &name);
+// `names` one below the other from `folder`, each matched in any case, joined with '/': the
+// existing spelling of every name that is there, the given one from the first that is not. A
+// name on the way matches a folder first, else any entry, so a file in the way is found, not
+// passed by. Every name of the result is one of `names` in some case: the path stays below `folder`
+// as long as `names` do.
+QString pathIgnoringCase(const QString &folder, const QStringList &names);
 // One value of an INI file, read with the Windows profile-string rules: section and key names
 // ignore letter case, the value is trimmed and cut to the 254 characters of the reader's buffer,
 // the default comes back when the section or key is missing.

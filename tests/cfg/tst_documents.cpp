@@ -19,6 +19,8 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include <algorithm>
+
 using modMain::state;
 
 namespace {
@@ -165,6 +167,68 @@ private slots:
         const auto *files = s.main().controls().flbGrf;
         QVERIFY(files->count() >= 5);
         QCOMPARE(files->property("folder").toString(), s.path(QStringLiteral("newgrf")));
+    }
+
+    // Game folders come from Windows: the list and the graphics folder are used under the names
+    // they have, in whatever case; lower case only for ones that are not there yet.
+    void listAndGraphicsFolderInAnyCase_data()
+    {
+        QTest::addColumn<QString>("game");
+        QTest::addColumn<QString>("list"); // the list file the folder holds; empty: none
+        QTest::addColumn<QString>("graphics"); // the graphics folder; empty: none
+        QTest::addColumn<QString>("listUsed");
+        QTest::addColumn<QString>("graphicsUsed");
+        const auto row = [](const char *tag, const char *game, const char *list, const char *graphics,
+                             const char *listUsed, const char *graphicsUsed) {
+            QTest::newRow(tag) << QString::fromLatin1(game) << QString::fromLatin1(list)
+                               << QString::fromLatin1(graphics) << QString::fromLatin1(listUsed)
+                               << QString::fromLatin1(graphicsUsed);
+        };
+        row("upper case", "game", "NEWGRFW.CFG", "NEWGRF", "NEWGRFW.CFG", "NEWGRF");
+        row("mixed case", "game", "NewGRFW.cfg", "NewGrf", "NewGRFW.cfg", "NewGrf");
+        row("dos, upper case", "dos-game", "NEWGRF.CFG", "NEWGRF", "NEWGRF.CFG", "NEWGRF");
+        row("none there", "game", "", "", "newgrfw.cfg", "newgrf");
+        row("only the other edition's list", "game", "NEWGRF.CFG", "newgrf", "newgrfw.cfg", "newgrf");
+    }
+
+    void listAndGraphicsFolderInAnyCase()
+    {
+        QFETCH(QString, game);
+        QFETCH(QString, list);
+        QFETCH(QString, graphics);
+        QFETCH(QString, listUsed);
+        QFETCH(QString, graphicsUsed);
+        Session s(game);
+        const QString standardList = QLatin1String(game == QLatin1String("game") ? "newgrfw.cfg" : "newgrf.cfg");
+        const QString standardFolder = QStringLiteral("newgrf");
+        QVERIFY(QFile::remove(s.path(standardList)));
+        if (!list.isEmpty())
+            writeBytes(s.path(list), "old.grf\r\n");
+        const QStringList graphicsFiles
+            = QDir(s.path(standardFolder)).entryList({QStringLiteral("*.grf")}, QDir::Files);
+        QVERIFY(!graphicsFiles.isEmpty());
+        if (graphics.isEmpty())
+            QVERIFY(QDir(s.path(standardFolder)).removeRecursively());
+        else if (graphics != standardFolder)
+            QVERIFY(QDir(s.folder).rename(standardFolder, graphics));
+        s.open();
+        QCOMPARE(state().GrfFileName, s.path(listUsed));
+        QCOMPARE(EditorText(s.list()).text(), QLatin1String(list == listUsed ? "old.grf\r\n" : ""));
+        const QListWidget &files = *s.main().controls().flbGrf;
+        QCOMPARE(files.property("folder").toString(), s.path(graphicsUsed));
+        QCOMPARE(linesOf(files).size(), graphics.isEmpty() ? 0 : graphicsFiles.size());
+        EditorText(s.list()).setText(QStringLiteral("newgrf/new.grf"));
+        s.save();
+        QCOMPARE(readBytes(s.path(listUsed)), QByteArray("newgrf/new.grf\r\n"));
+        // Each name once: nothing was written or made beside an entry that differs only in case.
+        const QStringList entries = entriesOf(s.folder);
+        for (const QString &used : {listUsed, graphicsUsed}) {
+            const auto sameName = [&used](const QString &e) { return e.compare(used, Qt::CaseInsensitive) == 0; };
+            QCOMPARE(std::count_if(entries.begin(), entries.end(), sameName), 1);
+            QVERIFY2(entries.contains(used), qPrintable(entries.join(QLatin1Char(' '))));
+        }
+        if (!list.isEmpty() && list != listUsed)
+            QCOMPARE(readBytes(s.path(list)), QByteArray("old.grf\r\n"));
     }
 
     void bothGameExecutablesMeanDos()
