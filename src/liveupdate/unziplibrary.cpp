@@ -1,5 +1,7 @@
 #include "unziplibrary.h"
 
+#include "common/modmain.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -121,6 +123,7 @@ public:
     void entry(zip_uint64_t index, const QString &name);
 
 private:
+    std::optional<QStringList> existingSpelling(const QStringList &names, const QString &name);
     std::optional<QString> prepareFolders(const QStringList &folders, const QString &name);
     bool mayWrite(const QString &target, const zip_stat_t &stat);
     zip_file_t *open(zip_uint64_t index, const zip_stat_t &stat, const QString &name);
@@ -183,18 +186,22 @@ void Extraction::entry(zip_uint64_t index, const QString &name)
     const bool honorDirectories = m_options.flag(10) != 0;
     if (check.path->directory && !honorDirectories)
         return;
-    const QStringList folders = honorDirectories ? components.mid(0, components.size() - 1) : QStringList();
     const bool testOnly = m_options.flag(6) != 0;
     QString target;
     if (!testOnly) {
-        const std::optional<QString> folder = prepareFolders(check.path->directory ? components : folders, name);
+        const std::optional<QStringList> written
+            = existingSpelling(honorDirectories ? components : QStringList {components.last()}, name);
+        if (!written)
+            return;
+        const std::optional<QString> folder
+            = prepareFolders(check.path->directory ? *written : written->mid(0, written->size() - 1), name);
         if (!folder)
             return;
         if (check.path->directory) {
             print(QStringLiteral("   creating: %1").arg(name));
             return;
         }
-        target = *folder + components.last();
+        target = *folder + written->last();
         const QFileInfo existing(target);
         if (existing.isSymLink()) {
             refuse(name, QStringLiteral("the target is a symbolic link"));
@@ -217,6 +224,26 @@ void Extraction::entry(zip_uint64_t index, const QString &name)
     ZipFile file(open(index, stat, name), &zip_fclose);
     if (file)
         copyOut(file.get(), stat, target, name, opsys == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IXUSR));
+}
+
+// The game folder comes from Windows, where TTDPATCHW.EXE and ttdpatchw.exe are one file: a
+// member takes the spelling of the files and folders already there, so that it replaces them
+// instead of appearing a second time beside them. Each name found must be the member's own in
+// another case, never anything that leads elsewhere.
+std::optional<QStringList> Extraction::existingSpelling(const QStringList &names, const QString &name)
+{
+    const QString path = modMain::pathIgnoringCase(m_root, names);
+    const QStringList found = path.startsWith(m_root) ? path.mid(m_root.size()).split(QLatin1Char('/')) : QStringList();
+    bool same = found.size() == names.size();
+    for (qsizetype i = 0; same && i < found.size(); ++i) {
+        same = found[i].compare(names[i], Qt::CaseInsensitive) == 0 && found[i] != QLatin1String(".")
+            && found[i] != QLatin1String("..");
+    }
+    if (!same) {
+        refuse(name, QStringLiteral("no safe place in the extract folder"));
+        return std::nullopt;
+    }
+    return found;
 }
 
 // Creates the member's folders one by one below the extract folder; a link or a file where a

@@ -9,6 +9,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -18,7 +19,7 @@
 namespace {
 
 enum Patch { NoPatch, LieAboutSize, BreakCrc, Truncate };
-enum Setup { NoSetup, LinkedFolder, LinkedFile };
+enum Setup { NoSetup, LinkedFolder, LinkedFile, LinkedFolderOtherCase, LinkedFileOtherCase };
 
 constexpr qint64 MB = 1024 * 1024;
 const QByteArray &Password = zipPassword;
@@ -230,6 +231,61 @@ private slots:
         }
     }
 
+    // The game folder comes from Windows: a member whose name differs only in letter case from a
+    // file or folder that is there replaces or fills that one, never a second one beside it.
+    void keepsTheFolderSpelling_data()
+    {
+        QTest::addColumn<QStringList>("before"); // "path=content" for a file, "path/" for a folder
+        QTest::addColumn<Entries>("entries");
+        QTest::addColumn<QStringList>("after"); // everything in the game folder but the archive
+        QTest::addColumn<QString>("refusal"); // in the log; empty: everything unpacked
+        QTest::newRow("file") << QStringList({"TTDPATCHW.EXE=old"}) << Entries {{"ttdpatchw.exe", "new"}}
+                              << QStringList({"TTDPATCHW.EXE=new"}) << QString();
+        QTest::newRow("folder") << QStringList({"NEWGRF/old.grf=old"}) << Entries {{"newgrf/x.grf", "x"}}
+                                << QStringList({"NEWGRF/", "NEWGRF/old.grf=old", "NEWGRF/x.grf=x"}) << QString();
+        QTest::newRow("folder and file, mixed case")
+            << QStringList({"NewGrf/Sub/Canals.GRF=old"}) << Entries {{"newgrf/", {}}, {"NEWGRF/SUB/canals.grf", "new"}}
+            << QStringList({"NewGrf/", "NewGrf/Sub/", "NewGrf/Sub/Canals.GRF=new"}) << QString();
+        QTest::newRow("new folder below an existing one")
+            << QStringList({"NEWGRF/"}) << Entries {{"newgrf/sets/", {}}, {"newgrf/Sets/a.grf", "a"}}
+            << QStringList({"NEWGRF/", "NEWGRF/sets/", "NEWGRF/sets/a.grf=a"}) << QString();
+        QTest::newRow("two members, one name")
+            << QStringList() << Entries {{"readme.txt", "one"}, {"README.TXT", "two"}}
+            << QStringList({"readme.txt=two"}) << QString();
+        QTest::newRow("the exact spelling first")
+            << QStringList({"a.txt=lower", "A.TXT=upper"}) << Entries {{"A.TXT", "new"}}
+            << QStringList({"A.TXT=new", "a.txt=lower"}) << QString();
+        QTest::newRow("a file where the folder should be")
+            << QStringList({"NEWGRF=file"}) << Entries {{"newgrf/x.grf", "x"}, {"ok.txt", "ok"}}
+            << QStringList({"NEWGRF=file", "ok.txt=ok"}) << QString("NEWGRF is not a folder");
+    }
+    void keepsTheFolderSpelling()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(Entries, entries);
+        QFETCH(QStringList, after);
+        QFETCH(QString, refusal);
+        for (const QString &item : before) {
+            const QString path = game() + item.section('=', 0, 0);
+            QVERIFY(QDir().mkpath(item.endsWith('/') ? path : QFileInfo(path).path()));
+            if (!item.endsWith('/'))
+                writeBytes(path, item.section('=', 1).toUtf8());
+        }
+        QVERIFY(buildZip(archive(), entries));
+        QCOMPARE(unzip(), refusal.isEmpty() ? 0 : 2);
+        if (!refusal.isEmpty())
+            QVERIFY2(m_log.join('\n').contains(refusal), qPrintable(m_log.join('\n')));
+        QStringList found;
+        const auto files = listing(game(), QStringLiteral("release.zip"));
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            const bool folder = QFileInfo(game() + it.key()).isDir();
+            found.append(folder ? QString(it.key() + '/') : QString(it.key() + '=' + it.value()));
+        }
+        std::sort(found.begin(), found.end());
+        std::sort(after.begin(), after.end());
+        QCOMPARE(found, after);
+    }
+
     void passwordNotGiven_data()
     {
         QTest::addColumn<QStringList>("answers");
@@ -302,6 +358,11 @@ private slots:
             << Entries {{"out/x", "evil"}} << int(LinkedFolder) << 0 << cap << 2 << QString("out is a symbolic link");
         QTest::newRow("existing linked file") << Entries {{"t.txt", "evil!!"}} << int(LinkedFile) << 0 << cap << 2
                                               << QString("target is a symbolic link");
+        // The same names in another case are the same entries, links included.
+        QTest::newRow("linked folder in another case") << Entries {{"out/x", "evil"}} << int(LinkedFolderOtherCase) << 0
+                                                       << cap << 2 << QString("OUT is a symbolic link");
+        QTest::newRow("linked file in another case") << Entries {{"t.txt", "evil!!"}} << int(LinkedFileOtherCase) << 0
+                                                     << cap << 2 << QString("target is a symbolic link");
         QTest::newRow("bomb beyond declared size") << Entries {{"bomb.bin", {}, 0, 0, 200 * MB}} << 0
                                                    << int(LieAboutSize) << cap << 12 << QString("declared 1000 bytes");
         QTest::newRow("bomb beyond total cap") << Entries {{"a.bin", {}, 0, 0, 6 * MB}, {"b.bin", {}, 0, 0, 200 * MB}}
@@ -324,6 +385,10 @@ private slots:
             QVERIFY(QFile::link(outside, game() + "out"));
         if (setup == LinkedFile)
             QVERIFY(QFile::link(outside + "/victim.txt", game() + "t.txt"));
+        if (setup == LinkedFolderOtherCase)
+            QVERIFY(QFile::link(outside, game() + "OUT"));
+        if (setup == LinkedFileOtherCase)
+            QVERIFY(QFile::link(outside + "/victim.txt", game() + "T.TXT"));
         for (Entry &e : entries)
             e.name.replace("@ROOT@", QFile::encodeName(m_dir->path()));
         QVERIFY(buildZip(archive(), entries));
