@@ -16,8 +16,8 @@ namespace {
 class NoShell final : public Shell {
 public:
     bool openDocument(const QString &) override { return true; }
-    bool startProgram(const QString &, const QStringList &, const QString &, WindowMode) override { return true; }
-    bool runToFile(const QString &, const QStringList &, const QString &, const QString &) override { return true; }
+    bool startProgram(const ProgramStart &) override { return true; }
+    std::unique_ptr<RunningProgram> startWatched(const ProgramStart &) override { return nullptr; }
 };
 
 // Small enough that an archive bomb is stopped after a few chunks.

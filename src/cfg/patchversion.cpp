@@ -3,14 +3,16 @@
 #include "common/basictext.h"
 #include "common/errortrap.h"
 #include "common/mainwindowhost.h"
+#include "common/programstart.h"
 #include "common/settingkeys.h"
 #include "common/waiting.h"
-#include "platform/executables.h"
+#include "platform/clock.h"
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
 #include "platform/textcodec.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -19,6 +21,9 @@ namespace {
 
 // A switch list is a few kilobytes; its first line is all that is read.
 constexpr qint64 FirstLineLimit = 4096;
+// Wine takes seconds to set up a fresh prefix before the patch even starts.
+constexpr qint64 RunnerQueryLimitMs = 20000;
+const QString SwitchListName = QStringLiteral("swtchlst.txt");
 constexpr qsizetype VersionTextLimit = 200;
 
 QString firstLine(const QString &path)
@@ -36,6 +41,17 @@ QString firstLine(const QString &path)
             c = QLatin1Char(' ');
     }
     return text;
+}
+
+// DOSBox writes the list in capitals, the Windows patch in small letters: an old list in any case
+// would be read as the new one.
+void removeEveryCase(const QString &folder, const QString &name)
+{
+    QDir dir(folder);
+    for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            dir.remove(entry);
+    }
 }
 
 } // namespace
@@ -76,40 +92,41 @@ void PatchVersion::GetPatchVersion(bool forceDetection)
         return;
     }
     ErrorTrap trap(&m_host.errorReporter());
-    const QString switchList = s.GameFolder + QLatin1String("swtchlst.txt");
     s.DetectedPatchVersion = QStringLiteral("quering...");
     m_host.UpdateVersionDisplay();
     m_host.DisableControls();
     const qint32 size = cacheSize(s.PatchExecutable);
-    if (!forceDetection && modMain::fileExists(switchList)
+    if (!forceDetection && modMain::fileExists(modMain::fileIgnoringCase(s.GameFolder, SwitchListName))
         && readSettingNumber(m_services.settings, settingKeys::PatchVersionSize) == size) {
         // The caller enables the controls again.
         s.DetectedPatchVersion = readSetting(m_services.settings, settingKeys::PatchVersion);
         m_host.UpdateVersionDisplay();
         return;
     }
-    trap.step([&] { detect(size, switchList); });
+    trap.step([&] { detect(size); });
     m_host.UpdateVersionDisplay();
     m_host.EnableControls();
     trap.report(QStringLiteral("@GetPatchVersion"));
 }
 
-void PatchVersion::detect(qint32 size, const QString &switchList)
+void PatchVersion::detect(qint32 size)
 {
     auto &s = modMain::state();
-    modMain::deleteIfExists(switchList);
+    removeEveryCase(s.GameFolder, SwitchListName);
     const bool windowsWay = size > DosSizeLimit;
-    // The arguments are a list: the game folder's path never passes through a shell.
-    const auto command = executables::commandFor(s.PatchExecutable,
-        {windowsWay ? QStringLiteral("-!S") : QStringLiteral("-h")}, runnersFrom(m_services.settings));
-    if (command.isValid()) {
-        if (windowsWay)
-            m_services.shell.startProgram(command.program, command.arguments, s.GameFolder, WindowMode::Hidden);
+    // The DOS patch prints its help: its standard output becomes the list.
+    const executables::Launch launch {s.PatchExecutable, {windowsWay ? QStringLiteral("-!S") : QStringLiteral("-h")},
+        s.GameFolder, WindowMode::Hidden, s.GameFolder, windowsWay ? QString() : SwitchListName};
+    const auto command = programStart::commandFor(m_services, launch);
+    if (auto patch = programStart::startWatched(m_services, m_host.window(), command, launch)) {
+        const auto ended = [&patch] { return patch->hasEnded(); };
+        if (command.throughRunner())
+            waitProcessingEvents(m_services.clock, m_services.clock.elapsedMs() + RunnerQueryLimitMs, ended);
         else
-            m_services.shell.runToFile(command.program, command.arguments, s.GameFolder, switchList);
+            waitTwoToThreeSeconds(m_services.clock, ended);
+        // One that hangs is ended here, with the Wine or DOSBox it runs in.
     }
-    // The patch is not waited for: one that hangs costs these seconds and no more.
-    waitTwoToThreeSeconds(m_services.clock);
+    const QString switchList = modMain::fileIgnoringCase(s.GameFolder, SwitchListName);
     if (!modMain::fileExists(switchList)) {
         s.DetectedPatchVersion = QStringLiteral("(unknown TTDPatch version)");
         return;

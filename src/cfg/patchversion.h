@@ -28,7 +28,7 @@ public:
     static qint32 cacheSize(const QString &path);
 
 private:
-    void detect(qint32 size, const QString &switchList);
+    void detect(qint32 size);
 
     Services &m_services;
     MainWindowHost &m_host;

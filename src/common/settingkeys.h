@@ -53,9 +53,9 @@ inline constexpr SettingKey AppExeName {Section, "AppExeName", ""};
 inline constexpr SettingKey msg1 {Section, "msg1", ""};
 inline constexpr SettingKey msg2 {Section, "msg2", ""};
 inline constexpr SettingKey msg3 {Section, "msg3", ""};
-// How Windows and DOS programs are started on Linux: a program and its leading arguments.
+// How Windows and DOS programs are started on Linux: command templates (see executables.h).
 inline constexpr SettingKey WindowsRunner {Section, "WindowsRunner", "wine"};
-inline constexpr SettingKey DosRunner {Section, "DosRunner", "dosbox -exit"};
+inline constexpr SettingKey DosRunner {Section, "DosRunner", "dosbox"};
 
 // The companion tools' own sections; their defaults are built from the program folder.
 inline constexpr const char *PlovenSection = "PLVN";

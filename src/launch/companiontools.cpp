@@ -1,5 +1,6 @@
 #include "companiontools.h"
 
+#include "common/programstart.h"
 #include "common/settingkeys.h"
 #include "platform/dialogs.h"
 #include "platform/settingsstore.h"
@@ -100,9 +101,9 @@ QString CompanionTools::chooseFolder(const QString &caption)
 
 void CompanionTools::start(const QString &path)
 {
-    const auto command = executables::commandFor(path, {}, runnersFrom(m_services.settings));
-    // A file that is neither a Linux program nor a Windows or DOS one is never run.
-    if (command.isValid())
-        m_services.shell.startProgram(
-            command.program, command.arguments, modMain::state().AppFolder, WindowMode::Normal);
+    // A Windows tool runs in the open game's prefix, where the game's registry settings are.
+    const QString &gameFolder = modMain::state().GameFolder;
+    programStart::start(m_services, m_dialogParent,
+        {path, {}, modMain::state().AppFolder, WindowMode::Normal,
+            gameFolder.isEmpty() ? modMain::folderOf(path) : gameFolder, {}});
 }

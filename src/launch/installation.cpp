@@ -1,11 +1,9 @@
 #include "installation.h"
 
 #include "common/mainwindowhost.h"
-#include "common/settingkeys.h"
+#include "common/programstart.h"
 #include "frmconflict.h"
 #include "platform/dialogs.h"
-#include "platform/executables.h"
-#include "platform/shell.h"
 
 #include <QAction>
 #include <QWidget>
@@ -94,12 +92,11 @@ void Installation::RunTTD()
     CheckSoftware();
     if (s.EditionDialogConfirmed)
         return;
-    if (modMain::fileExists(s.PatchExecutable)) {
-        const auto command = executables::commandFor(s.PatchExecutable, {}, runnersFrom(m_services.settings));
-        // A file that is neither a Linux program nor a Windows or DOS one is never run.
-        if (command.isValid())
-            m_services.shell.startProgram(command.program, command.arguments, s.GameFolder, WindowMode::Normal);
-    }
+    // When the patch cannot start, the user has been told why and the program stays open.
+    if (modMain::fileExists(s.PatchExecutable)
+        && !programStart::start(
+            m_services, m_host.window(), {s.PatchExecutable, {}, s.GameFolder, WindowMode::Normal, s.GameFolder, {}}))
+        return;
     s.ControlsEnabled = true;
     m_host.window()->close();
 }

@@ -66,6 +66,8 @@ public:
     // --- Release check and installation --------------------------------------------------------
     void CheckPatchUpdate();
     void LiveUpdateNow();
+    // The patch's text maker, run in the game folder after a release is unpacked.
+    void StartTextMaker();
     void cmdLU_Click();
     void cmdGetStable_Click();
     void cmdGetAlpha_Click();

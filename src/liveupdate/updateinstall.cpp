@@ -5,6 +5,7 @@
 #include "common/forceforeground.h"
 #include "common/mainwindowhost.h"
 #include "common/modmain.h"
+#include "common/programstart.h"
 #include "modunzip.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
@@ -143,12 +144,21 @@ void LiveUpdate::installPatchRelease(Kind kind, ErrorTrap &trap)
         modUnzip::UnzipArchive(unzipHost);
     });
     LiveUpdateEvent(uiText(68) + QLatin1Char('.'));
-    const QString textMaker = modMain::fileIgnoringCase(s.GameFolder, QStringLiteral("mkpttxt.exe"));
-    if (modMain::fileExists(textMaker))
-        m_services.shell.startProgram(textMaker, {}, s.GameFolder, WindowMode::Hidden);
+    StartTextMaker();
     m_installed[std::size_t(kind)] = true;
     (kind == Stable ? m_host.blocks().StableInstall : m_host.blocks().AlphaInstall) = true;
     m_host.EnableControls();
+}
+
+void LiveUpdate::StartTextMaker()
+{
+    const auto &s = modMain::state();
+    const QString textMaker = modMain::fileIgnoringCase(s.GameFolder, QStringLiteral("mkpttxt.exe"));
+    // It came out of a downloaded archive: only a Windows or DOS program, run by Wine or DOSBox,
+    // never a program of this machine.
+    if (modMain::fileExists(textMaker) && executables::kindOf(textMaker) != executables::Kind::Native)
+        programStart::start(
+            m_services, m_host.window(), {textMaker, {}, s.GameFolder, WindowMode::Hidden, s.GameFolder, {}});
 }
 
 void LiveUpdate::appendSwitchBlock(const QString &block)

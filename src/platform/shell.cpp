@@ -5,6 +5,9 @@
 #include <QProcess>
 #include <QUrl>
 
+#include <csignal>
+#include <unistd.h>
+
 bool DesktopShell::openDocument(const QString &pathOrUrl)
 {
     const QUrl url = QFileInfo::exists(pathOrUrl) ? QUrl::fromLocalFile(pathOrUrl) : QUrl(pathOrUrl);
@@ -12,35 +15,65 @@ bool DesktopShell::openDocument(const QString &pathOrUrl)
 }
 
 namespace {
-// Started programs never read our standard input.
-void prepare(QProcess &process, const QString &program, const QStringList &arguments, const QString &workingFolder)
+
+void prepare(QProcess &process, const ProgramStart &start)
 {
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setWorkingDirectory(workingFolder);
+    process.setProgram(start.program);
+    process.setArguments(start.arguments);
+    process.setWorkingDirectory(start.workingFolder);
+    // Started programs never read our standard input.
     process.setStandardInputFile(QProcess::nullDevice());
+    if (!start.environment.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const auto &[name, value] : start.environment)
+            environment.insert(name, value);
+        process.setProcessEnvironment(environment);
+    }
+    if (!start.outputFile.isEmpty())
+        process.setStandardOutputFile(start.outputFile);
+    // A hidden program has no one to talk to; its output must not hold our own output open either.
+    else if (start.mode == WindowMode::Hidden)
+        process.setStandardOutputFile(QProcess::nullDevice());
+    if (start.mode == WindowMode::Hidden || !start.outputFile.isEmpty())
+        process.setStandardErrorFile(QProcess::nullDevice());
 }
+
+// Its own process group, so that ending it reaches what it started too (DOSBox, Wine's programs).
+class WatchedProcess final : public RunningProgram {
+public:
+    explicit WatchedProcess(const ProgramStart &start)
+    {
+        prepare(m_process, start);
+        m_process.setChildProcessModifier([] { ::setpgid(0, 0); });
+        m_process.start();
+    }
+    ~WatchedProcess() override
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        ::kill(-pid_t(m_process.processId()), SIGKILL);
+        m_process.waitForFinished(5000);
+    }
+    bool started() { return m_process.waitForStarted(); }
+    bool hasEnded() override { return m_process.state() == QProcess::NotRunning; }
+
+private:
+    QProcess m_process;
+};
+
 } // namespace
 
-bool DesktopShell::startProgram(
-    const QString &program, const QStringList &arguments, const QString &workingFolder, WindowMode mode)
+bool DesktopShell::startProgram(const ProgramStart &start)
 {
     QProcess process;
-    prepare(process, program, arguments, workingFolder);
-    // A hidden program has no one to talk to; its output must not hold our own output open either.
-    if (mode == WindowMode::Hidden) {
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-    }
+    prepare(process, start);
     return process.startDetached();
 }
 
-bool DesktopShell::runToFile(
-    const QString &program, const QStringList &arguments, const QString &workingFolder, const QString &outputFile)
+std::unique_ptr<RunningProgram> DesktopShell::startWatched(const ProgramStart &start)
 {
-    QProcess process;
-    prepare(process, program, arguments, workingFolder);
-    process.setStandardOutputFile(outputFile);
-    process.setStandardErrorFile(QProcess::nullDevice());
-    return process.startDetached();
+    auto program = std::make_unique<WatchedProcess>(start);
+    if (!program->started())
+        return nullptr;
+    return program;
 }

@@ -4,6 +4,7 @@
 #include "launch/companiontools.h"
 
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QtTest>
 
 using modMain::state;
@@ -28,7 +29,7 @@ std::pair<QString, QString> placeOf(int tool)
 
 QString wine(const QString &path)
 {
-    return "wine " + path + " @ " + state().AppFolder;
+    return QStandardPaths::findExecutable("wine") + ' ' + path + " @ " + state().AppFolder;
 }
 
 struct Fixture {
@@ -98,8 +99,11 @@ private slots:
                                        << "<program>/Ploven.exe" << exe << true << none;
         QTest::newRow("Narwick beside") << int(Tool::Narwick) << ""
                                         << "<program>/Narwick.exe" << exe << true << none;
-        QTest::newRow("Narwick not runnable") << int(Tool::Narwick) << ""
-                                              << "<program>/Narwick.exe" << QByteArray("text") << false << none;
+        QTest::newRow("Narwick not runnable")
+            << int(Tool::Narwick) << ""
+            << "<program>/Narwick.exe" << QByteArray("text") << false
+            << QStringList {"critical Vexal Pro: <program>/Narwick.exe cannot be started: it is neither a program of "
+                            "this computer nor a Windows or DOS program."};
         QTest::newRow("Ploven missing") << int(Tool::Ploven) << ""
                                         << "" << exe << false << QStringList {"browse: Where is the Ploven?"};
         QTest::newRow("TTD Alter always asks")
@@ -119,15 +123,18 @@ private slots:
         QFETCH(bool, starts);
         QFETCH(QStringList, prompts);
         Fixture f;
-        f.store("VexalP", "WindowsRunner", "/opt/wine/bin/wine --quiet");
+        writeProgram(f.expand("<root>/wine"), "#!/bin/sh\n", 0755);
+        f.store("VexalP", "WindowsRunner", f.expand("<root>/wine --quiet"));
         if (!stored.isEmpty())
             f.store(placeOf(tool).first, placeOf(tool).second, f.expand(stored));
         if (!file.isEmpty())
             makeFile(f.expand(file), bytes);
         f.t.dialogs.queueText(std::nullopt);
         f.run(tool);
-        const QString start = "/opt/wine/bin/wine --quiet " + f.expand(file) + " @ " + state().AppFolder;
+        const QString start = f.expand("<root>/wine --quiet ") + f.expand(file) + " @ " + state().AppFolder;
         QCOMPARE(f.starts(), starts ? QStringList {start} : QStringList {});
+        for (QString &prompt : prompts)
+            prompt = f.expand(prompt);
         QCOMPARE(f.prompts(), prompts);
         QCOMPARE(f.stored(tool), stored.isEmpty() ? Nothing : f.expand(stored));
     }

@@ -42,50 +42,150 @@ class InstallationTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void executableKinds_data()
+    // How each kind of program is started, with the runner templates as a user may store them.
+    // "@" in a cell stands for the test's folder; runners are small scripts there.
+    void commandsForRunners_data()
     {
         QTest::addColumn<QByteArray>("head");
         QTest::addColumn<bool>("runBit");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QStringList>("command"); // program and arguments before the file
-        QTest::newRow("script") << QByteArray("#!/bin/sh\nexit 0\n") << true << int(executables::Kind::Native)
-                                << QStringList {};
-        QTest::newRow("script without run bit")
-            << QByteArray("#!/bin/sh\n") << false << int(executables::Kind::NotRunnable) << QStringList {};
-        QTest::newRow("elf") << QByteArray("\x7f"
-                                           "ELF\x02\x01\x01",
-            7) << true << int(executables::Kind::Native)
-                             << QStringList {};
-        QTest::newRow("windows") << portableExecutable() << false << int(executables::Kind::Windows)
-                                 << QStringList {"/opt/wine/bin/wine", "--quiet"};
-        QTest::newRow("dos") << QByteArray("MZ\x90\0\x03", 5) << false << int(executables::Kind::Dos)
-                             << QStringList {"dosbox", "-exit"};
-        QTest::newRow("text") << QByteArray("hello") << true << int(executables::Kind::NotRunnable) << QStringList {};
+        QTest::addColumn<QString>("runner"); // the template of the program's kind
+        QTest::addColumn<QString>("folder"); // the program's folder, below "@"
+        QTest::addColumn<QString>("output"); // the file its standard output is wanted in
+        QTest::addColumn<int>("problem");
+        QTest::addColumn<QStringList>("command"); // program and arguments
+        QTest::addColumn<QString>("outputFile"); // where the started process's output goes
+        QTest::addColumn<QStringList>("environment");
+        using P = executables::Problem;
+        const QByteArray script("#!/bin/sh\nexit 0\n");
+        const QByteArray dos("MZ\x90\0\x03", 5);
+        const QStringList dosbox {"@/bin/dosbox", "-c", "mount c \"@/dos game\"", "-c", "c:", "-c",
+            "PATCH.EXE -h > SWTCHLST.TXT", "-c", "exit"};
+        const QStringList sdl {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"};
+        const QStringList wine {"WINEPREFIX=@/pfx", "WINEDEBUG=-all"};
+        QTest::newRow("native") << script << true << ""
+                                << "game"
+                                << "" << int(P::None) << QStringList {"@/game/patch.exe", "-h"} << "" << QStringList {};
+        QTest::newRow("native output") << script << true << ""
+                                       << "game"
+                                       << "list.txt" << int(P::None) << QStringList {"@/game/patch.exe", "-h"}
+                                       << "@/game/list.txt" << QStringList {};
+        QTest::newRow("script without run bit") << QByteArray("#!/bin/sh\n") << false << ""
+                                                << "game"
+                                                << "" << int(P::NotRunnable) << QStringList {} << "" << QStringList {};
+        QTest::newRow("text") << QByteArray("hello") << true << ""
+                              << "game"
+                              << "" << int(P::NotRunnable) << QStringList {} << "" << QStringList {};
+        QTest::newRow("windows, runner as stored before")
+            << portableExecutable() << false << "@/bin/wine --quiet"
+            << "pfx/drive_c/TTD"
+            << "" << int(P::None) << QStringList {"@/bin/wine", "--quiet", "@/pfx/drive_c/TTD/patch.exe", "-h"} << ""
+            << wine;
+        QTest::newRow("windows, template")
+            << portableExecutable() << false << "@/bin/wine 100%% %folder% %args% x%args%y"
+            << "pfx/drive_c/TTD"
+            << "list.txt" << int(P::None) << QStringList {"@/bin/wine", "100%", "@/pfx/drive_c/TTD", "-h", "x-hy"}
+            << "@/pfx/drive_c/TTD/list.txt" << wine;
+        QTest::newRow("windows 32-bit") << portableExecutable(executables::MachineI386) << false << "@/bin/wine"
+                                        << "pfx/drive_c/TTD"
+                                        << "" << int(P::None)
+                                        << QStringList {"@/bin/wine", "@/pfx/drive_c/TTD/patch.exe", "-h"} << ""
+                                        << wine;
+        QTest::newRow("windows 32-bit, no 32-bit Wine")
+            << portableExecutable(executables::MachineI386) << false << "@/bin/wine64only"
+            << "pfx/drive_c/TTD"
+            << "" << int(P::No32BitWine) << QStringList {} << "" << QStringList {};
+        QTest::newRow("windows 64-bit, no 32-bit Wine")
+            << portableExecutable() << false << "@/bin/wine64only"
+            << "pfx/drive_c/TTD"
+            << "" << int(P::None) << QStringList {"@/bin/wine64only", "@/pfx/drive_c/TTD/patch.exe", "-h"} << ""
+            << wine;
+        QTest::newRow("runner missing") << portableExecutable() << false << "@/bin/none"
+                                        << "game"
+                                        << "" << int(P::RunnerMissing) << QStringList {} << "" << QStringList {};
+        QTest::newRow("runner empty") << dos << false << ""
+                                      << "game"
+                                      << "" << int(P::RunnerMissing) << QStringList {} << "" << QStringList {};
+        QTest::newRow("dos") << dos << false << "@/bin/dosbox"
+                             << "dos game"
+                             << "swtchlst.txt" << int(P::None) << dosbox << "" << sdl;
+        QTest::newRow("dos, runner as stored before")
+            << dos << false << "@/bin/dosbox -exit"
+            << "dos game"
+            << "swtchlst.txt" << int(P::None) << QStringList {dosbox.first(), "-exit"} + dosbox.mid(1) << "" << sdl;
+        QTest::newRow("dos, template without redirection")
+            << dos << false << "@/bin/dosbox -c \"mount d %dosfolder%\" -c \"d:\\%dosexe% %args%\""
+            << "dos game"
+            << "swtchlst.txt" << int(P::None)
+            << QStringList {"@/bin/dosbox", "-c", "mount d \"@/dos game\"", "-c", "d:\\PATCH.EXE -h"}
+            << "@/dos game/swtchlst.txt" << sdl;
+        QTest::newRow("dos, folder with a double quote")
+            << dos << false << "@/bin/dosbox"
+            << "say \"hi\""
+            << "" << int(P::FolderNotForDos) << QStringList {} << "" << QStringList {};
     }
 
-    void executableKinds()
+    void commandsForRunners()
     {
         QFETCH(QByteArray, head);
         QFETCH(bool, runBit);
-        QFETCH(int, kind);
+        QFETCH(QString, runner);
+        QFETCH(QString, folder);
+        QFETCH(QString, output);
         QFETCH(QStringList, command);
+        QFETCH(QString, outputFile);
+        QFETCH(QStringList, environment);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("patch file.exe"));
-        writeBytes(path, head);
-        if (runBit)
-            QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
-        QCOMPARE(int(executables::kindOf(path)), kind);
-        const auto run = executables::commandFor(path, {QStringLiteral("-h")},
-            {QStringLiteral("/opt/wine/bin/wine --quiet"), QStringLiteral("dosbox -exit")});
-        if (kind == int(executables::Kind::NotRunnable)) {
-            QVERIFY(!run.isValid());
-        } else if (command.isEmpty()) {
-            QCOMPARE(run.program, path);
-            QCOMPARE(run.arguments, QStringList {QStringLiteral("-h")});
-        } else {
-            QCOMPARE(run.program, command.first());
-            QCOMPARE(run.arguments, command.mid(1) + QStringList({path, QStringLiteral("-h")}));
-        }
+        const auto here = [&](QString text) { return text.replace(QLatin1Char('@'), dir.path()); };
+        const auto hereAll = [&](QStringList list) {
+            for (QString &item : list)
+                item = here(item);
+            return list;
+        };
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("bin")));
+        const QString loader = dir.filePath(QStringLiteral("bin/wine32-loader"));
+        writeProgram(loader, "#!/bin/sh\n", 0755);
+        // As Debian's wrapper names the 32-bit loader it needs.
+        writeProgram(dir.filePath(QStringLiteral("bin/wine")), "#!/bin/sh -e\nwine32=" + loader.toUtf8() + "\n", 0755);
+        writeProgram(dir.filePath(QStringLiteral("bin/wine64only")), "#!/bin/sh -e\nwine32=/nonexistent/wine\n", 0755);
+        writeProgram(dir.filePath(QStringLiteral("bin/dosbox")), "#!/bin/sh\n", 0755);
+        QVERIFY(QDir(dir.path()).mkpath(folder));
+        const QString path = dir.filePath(folder + QStringLiteral("/patch.exe"));
+        writeProgram(path, head, runBit ? 0755 : 0644);
+
+        const executables::Launch launch {
+            path, {QStringLiteral("-h")}, dir.filePath(folder), WindowMode::Hidden, dir.filePath(folder), output};
+        const auto result = executables::commandFor(launch, {here(runner), here(runner)});
+        QTEST(int(result.problem), "problem");
+        if (!result.isValid())
+            return;
+        QCOMPARE(QStringList {result.start.program} + result.start.arguments, hereAll(command));
+        QCOMPARE(result.start.outputFile, here(outputFile));
+        QStringList variables;
+        for (const auto &[name, value] : result.start.environment)
+            variables.append(name + QLatin1Char('=') + value);
+        QCOMPARE(variables, hereAll(environment));
+    }
+
+    void dosNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("dosName");
+        QTest::newRow("8.3") << "ttdpatch.exe"
+                             << "TTDPATCH.EXE";
+        QTest::newRow("no extension") << "readme"
+                                      << "README";
+        QTest::newRow("long") << "ttdpatchw.exe"
+                              << "TTDPAT~1.EXE";
+        QTest::newRow("blanks and dots") << "my patch.v2.exe"
+                                         << "MYPATC~1.EXE";
+        QTest::newRow("long extension") << "patch.html"
+                                        << "PATCH~1.HTM";
+    }
+
+    void dosNames()
+    {
+        QFETCH(QString, name);
+        QTEST(executables::dosNameOf(name), "dosName");
     }
 
     void editionDialogAndRemovalOffers_data()

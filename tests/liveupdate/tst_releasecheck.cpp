@@ -203,22 +203,23 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("newest");
         QTest::addColumn<Answer>("takeSwitches");
-        QTest::addColumn<bool>("withTextMaker");
+        QTest::addColumn<QByteArray>("textMaker"); // none when empty
         QTest::addColumn<QString>("remote");
         QTest::addColumn<QString>("local");
         QTest::addColumn<bool>("appended");
 
-        QTest::newRow("alpha, switches taken")
-            << int(LiveUpdate::AlphaBeta) << Alpha << Answer::Yes << true << "nightly/ttdpatchw-r2402.zip"
-            << "latestw.zip" << true;
+        QTest::newRow("alpha, switches taken") << int(LiveUpdate::AlphaBeta) << Alpha << Answer::Yes
+                                               << portableExecutable() << "nightly/ttdpatchw-r2402.zip"
+                                               << "latestw.zip" << true;
         QTest::newRow("alpha, switches declined, no text maker")
-            << int(LiveUpdate::AlphaBeta) << Alpha << Answer::No << false << "nightly/ttdpatchw-r2402.zip"
+            << int(LiveUpdate::AlphaBeta) << Alpha << Answer::No << QByteArray() << "nightly/ttdpatchw-r2402.zip"
             << "latestw.zip" << false;
-        QTest::newRow("stable while the newest block is the alpha's")
-            << int(LiveUpdate::Stable) << Alpha << Answer::None << true << "ttdpw_25b10.zip"
+        // A program of this machine out of a downloaded archive is never run.
+        QTest::newRow("stable while the newest block is the alpha's, native text maker")
+            << int(LiveUpdate::Stable) << Alpha << Answer::None << QByteArray("#!/bin/sh\n") << "ttdpw_25b10.zip"
             << "ttdpw_25b10.zip" << false;
         QTest::newRow("stable that is the newest")
-            << int(LiveUpdate::Stable) << StableVersion << Answer::Yes << false << "ttdpw_25b10.zip"
+            << int(LiveUpdate::Stable) << StableVersion << Answer::Yes << QByteArray() << "ttdpw_25b10.zip"
             << "ttdpw_25b10.zip" << true;
     }
 
@@ -227,7 +228,7 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, newest);
         QFETCH(Answer, takeSwitches);
-        QFETCH(bool, withTextMaker);
+        QFETCH(QByteArray, textMaker);
         QFETCH(QString, remote);
         QFETCH(QString, local);
         QFETCH(bool, appended);
@@ -238,8 +239,8 @@ private slots:
 
         QTemporaryDir scratch;
         Entries entries {{"ttdpatchw.exe", "#!/bin/sh\necho new patch\n", 0, 0755}, {"docs/readme.txt", "new release"}};
-        if (withTextMaker)
-            entries.append({"MKPTTXT.EXE", "#!/bin/sh\n", 0, 0755});
+        if (!textMaker.isEmpty())
+            entries.append({"MKPTTXT.EXE", textMaker, 0, 0755});
         QDir(scratch.path()).mkpath("nightly");
         QVERIFY(buildZip(scratch.filePath(remote), entries));
         m_server->serveFolder(QStringLiteral("/patch/"), scratch.path());
@@ -275,15 +276,17 @@ private slots:
         QCOMPARE(editor.text(), appended ? liveUpdateRules::withSwitchBlock(before, newest, block) : before);
         QCOMPARE(state().FilesModified, appended);
 
-        bool textMakerStarted = false;
+        // Through Wine, in the game folder: the text maker is a Windows program.
+        QStringList started;
         for (const auto &call : m_session->t.shell.calls) {
-            if (call.target.endsWith(QLatin1String("MKPTTXT.EXE"))) {
-                textMakerStarted = true;
-                QCOMPARE(call.workingFolder, game);
-                QVERIFY(call.arguments.isEmpty());
-            }
+            if (call.arguments.join(u' ').contains(QLatin1String("MKPTTXT")))
+                started.append(
+                    QFileInfo(call.target).fileName() + u' ' + call.arguments.join(u' ') + u'@' + call.workingFolder);
         }
-        QCOMPARE(textMakerStarted, withTextMaker);
+        QCOMPARE(started,
+            textMaker.startsWith("MZ")
+                ? QStringList {QStringLiteral("wine ") + game + QStringLiteral("MKPTTXT.EXE@") + game}
+                : QStringList {});
         // An installed release is not offered again in this run.
         QCOMPARE(c().cmdGetStable->isEnabled(), kind != LiveUpdate::Stable);
         QCOMPARE(c().cmdGetAlpha->isEnabled(), kind != LiveUpdate::AlphaBeta);
@@ -334,7 +337,9 @@ private slots:
             m_server->requestedPaths(), QStringList({"/patch/_versions.txt", "/patch/nightly/ttdpatchw-r2402.zip"}));
         QVERIFY(QFileInfo(m_session->folder + "ttdpatchw.exe").isExecutable());
         QCOMPARE(state().DetectedPatchVersion, "TTDPatch " + Alpha + " (Windows)");
-        QTRY_VERIFY(QFile::exists(m_session->folder + "mkpttxt-ran.txt"));
+        // The archive's text maker is a shell script: out of a download, such a program never runs.
+        QVERIFY(QFile::exists(m_session->folder + "mkpttxt.exe"));
+        QVERIFY(!QFile::exists(m_session->folder + "mkpttxt-ran.txt"));
         QCOMPARE(state().LatestVersionGot, Alpha);
         QCOMPARE(c().lblCap[5]->text(), QStringLiteral("Release date: May 13, 2012"));
         QCOMPARE(lastLogLine(), QStringLiteral("Done."));

@@ -26,25 +26,25 @@
 
 bool RecordingShell::openDocument(const QString &pathOrUrl)
 {
-    calls.append({Call::Kind::Open, pathOrUrl, {}, {}, {}});
-    if (onCall)
-        onCall(calls.last());
-    return result;
+    return record(Call::Kind::Open, ProgramStart {pathOrUrl, {}, {}, WindowMode::Normal, {}, {}});
 }
 
-bool RecordingShell::startProgram(
-    const QString &program, const QStringList &arguments, const QString &workingFolder, WindowMode)
+bool RecordingShell::startProgram(const ProgramStart &start)
 {
-    calls.append({Call::Kind::Start, program, arguments, workingFolder, {}});
-    if (onCall)
-        onCall(calls.last());
-    return result;
+    return record(Call::Kind::Start, start);
 }
 
-bool RecordingShell::runToFile(
-    const QString &program, const QStringList &arguments, const QString &workingFolder, const QString &outputFile)
+std::unique_ptr<RunningProgram> RecordingShell::startWatched(const ProgramStart &start)
 {
-    calls.append({Call::Kind::RunToFile, program, arguments, workingFolder, outputFile});
+    struct Ended final : RunningProgram {
+        bool hasEnded() override { return true; }
+    };
+    return record(Call::Kind::Watched, start) ? std::make_unique<Ended>() : nullptr;
+}
+
+bool RecordingShell::record(Call::Kind kind, const ProgramStart &start)
+{
+    calls.append({kind, start.program, start.arguments, start.workingFolder, start.outputFile, start.environment});
     if (onCall)
         onCall(calls.last());
     return result;
@@ -78,14 +78,15 @@ void TestServices::reopenSettings()
     settings.reset();
     settings = std::make_unique<SettingsStore>(settingsFolder());
     Shell &chosenShell = m_realProcesses ? static_cast<Shell &>(desktopShell) : shell;
-    Clock &chosenClock = m_realProcesses ? static_cast<Clock &>(systemClock) : clock;
+    Clock &chosenClock = m_realProcesses && m_realClock ? static_cast<Clock &>(systemClock) : clock;
     services = std::make_unique<Services>(
         Services {dialogs, chosenShell, chosenClock, probe, *settings, [this] { ++endProgramCalls; }});
 }
 
-void TestServices::useRealProcesses()
+void TestServices::useRealProcesses(bool realClock)
 {
     m_realProcesses = true;
+    m_realClock = realClock;
     reopenSettings();
 }
 
@@ -328,12 +329,14 @@ QStringList entriesOf(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-QByteArray portableExecutable()
+QByteArray portableExecutable(quint16 machine)
 {
     QByteArray bytes(128, '\0');
     bytes.replace(0, 2, "MZ");
     bytes[0x3C] = char(64);
     bytes.replace(64, 4, QByteArray("PE\0\0", 4));
+    bytes[68] = char(machine & 0xFF);
+    bytes[69] = char(machine >> 8);
     return bytes;
 }
 

@@ -26,22 +26,26 @@ class QListWidget;
 class RecordingShell final : public Shell {
 public:
     struct Call {
-        enum class Kind { Open, Start, RunToFile } kind;
+        enum class Kind { Open, Start, Watched } kind;
         QString target;
         QStringList arguments;
         QString workingFolder;
         QString outputFile;
+        QList<std::pair<QString, QString>> environment;
     };
     QList<Call> calls;
     bool result = true;
     // Runs with each call, as the started program would (e.g. writing its output file).
     std::function<void(const Call &)> onCall;
 
+    using Shell::startProgram;
     bool openDocument(const QString &pathOrUrl) override;
-    bool startProgram(
-        const QString &program, const QStringList &arguments, const QString &workingFolder, WindowMode mode) override;
-    bool runToFile(const QString &program, const QStringList &arguments, const QString &workingFolder,
-        const QString &outputFile) override;
+    bool startProgram(const ProgramStart &start) override;
+    // A program that has ended by the time it is returned.
+    std::unique_ptr<RunningProgram> startWatched(const ProgramStart &start) override;
+
+private:
+    bool record(Call::Kind kind, const ProgramStart &start);
 };
 
 class FakeClock final : public Clock {
@@ -75,8 +79,9 @@ public:
     QString settingsFile() const;
     // A fresh store over the same folder, as the next run of the program would see it.
     void reopenSettings();
-    // Programs really start and time really passes: the desktop shell and the system clock.
-    void useRealProcesses();
+    // Programs really start and time really passes: the desktop shell and the system clock. With
+    // the test's clock instead, waits for a program end at once at their limit.
+    void useRealProcesses(bool realClock = true);
     // Writes [VexalP] keys straight into the settings file before the program reads it.
     void presetSettings(const QList<std::pair<QString, QString>> &values);
     // A [VexalP] key as the settings file holds it; invalid when the key is absent.
@@ -96,6 +101,7 @@ public:
 
 private:
     bool m_realProcesses = false;
+    bool m_realClock = true;
     QTemporaryDir m_dir;
 };
 
@@ -162,8 +168,9 @@ private:
 // with a trailing '/'.
 QString copyDemoGame(const QString &name, const QString &target);
 QByteArray readBytes(const QString &path);
-// The smallest file that reads as a Windows program: "MZ" and a PE header where it points.
-QByteArray portableExecutable();
+// The smallest file that reads as a Windows program: "MZ" and a PE header where it points, for
+// x86-64 unless another machine type is given.
+QByteArray portableExecutable(quint16 machine = 0x8664);
 void writeBytes(const QString &path, const QByteArray &bytes);
 // The files of a folder, hidden ones too, by name, without "." and "..".
 QStringList entriesOf(const QString &folder);
