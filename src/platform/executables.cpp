@@ -20,8 +20,7 @@ bool isElf(const QByteArray &head)
                            "ELF");
 }
 
-// The words of a template with its placeholders filled in. `redirected` tells whether the
-// template itself sends the output to the file (inside DOS).
+// What the placeholders of a runner template stand for.
 struct Fields {
     QString exe;
     QString dosExe;
@@ -187,9 +186,9 @@ Command commandFor(const Launch &launch, const Runners &runners)
     const QString runnerTemplate = windows ? runners.windows : runners.dos;
     const bool usesPlaceholders = namesPlaceholder(runnerTemplate);
     QStringList words = QProcess::splitCommand(runnerTemplate);
+    command.runner = words.value(0);
     if (!usesPlaceholders)
         words += QProcess::splitCommand(windows ? WindowsRunnerWords : DosRunnerWords);
-    command.runner = QProcess::splitCommand(runnerTemplate).value(0);
     const QString runner = findRunner(command.runner);
     if (runner.isEmpty()) {
         command.problem = Problem::RunnerMissing;
