@@ -66,8 +66,6 @@ public:
     // --- Release check and installation --------------------------------------------------------
     void CheckPatchUpdate();
     void LiveUpdateNow();
-    // The patch's text maker, run in the game folder after a release is unpacked.
-    void StartTextMaker();
     void cmdLU_Click();
     void cmdGetStable_Click();
     void cmdGetAlpha_Click();
@@ -115,6 +113,8 @@ private:
     void installPatchRelease(Kind kind, ErrorTrap &trap);
     void askForUnzipLibrary();
     void appendSwitchBlock(const QString &block);
+    // The patch's text maker, run in the game folder after a release is unpacked.
+    void StartTextMaker();
     void replaceProgram(ErrorTrap &trap);
     // A downloaded file that is not signed as the tool version file says is deleted and reported.
     bool verifiedDownload(const QString &path, const QString &signatureKey);

@@ -1,6 +1,7 @@
 // The game's programs under the real Wine and DOSBox: the stand-ins of demo/standins, started
 // through the main window as a player starts them.
 #include "testsupport.h"
+#include "zipbuilder.h"
 
 #include "common/settingkeys.h"
 #include "liveupdate/liveupdate.h"
@@ -148,15 +149,29 @@ private slots:
         QTRY_COMPARE(QString::fromLocal8Bit(readBytes(s.path(record))).trimmed(), folder);
     }
 
-    void theTextMakerRunsThroughWine()
+    // A release installed from the update server: its text maker, a Windows program, runs through
+    // Wine in the game folder's prefix once the archive is unpacked.
+    void theTextMakerRunsThroughWineAfterAnInstall()
     {
+        UpdateServer server;
         GameSession s(QStringLiteral("game"), true);
         prepare(s, QStringLiteral("game"), QStringLiteral("ttdpatchw.exe"));
-        QVERIFY(QFile::copy(StandIns + QStringLiteral("ttdpatchw.exe"), s.path(QStringLiteral("MKPTTXT.EXE"))));
+        s.t.presetSettings({{QStringLiteral("VersionGet"), QStringLiteral("0")}});
         s.open();
-        s.main().liveUpdate().StartTextMaker();
+        const QByteArray program = readBytes(StandIns + QStringLiteral("ttdpatchw.exe"));
+        QTemporaryDir served;
+        QVERIFY(buildZip(served.filePath(QStringLiteral("ttdpw.zip")),
+            {{"ttdpatchw.exe", program, ZIP_EM_NONE, 0100644}, {"MKPTTXT.EXE", program, ZIP_EM_NONE, 0100644}}));
+        server.serveFolder(QStringLiteral("/patch/"), served.path());
+        server.serve(QStringLiteral("/patch/_versions.txt"),
+            {.body = "[TTDP Stable]\nversion=TTDPatch 2.6\ndate=May 13, 2012\nwinfilename=ttdpw.zip\n"
+                     "[TTDP Alpha-Beta]\nversion=2.6 alpha 1\n"});
+        state().LatestAlpha = QStringLiteral("2.6 alpha 1");
+        s.main().liveUpdate().cmdLU_Click();
+        s.main().liveUpdate().cmdGetStable_Click();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(s.path(QStringLiteral("mkpttxt-ran.txt"))), 30000);
-        QCOMPARE(firstLineOf(s.path(QStringLiteral("mkpttxt-ran.txt"))), QStringLiteral("C:\\TTD"));
+        QTRY_COMPARE(firstLineOf(s.path(QStringLiteral("mkpttxt-ran.txt"))), QStringLiteral("C:\\TTD"));
+        QVERIFY(state().ControlsEnabled);
     }
 
     // What cannot start is told, nothing is lost, and the program stays open.
