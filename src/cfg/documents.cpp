@@ -135,6 +135,8 @@ void ConfigDocuments::ReadSettings()
     trap.step([&] {
         if (modMain::fileExists(s.PatchExecutable))
             m_host.GetPatchVersion(false);
+        else // the previous folder's version must not stay in the title and the status bar
+            m_host.UpdateVersionDisplay();
     });
     trap.step([&] { m_host.AutoLiveUpdate(); });
     m_host.EnableControls();

@@ -28,6 +28,10 @@ public:
     QPushButton *cmdGetttd;
     QPushButton *cmdOK;
 
+    // Escape and the window's close button do nothing: the dialog ends only through OK, so that a
+    // launch it interrupted is always dropped.
+    void reject() override { }
+
 protected:
     void showEvent(QShowEvent *event) override;
 

@@ -168,7 +168,10 @@ int ScriptedDialogs::showModal(QDialog &dialog)
         dialog.objectName()});
     if (!m_forms.isEmpty())
         m_forms.takeFirst()(dialog);
+    // A form the script left open is ended as a person ending it would, if it lets them.
     if (dialog.isVisible())
         dialog.reject();
+    if (dialog.isVisible())
+        dialog.done(QDialog::Rejected);
     return dialog.result();
 }

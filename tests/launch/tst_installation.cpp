@@ -318,13 +318,40 @@ private slots:
         Session s;
         s.open();
         QFile::remove(s.path(QStringLiteral("ttdpatchw.exe")));
-        s.t.dialogs.queueForm([](QDialog &form) { form.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click(); });
+        s.t.dialogs.queueForm([](QDialog &form) {
+            // Neither Escape nor the window's close button ends it.
+            QTest::keyClick(&form, Qt::Key_Escape);
+            form.close();
+            QVERIFY(form.isVisible());
+            form.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+        });
         s.main().controls().mnuSaveAndRun->trigger();
         QVERIFY(state().EditionDialogConfirmed);
         QVERIFY(s.main().isVisible());
         QVERIFY(state().ControlsEnabled);
         QVERIFY(s.t.shell.calls.isEmpty());
         QVERIFY(readBytes(s.path(QStringLiteral("ttdpatch.cfg"))).startsWith("//vexal="));
+    }
+
+    // Confirming the edition dialog for a folder without a patch shows that no version is there,
+    // not the version of the folder opened before.
+    void aFolderWithoutAPatchShowsNoVersion()
+    {
+        Session s;
+        s.t.shell.onCall = [](const RecordingShell::Call &call) {
+            writeBytes(call.workingFolder + QStringLiteral("swtchlst.txt"), "2.6 r1\r\n");
+        };
+        s.open();
+        const auto &c = s.main().controls();
+        QCOMPARE(c.lblCap[6]->text(), QStringLiteral("TTDPatch 2.6 r1 detected."));
+        const QString other = copyDemoGame(QStringLiteral("game"), s.t.root() + QStringLiteral("/other"));
+        QFile::remove(other + QStringLiteral("ttdpatchw.exe"));
+        s.t.dialogs.queueForm([](QDialog &form) { form.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click(); });
+        s.GameSession::open(other + QStringLiteral("ttdpatch.cfg"));
+        const QString none = QStringLiteral("No TTDPatch version was found.");
+        QCOMPARE(c.lblCap[6]->text(), none);
+        QCOMPARE(c.stbPanels[0]->text(), none);
+        QTRY_VERIFY(s.main().windowTitle().endsWith(QStringLiteral(" - ") + none));
     }
 
     void theStandInPatchReallyStarts()
