@@ -32,25 +32,12 @@ qsizetype findIgnoringCase(QStringView haystack, QStringView needle, qsizetype f
     return -1;
 }
 
-// Holding Shift or Ctrl types nothing; restarting on it would make Shift+Enter find the same
-// match again and again.
-bool typesNothing(int key)
+// Only a key that types a character edits the search text (Backspace and Ctrl+letters too).
+// Shift, the arrows, Home and End type nothing, and restarting on them would make Shift+Enter or
+// a look at the text find the same match again; Delete counts as moving, as it did on Windows.
+bool typesACharacter(const QKeyEvent &event)
 {
-    switch (key) {
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Meta:
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr:
-    case Qt::Key_Super_L:
-    case Qt::Key_Super_R:
-    case Qt::Key_Hyper_L:
-    case Qt::Key_Hyper_R:
-    case Qt::Key_CapsLock:
-    case Qt::Key_NumLock:
-    case Qt::Key_ScrollLock: return true;
-    default: return false;
-    }
+    return !event.text().isEmpty() && event.key() != Qt::Key_Delete;
 }
 
 } // namespace
@@ -100,13 +87,13 @@ bool TextSearch::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == &m_txtFind) {
         if (event->type() == QEvent::KeyPress) {
-            const int key = static_cast<QKeyEvent *>(event)->key();
-            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            const auto &keyEvent = *static_cast<QKeyEvent *>(event);
+            if (keyEvent.key() == Qt::Key_Return || keyEvent.key() == Qt::Key_Enter) {
                 SearchString();
                 return true;
             }
             // Editing the search text starts the search again at the top.
-            if (!typesNothing(key))
+            if (typesACharacter(keyEvent))
                 restart();
         } else if (event->type() == QEvent::FocusOut) {
             // Switching to another program or opening the box's context menu leaves the focus

@@ -122,9 +122,13 @@ private slots:
         f.find(QStringLiteral("ttdpatch"));
         QCOMPARE(f.selected(), QStringLiteral("TTDPatch"));
         QCOMPARE(f.search.SearchPos(), 11);
-        // Shift alone types nothing (Shift+Enter goes on to the next match), another program taking
-        // the focus leaves the search where it was, and a right click on the icon does nothing.
-        QTest::keyClick(&f.txtFind, Qt::Key_Shift);
+        // Keys that type nothing (Shift for Shift+Enter, moving the cursor, Delete) go on from the
+        // match, another program taking the focus leaves the search where it was, and a right
+        // click on the icon does nothing.
+        for (const Qt::Key key :
+            {Qt::Key_Shift, Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End, Qt::Key_Delete})
+            QTest::keyClick(&f.txtFind, key);
+        QCOMPARE(f.txtFind.text(), QStringLiteral("ttdpatch"));
         QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
         QApplication::sendEvent(&f.txtFind, &away);
         QTest::mousePress(&f.imgFind, Qt::RightButton);
