@@ -127,6 +127,11 @@ std::optional<QStringList> serverFromEnvironment(const char *variable)
 }
 } // namespace
 
+bool serverGiven(const char *variable)
+{
+    return serverFromEnvironment(variable).has_value();
+}
+
 QStringList patchMirrors()
 {
     if (const auto server = serverFromEnvironment(PatchServerVariable))

@@ -59,6 +59,8 @@ QString localArchiveName(const QString &remoteName);
 inline constexpr const char *PatchServerVariable = "VEXALP_PATCH_SERVER";
 inline constexpr const char *ToolServerVariable = "VEXALP_TOOL_SERVER";
 QStringList patchMirrors();
+// True when the variable names a server for this run: the mirror list is then that one server.
+bool serverGiven(const char *variable);
 QStringList toolMirrors();
 
 } // namespace liveUpdateRules

@@ -2,6 +2,7 @@
 
 #include "common/modmain.h"
 #include "common/settingkeys.h"
+#include "liveupdate/liveupdaterules.h"
 #include "mainwindowcontrols.h"
 #include "platform/settingsstore.h"
 
@@ -43,8 +44,16 @@ void LoadOptions(MainWindowControls &c, SettingsStore &store, modMain::State &st
         c.chkUpdatePatch->setChecked(state.AutoLUMode == 1 || state.AutoLUMode == 3);
         c.chkUpdateVexal->setChecked(state.AutoLUMode == 2 || state.AutoLUMode == 3);
     });
-    trap.step([&] { modMain::setListIndex(*c.cboPatchServer, readSettingNumber(store, k::PatchServer)); });
-    trap.step([&] { modMain::setListIndex(*c.cboVexalServer, readSettingNumber(store, k::VexalServer)); });
+    // A server given for this run is its list's only entry: the choice stored among the mirrors is
+    // neither applied nor an error, and it is kept for a start without that server.
+    trap.step([&] {
+        if (!liveUpdateRules::serverGiven(liveUpdateRules::PatchServerVariable))
+            modMain::setListIndex(*c.cboPatchServer, readSettingNumber(store, k::PatchServer));
+    });
+    trap.step([&] {
+        if (!liveUpdateRules::serverGiven(liveUpdateRules::ToolServerVariable))
+            modMain::setListIndex(*c.cboVexalServer, readSettingNumber(store, k::VexalServer));
+    });
     trap.step([&] { modMain::setListIndex(*c.cboFont, readSettingNumber(store, k::FontName)); });
     trap.step([&] { modMain::setListIndex(*c.cboSize, readSettingNumber(store, k::FontSize)); });
     trap.step([&] {
@@ -87,8 +96,10 @@ void SaveOptions(const MainWindowControls &c, SettingsStore &store, modMain::Sta
     writeSetting(store, k::Language, state.LanguageName);
     state.AutoLUMode = (c.chkUpdatePatch->isChecked() ? 1 : 0) + (c.chkUpdateVexal->isChecked() ? 2 : 0);
     writeSetting(store, k::AutoLU, state.AutoLUMode);
-    writeSetting(store, k::PatchServer, c.cboPatchServer->currentIndex());
-    writeSetting(store, k::VexalServer, c.cboVexalServer->currentIndex());
+    if (!liveUpdateRules::serverGiven(liveUpdateRules::PatchServerVariable))
+        writeSetting(store, k::PatchServer, c.cboPatchServer->currentIndex());
+    if (!liveUpdateRules::serverGiven(liveUpdateRules::ToolServerVariable))
+        writeSetting(store, k::VexalServer, c.cboVexalServer->currentIndex());
     writeSetting(store, k::FontName, c.cboFont->currentIndex());
     writeSetting(store, k::FontSize, c.cboSize->currentIndex());
     writeSetting(store, k::AutoLoadLast, flag(c.chkAutoload));

@@ -174,7 +174,7 @@ private slots:
     void errorDuringLoadAppearsBeforeTheMainWindow()
     {
         TestServices t;
-        t.presetSettings({{QStringLiteral("VexalServer"), QStringLiteral("5")}});
+        t.presetSettings({{QStringLiteral("FontSize"), QStringLiteral("99")}});
         bool mainVisibleDuringReport = true;
         t.dialogs.queueForm([&](QDialog &form) {
             mainVisibleDuringReport = false;
