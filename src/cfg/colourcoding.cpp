@@ -38,7 +38,7 @@ bool ColourCoding::lineStart(Editor which) const
 
 void ColourCoding::UpdateLine(Editor which)
 {
-    // The design looks at the configuration editor here for both editors.
+    // Both editors look at the configuration editor's setting here, as they always have.
     if (!m_colourOption.isChecked() || EditorText(m_cfg).isBlank())
         return;
     EditorText text(editor(which));

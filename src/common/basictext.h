@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The text rules of the classic Basic run time that the program's design is written against.
+// The text rules of the classic Basic run time that the program's rules are written in.
 namespace basicText {
 
 // Removes leading and trailing space characters only; tabs stay.

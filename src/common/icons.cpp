@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QStyle>
 
-void setDesignIcon(QLabel &label, int iconNumber, int size)
+void setNumberedIcon(QLabel &label, int iconNumber, int size)
 {
     QStyle::StandardPixmap pixmap = QStyle::SP_MessageBoxWarning;
     switch (iconNumber) {

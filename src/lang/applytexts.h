@@ -5,7 +5,7 @@
 class MainWindowHost;
 class QWidget;
 
-// Puts the current language's texts on the main window's controls, found by their design names.
+// Puts the current language's texts on the main window's controls, found by their control names.
 // Running it twice gives the same captions as running it once.
 void applyInterfaceTexts(QWidget &mainWindow, MainWindowHost &host, const modMain::State &state);
 

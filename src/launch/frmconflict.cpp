@@ -67,11 +67,11 @@ frmConflict::frmConflict(Services &services, QWidget *parent)
     setMinimumWidth(440);
 
     connect(optDos, &QRadioButton::clicked, this, [this] {
-        setDesignIcon(*imgVersion, DosPicture, 32);
+        setNumberedIcon(*imgVersion, DosPicture, 32);
         cmdOK->setEnabled(true);
     });
     connect(optWin, &QRadioButton::clicked, this, [this] {
-        setDesignIcon(*imgVersion, WindowsPicture, 32);
+        setNumberedIcon(*imgVersion, WindowsPicture, 32);
         cmdOK->setEnabled(true);
     });
     connect(cmdOK, &QPushButton::clicked, this, &frmConflict::cmdOK_Click);
@@ -112,7 +112,7 @@ void frmConflict::Form_Activate()
     setWindowTitle(uiText(49));
     cmdGetttd->setText(uiText(82));
     cmdOK->setText(uiText(50));
-    setDesignIcon(*imgVersion, WindowsPicture, 32);
+    setNumberedIcon(*imgVersion, WindowsPicture, 32);
     optWin->setChecked(true);
     modMain::applyChosenOpacity(*this);
 }

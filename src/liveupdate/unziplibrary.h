@@ -10,7 +10,7 @@
 #include <optional>
 
 // The extraction engine behind modUnzip, over libzip. It keeps the calling convention of the
-// UnZip library the program was designed around (an option structure, a callback structure, a
+// UnZip library the program was first written for (an option structure, a callback structure, a
 // version structure, the same return codes), so that modUnzip stays a thin caller.
 namespace unzipLibrary {
 

@@ -10,7 +10,7 @@ public:
     virtual ~Clock() = default;
 
     virtual QDate today() const = 0;
-    // The user's short date format, as the design compares dates as text.
+    // The user's short date format: dates in the settings are compared as this text.
     virtual QString shortDate() const;
     virtual qint64 wholeSeconds() const = 0;
     // Monotonic milliseconds: waits and time-outs never jump with the wall clock or at midnight.

@@ -49,7 +49,7 @@ Answer effectiveDefault(const MessageRequest &request)
     return offered.contains(request.defaultButton) ? request.defaultButton : offered.first();
 }
 
-// The design's texts break lines with CR LF; a label shows that as one break, not two.
+// The interface texts break lines with CR LF; a label shows that as one break, not two.
 QString displayText(QString text)
 {
     return text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));

@@ -48,7 +48,7 @@ frmMain::frmMain(Services &services, const StringResources &resources, ErrorRepo
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/vexalpro.svg")));
     buildMainWindowControls(*this, c);
-    // The design-time state of the options: the status bar shows, the boxes start unticked.
+    // The options as the window is built: the status bar shows, the boxes start unticked.
     c.chkStatusbar->setChecked(true);
     c.chkBlend->setEnabled(false);
     resize(680, 600);

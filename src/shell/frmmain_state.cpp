@@ -104,7 +104,7 @@ void frmMain::UpdateVersionDisplay()
     s.ProgramTitle = mainWindowRules::programTitle(s.ProgramVersion, display.status);
     c.lblCap[6]->setText(display.status);
     UpdateStatusBar(display.status, display.tip2);
-    setDesignIcon(*c.imgPatchVersion, display.icon);
+    setNumberedIcon(*c.imgPatchVersion, display.icon);
     if (!s.IsWin2000OrXP)
         setWindowTitle(s.ProgramTitle);
     else

@@ -20,7 +20,7 @@ class QTabBar;
 class QTimer;
 class QWidget;
 
-// Every control of the main window, each carrying its design name as objectName. The window
+// Every control of the main window, each carrying its control name as objectName. The window
 // hands each subsystem the controls it works on.
 struct MainWindowControls {
     // File menu

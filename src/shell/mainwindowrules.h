@@ -43,9 +43,9 @@ struct HintContext {
     QString latestAlpha;
     QString patchStatus; // the caption of lblCap(6)
 };
-// The design names of the controls that have a status-bar hint.
+// The control names (object names) of the controls that have a status-bar hint.
 QStringList hintedControls();
-// The status-bar hint of a control, by its design name; none for controls without one.
+// The status-bar hint of a control, by its control name; none for controls without one.
 std::optional<QString> controlHint(const QString &controlName, const HintContext &context);
 
 struct BackgroundContext {
