@@ -80,7 +80,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     nameApplication();
-    QApplication::setApplicationDisplayName(modMain::ProductName);
+    // No application display name: on X11 Qt would add it to every title, and the windows and
+    // message boxes carry their own titles already. The desktop entry names the program.
     QApplication::setDesktopFileName(QStringLiteral("vexalpro"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vexalpro.svg")));
 
