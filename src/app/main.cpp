@@ -80,6 +80,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     nameApplication();
+    modMain::state().ProgramArguments = QCoreApplication::arguments().mid(1);
     // No application display name: on X11 Qt would add it to every title, and the windows and
     // message boxes carry their own titles already. The desktop entry names the program.
     QApplication::setDesktopFileName(QStringLiteral("vexalpro"));

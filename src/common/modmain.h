@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -49,6 +50,8 @@ struct State {
 
     // Main window
     QString ProgramVersion;
+    // The command-line words the program was started with, after its own name: Restart passes them on.
+    QStringList ProgramArguments;
     QString ProgramTitle;
     QString AppFolder;
     QString VexalUpdateTmpPath;

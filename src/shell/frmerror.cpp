@@ -118,8 +118,9 @@ void frmError::Form_Activate()
 void frmError::cmdRestart_Click()
 {
     // A failed start still ends this instance: the person asked for a fresh one.
-    const QString folder = modMain::state().AppFolder;
-    m_services.shell.startProgram(folder + systemInfo::programFileName(), {}, folder, WindowMode::Normal);
+    const auto &s = modMain::state();
+    m_services.shell.startProgram(
+        s.AppFolder + systemInfo::programFileName(), s.ProgramArguments, s.AppFolder, WindowMode::Normal);
     m_services.endProgram();
 }
 

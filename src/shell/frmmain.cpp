@@ -197,6 +197,9 @@ void frmMain::resumeNews()
 void frmMain::Form_Load()
 {
     auto &s = st();
+    // Known before anything can fail: Restart, from a report raised while the options load, starts
+    // the program from this folder.
+    s.AppFolder = m_programFolder.endsWith(QLatin1Char('/')) ? m_programFolder : m_programFolder + QLatin1Char('/');
     ErrorTrap trap(&m_reporter);
     trap.step([&] {
         // The application states its version; a program without one (a test) is the build's.
@@ -244,11 +247,6 @@ void frmMain::Form_Load()
         s.RecentFile1 = readSetting(m_services.settings, settingKeys::Recent1);
         s.RecentFile2 = readSetting(m_services.settings, settingKeys::Recent2);
         showRecentFiles();
-    });
-    trap.step([&] {
-        s.AppFolder = m_programFolder;
-        if (!s.AppFolder.endsWith(QLatin1Char('/')))
-            s.AppFolder += QLatin1Char('/');
     });
     trap.report(QStringLiteral("@ frmMain Load"));
 }

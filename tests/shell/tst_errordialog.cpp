@@ -171,6 +171,25 @@ private slots:
         QVERIFY(!t.stored(QStringLiteral("News")).isValid() && !t.stored(QStringLiteral("Language")).isValid());
     }
 
+    // A report raised while the options load: the program folder and the options it was started
+    // with are there already.
+    void restartDuringLoadStartsTheProgramWithItsOptions()
+    {
+        TestServices t;
+        t.presetSettings({{QStringLiteral("FontSize"), QStringLiteral("99")}});
+        const QStringList arguments {QStringLiteral("--settings-dir"), t.settingsFolder(), QStringLiteral("a b.cfg")};
+        state().ProgramArguments = arguments;
+        t.dialogs.queueForm([](QDialog &form) { static_cast<frmError &>(form).cmdRestart->click(); });
+        StartedProgram p(t);
+        QCOMPARE(t.endProgramCalls, 1);
+        QCOMPARE(t.shell.calls.size(), 1);
+        const QString programFolder = t.environment().programFolder;
+        QCOMPARE(
+            t.shell.calls[0].target, programFolder + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+        QCOMPARE(t.shell.calls[0].workingFolder, programFolder);
+        QCOMPARE(t.shell.calls[0].arguments, arguments);
+    }
+
     void errorDuringLoadAppearsBeforeTheMainWindow()
     {
         TestServices t;
