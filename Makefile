@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The two commands of the README. Everything else is CMake's.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
@@ -41,12 +42,15 @@ demo: build
 	@cmake --build $(BUILD) -j$(JOBS) --target vexalpro-demo-next
 	@bash scripts/demo $(BUILD)
 
-# An optimised build for installing and packaging.
+# An optimised build for installing and packaging, with Debian's hardening flags (stack protector,
+# fortified functions, full RELRO) as a distribution builds it.
 RELEASE_BUILD ?= build-release
 PREFIX        ?= /usr/local
+BUILDFLAGS     = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 release: setup
 	@cmake -S . -B $(RELEASE_BUILD) $(CMAKE_FLAGS) -DVEXAL_WERROR=OFF -DCMAKE_BUILD_TYPE=Release \
-		-DVEXAL_BUILD_TESTS=OFF >/dev/null
+		-DCMAKE_CXX_FLAGS_RELEASE="$$($(BUILDFLAGS) CXXFLAGS) $$($(BUILDFLAGS) CPPFLAGS) -DNDEBUG" \
+		-DCMAKE_EXE_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)" -DVEXAL_BUILD_TESTS=OFF >/dev/null
 	@cmake --build $(RELEASE_BUILD) -j$(JOBS)
 
 # Honours DESTDIR, as install targets do.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # One interface target carries the language level, warnings and sanitizers for every target.
 add_library(vexal_flags INTERFACE)
 target_compile_features(vexal_flags INTERFACE cxx_std_20)
