@@ -94,6 +94,25 @@ private slots:
             << portableExecutable(executables::MachineI386) << false << "@/bin/wine64only"
             << "pfx/drive_c/TTD"
             << "" << int(P::No32BitWine) << QStringList {} << "" << QStringList {};
+        // Wine's own loaders: a 32-bit one, a 64-bit "wine64" alone or with its 32-bit twin, and a
+        // 64-bit "wine" (a WoW64 build, which runs both).
+        const QByteArray i386 = portableExecutable(executables::MachineI386);
+        QTest::newRow("32-bit loader") << i386 << false << "@/elf32/wine"
+                                       << "pfx/drive_c/TTD"
+                                       << "" << int(P::None)
+                                       << QStringList {"@/elf32/wine", "@/pfx/drive_c/TTD/patch.exe", "-h"} << ""
+                                       << wine;
+        QTest::newRow("wine64 alone") << i386 << false << "@/elf64/wine64"
+                                      << "pfx/drive_c/TTD"
+                                      << "" << int(P::No32BitWine) << QStringList {} << "" << QStringList {};
+        QTest::newRow("wine64 with its twin")
+            << i386 << false << "@/twin/wine64"
+            << "pfx/drive_c/TTD"
+            << "" << int(P::None) << QStringList {"@/twin/wine64", "@/pfx/drive_c/TTD/patch.exe", "-h"} << "" << wine;
+        QTest::newRow("WoW64 wine") << i386 << false << "@/wow64/wine"
+                                    << "pfx/drive_c/TTD"
+                                    << "" << int(P::None)
+                                    << QStringList {"@/wow64/wine", "@/pfx/drive_c/TTD/patch.exe", "-h"} << "" << wine;
         QTest::newRow("windows 64-bit, no 32-bit Wine")
             << portableExecutable() << false << "@/bin/wine64only"
             << "pfx/drive_c/TTD"
@@ -148,6 +167,17 @@ private slots:
         writeProgram(dir.filePath(QStringLiteral("bin/wine")), "#!/bin/sh -e\nwine32=" + loader.toUtf8() + "\n", 0755);
         writeProgram(dir.filePath(QStringLiteral("bin/wine64only")), "#!/bin/sh -e\nwine32=/nonexistent/wine\n", 0755);
         writeProgram(dir.filePath(QStringLiteral("bin/dosbox")), "#!/bin/sh\n", 0755);
+        const QByteArray elf32("\x7f"
+                               "ELF\x01\x01\x01",
+            7);
+        const QByteArray elf64("\x7f"
+                               "ELF\x02\x01\x01",
+            7);
+        for (const auto &[loader, bytes] : {std::pair {"elf32/wine", elf32}, {"elf64/wine64", elf64},
+                 {"twin/wine64", elf64}, {"twin/wine", elf32}, {"wow64/wine", elf64}}) {
+            QVERIFY(QDir(dir.path()).mkpath(QFileInfo(QString::fromLatin1(loader)).path()));
+            writeProgram(dir.filePath(QString::fromLatin1(loader)), bytes, 0755);
+        }
         QVERIFY(QDir(dir.path()).mkpath(folder));
         const QString path = dir.filePath(folder + QStringLiteral("/patch.exe"));
         writeProgram(path, head, runBit ? 0755 : 0644);
@@ -180,6 +210,8 @@ private slots:
                                          << "MYPATC~1.EXE";
         QTest::newRow("long extension") << "patch.html"
                                         << "PATCH~1.HTM";
+        QTest::newRow("blank in the extension") << "notes.t xt"
+                                                << "NOTES~1.TXT";
     }
 
     void dosNames()
