@@ -109,6 +109,10 @@ private slots:
             << i386 << false << "@/twin/wine64"
             << "pfx/drive_c/TTD"
             << "" << int(P::None) << QStringList {"@/twin/wine64", "@/pfx/drive_c/TTD/patch.exe", "-h"} << "" << wine;
+        QTest::newRow("wine64 with a 64-bit twin")
+            << i386 << false << "@/twin64/wine64"
+            << "pfx/drive_c/TTD"
+            << "" << int(P::No32BitWine) << QStringList {} << "" << QStringList {};
         QTest::newRow("WoW64 wine") << i386 << false << "@/wow64/wine"
                                     << "pfx/drive_c/TTD"
                                     << "" << int(P::None)
@@ -173,8 +177,9 @@ private slots:
         const QByteArray elf64("\x7f"
                                "ELF\x02\x01\x01",
             7);
-        for (const auto &[loader, bytes] : {std::pair {"elf32/wine", elf32}, {"elf64/wine64", elf64},
-                 {"twin/wine64", elf64}, {"twin/wine", elf32}, {"wow64/wine", elf64}}) {
+        for (const auto &[loader, bytes] :
+            {std::pair {"elf32/wine", elf32}, {"elf64/wine64", elf64}, {"twin/wine64", elf64}, {"twin/wine", elf32},
+                {"twin64/wine64", elf64}, {"twin64/wine", elf64}, {"wow64/wine", elf64}}) {
             QVERIFY(QDir(dir.path()).mkpath(QFileInfo(QString::fromLatin1(loader)).path()));
             writeProgram(dir.filePath(QString::fromLatin1(loader)), bytes, 0755);
         }
