@@ -5,7 +5,6 @@
 #include "platform/shell.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 using executables::Problem;
 

@@ -42,9 +42,10 @@ inline const QString WindowsRunnerWords = QStringLiteral("%exe% %args%");
 inline const QString DosRunnerWords
     = QStringLiteral("-c \"mount c %dosfolder%\" -c c: -c \"%dosexe% %args%%redirect%\" -c exit");
 
+// The templates as the settings store keeps them (its defaults: "wine" and "dosbox").
 struct Runners {
-    QString windows = QStringLiteral("wine");
-    QString dos = QStringLiteral("dosbox");
+    QString windows;
+    QString dos;
 };
 
 // One start of a program: what it is, for whom, where its output goes.
