@@ -8,28 +8,29 @@ namespace {
 QString unescape(QStringView raw, bool *ok)
 {
     QString text;
-    text.reserve(raw.size());
+    text.reserve(raw.size() + 8);
     *ok = true;
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        const QChar c = raw.at(i);
-        if (c != QLatin1Char('\\')) {
-            text += c;
-            continue;
-        }
-        if (++i >= raw.size()) {
+    // The runs between escapes are copied whole: the tables of all languages are read at every start.
+    qsizetype from = 0;
+    for (qsizetype i = raw.indexOf(u'\\'); i >= 0; i = raw.indexOf(u'\\', from)) {
+        text += raw.sliced(from, i - from);
+        if (i + 1 >= raw.size()) {
             *ok = false;
-            break;
+            return text;
         }
-        switch (raw.at(i).unicode()) {
+        const QChar escaped = raw.at(i + 1);
+        switch (escaped.unicode()) {
         case 'n': text += QLatin1String("\r\n"); break;
         case 't': text += QLatin1Char('\t'); break;
         case '\\': text += QLatin1Char('\\'); break;
         default:
             *ok = false;
-            text += raw.at(i);
+            text += escaped;
             break;
         }
+        from = i + 2;
     }
+    text += raw.sliced(from);
     return text;
 }
 

@@ -19,6 +19,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <future>
+
 using modMain::uiText;
 
 namespace {
@@ -125,6 +127,15 @@ void frmComponents::buildPage()
 
 frmComponents::Outcome frmComponents::Form_Load()
 {
+    // The checks load libraries (the TLS one reads OpenSSL) while this thread builds the main
+    // window, which is shown only when they are all there.
+    std::future<QList<bool>> presence = std::async(std::launch::async, [components = m_components] {
+        QList<bool> present;
+        for (const Component &component : components)
+            present.append(component.present());
+        return present;
+    });
+
     auto &s = modMain::state();
     // Every step's failure is passed over: start-up goes on with what it has.
     s.OSName = m_environment.osName;
@@ -147,8 +158,6 @@ frmComponents::Outcome frmComponents::Form_Load()
         m_services.settings.sync();
     }
 
-    checkComponents();
-
     s.LanguageName = readSetting(m_services.settings, settingKeys::Language);
     if (s.LanguageName == QLatin1String("---"))
         modLanguage::detectDefaultLanguage(s, m_environment.localeLanguageName);
@@ -162,6 +171,8 @@ frmComponents::Outcome frmComponents::Form_Load()
         return Outcome::RefusedNetworkFolder;
     }
 
+    createMainWindow();
+    checkComponents(presence.get());
     if (!s.ComponentsMissing) {
         showMainWindow();
         hide();
@@ -172,14 +183,14 @@ frmComponents::Outcome frmComponents::Form_Load()
     return Outcome::ComponentsMissing;
 }
 
-void frmComponents::checkComponents()
+void frmComponents::checkComponents(const QList<bool> &present)
 {
     auto &s = modMain::state();
     // What this build links (the zip library among it) is there whenever the program runs.
     s.UnzipAvailable = true;
     s.ComponentsMissing = false;
     for (int i = 0; i < m_components.size(); ++i) {
-        if (m_components.at(i).present())
+        if (present.at(i))
             continue;
         if (!fraProblem)
             buildPage(); // the page exists only to be shown, which only a missing component does
@@ -206,10 +217,18 @@ void frmComponents::putTexts()
     cmdExit->setText(uiText(5));
 }
 
+// Built before it is known whether it will show: its controls take the longest part of the
+// start, and the component checks run meanwhile. It loads nothing until it is shown.
+void frmComponents::createMainWindow()
+{
+    if (!m_main)
+        m_main = std::make_unique<frmMain>(m_services, m_resources, *m_reporter, m_environment.programFolder);
+}
+
 void frmComponents::showMainWindow()
 {
-    if (!m_main) {
-        m_main = std::make_unique<frmMain>(m_services, m_resources, *m_reporter, m_environment.programFolder);
+    if (!m_mainLoaded) {
+        m_mainLoaded = true;
         m_main->setFileToOpen(m_fileToOpen);
         m_main->Form_Load();
     }

@@ -30,7 +30,8 @@ public:
     // A configuration file named on the command line, opened when the main window first shows.
     void setFileToOpen(const QString &path) { m_fileToOpen = path; }
 
-    frmMain *mainWindow() const { return m_main.get(); }
+    // The main window once it has opened.
+    frmMain *mainWindow() const { return m_mainLoaded ? m_main.get() : nullptr; }
     ErrorDialogReporter &errorReporter() { return *m_reporter; }
 
     // The page's controls: built by Form_Load when a component is missing, absent otherwise
@@ -54,7 +55,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void checkComponents();
+    void checkComponents(const QList<bool> &present);
+    void createMainWindow();
     void buildPage();
     void showMainWindow();
     void putTexts();
@@ -67,5 +69,6 @@ private:
     QList<Component> m_components;
     std::unique_ptr<ErrorDialogReporter> m_reporter;
     std::unique_ptr<frmMain> m_main;
+    bool m_mainLoaded = false;
     QString m_fileToOpen;
 };

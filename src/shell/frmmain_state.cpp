@@ -163,7 +163,7 @@ void frmMain::TabStrip1_Click(int index)
     for (int i = 0; i < int(c.picOptions.size()); ++i)
         c.picOptions[std::size_t(i)]->setEnabled(i == index);
     if (tabStripVisible())
-        c.panelStack->setCurrentIndex(index);
+        c.showPanel(std::size_t(index));
 }
 
 void frmMain::chkBlend_Click(bool ticked)

@@ -1,5 +1,6 @@
 #include "mainwindowcontrols.h"
 
+#include "common/icons.h"
 #include "common/twips.h"
 #include "liveupdate/liveupdaterules.h"
 
@@ -36,7 +37,7 @@ template <typename T, typename... Args> T *named(const QString &name, Args &&...
 QLabel *icon(const QString &name, QStyle::StandardPixmap pixmap, int size = 32)
 {
     auto *label = named<QLabel>(name);
-    label->setPixmap(label->style()->standardIcon(pixmap).pixmap(size, size));
+    setStandardPicture(*label, pixmap, size);
     label->setFixedSize(size + 4, size + 4);
     return label;
 }
@@ -361,6 +362,17 @@ QTimer *timer(QObject *owner, const QString &name, int interval)
 
 } // namespace
 
+void MainWindowControls::showPanel(std::size_t index)
+{
+    // A page joins the stack when it is first shown: the stack measures every page it holds (and
+    // the style prepares their controls) whenever the window lays itself out, which for pages not
+    // yet opened was a good part of the start.
+    QWidget *panel = picOptions.at(index);
+    if (panelStack->indexOf(panel) < 0)
+        panelStack->addWidget(panel);
+    panelStack->setCurrentWidget(panel);
+}
+
 void buildMainWindowControls(QMainWindow &window, MainWindowControls &c)
 {
     for (std::size_t i = 0; i < c.lblCap.size(); ++i)
@@ -381,13 +393,14 @@ void buildMainWindowControls(QMainWindow &window, MainWindowControls &c)
     layout->addWidget(c.TabStrip1);
 
     c.panelStack = new QStackedWidget;
+    c.panelStack->addWidget(welcomeFrame(c));
     c.picOptions = {editorPanel(c), graphicsPanel(c), updatePanel(c), settingsPanel(c)};
     for (QWidget *panel : c.picOptions) {
         panel->setMouseTracking(true);
-        c.panelStack->addWidget(panel);
+        // Hidden children of the stack until first shown (showPanel).
+        panel->setParent(c.panelStack);
+        panel->hide();
     }
-    c.panelStack->addWidget(welcomeFrame(c));
-    c.panelStack->setCurrentWidget(c.fraWelcome);
     layout->addWidget(c.panelStack, 1);
 
     auto *buttons = new QHBoxLayout;

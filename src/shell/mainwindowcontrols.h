@@ -46,6 +46,7 @@ struct MainWindowControls {
     QTabBar *TabStrip1 = nullptr;
     QStackedWidget *panelStack = nullptr;
     std::array<QWidget *, 4> picOptions {};
+    void showPanel(std::size_t index);
     QWidget *fraWelcome = nullptr;
     QLabel *imgWelcome = nullptr;
     std::array<QLabel *, 29> lblCap {};
