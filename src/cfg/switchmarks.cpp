@@ -4,9 +4,12 @@
 #include <QCompleter>
 #include <QHelpEvent>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSet>
 #include <QStringListModel>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
 #include <QToolTip>
 
@@ -26,6 +29,7 @@ struct SwitchMarks::LineMark : QTextBlockUserData {
     QString key; // a known switch's lower-case name, as indexed; empty for an unknown one
     bool problem = false;
     bool repeat = false;
+    bool underlined = false;
 };
 
 // The lines of each known switch and which of them sets it first. Blocks being deleted must not
@@ -123,15 +127,16 @@ QTextCharFormat problemFormat()
 } // namespace
 
 SwitchMarks::SwitchMarks(QPlainTextEdit &editor)
-    : QSyntaxHighlighter(editor.document())
+    : QObject(&editor)
     , m_editor(editor)
     , m_index(std::make_shared<Index>())
 {
-    // After the highlighter's own handler, which judges the changed lines first.
     connect(editor.document(), &QTextDocument::contentsChange, this, [this](int position, int removed, int added) {
-        settle();
+        if (m_busy || !active())
+            return;
+        changed(position, added);
         // One character typed at the caret: a name may be on its way.
-        if (active() && removed == 0 && added == 1 && m_editor.textCursor().position() == position + 1)
+        if (removed == 0 && added == 1 && m_editor.textCursor().position() == position + 1)
             offerCompletion();
     });
     m_editor.viewport()->installEventFilter(this);
@@ -149,8 +154,7 @@ void SwitchMarks::setList(SwitchList list)
 {
     m_list = std::move(list);
     m_names->setStringList(m_list.names());
-    rehighlight();
-    settle();
+    changed(0, m_editor.document()->characterCount());
     // Said even when the count stays: the count shows only while there is a list.
     emit problemCountChanged(m_reportedCount);
 }
@@ -165,46 +169,71 @@ int SwitchMarks::problemCount() const
     return m_index->problems;
 }
 
-void SwitchMarks::highlightBlock(const QString &text)
+void SwitchMarks::changed(int position, int added)
 {
-    auto *mark = static_cast<LineMark *>(currentBlockUserData());
+    // Drawing the underlines again tells the document of a change, which must not come back here.
+    const QScopedValueRollback busy(m_busy, true);
+    const QTextDocument *document = m_editor.document();
+    const QTextBlock last = document->findBlock(position + added);
+    for (QTextBlock block = document->findBlock(position); block.isValid(); block = block.next()) {
+        judge(block);
+        if (block == last)
+            break;
+    }
+    settle();
+}
+
+void SwitchMarks::judge(const QTextBlock &block)
+{
+    auto *mark = static_cast<LineMark *>(block.userData());
+    const QString text = block.text();
     const Setting setting = m_list.isEmpty() ? Setting() : settingOf(text);
+    QList<QTextLayout::FormatRange> underlines;
+    const bool wasUnderlined = mark && mark->underlined;
     if (setting.key.isEmpty()) {
         if (mark)
-            setCurrentBlockUserData(nullptr);
+            QTextBlock(block).setUserData(nullptr);
+        mark = nullptr;
+    } else {
+        if (!mark) {
+            mark = new LineMark(m_index, block);
+            QTextBlock(block).setUserData(mark);
+        }
+        const Verdict verdict = switchCheck::judge(m_list, text, setting);
+        const QString key = verdict.known ? setting.key : QString();
+        if (mark->key != key) {
+            m_index->remove(mark);
+            mark->key = key;
+            if (!key.isEmpty())
+                m_index->add(mark);
+        }
+        m_index->setProblem(mark, verdict.kind != Kind::None);
+        if (verdict.kind != Kind::None)
+            underlines.append({int(verdict.start), int(verdict.length), problemFormat()});
+        if (mark->repeat)
+            underlines.append({int(setting.nameStart), int(setting.nameLength), problemFormat()});
+    }
+    if (mark)
+        mark->underlined = !underlines.isEmpty();
+    // Asking a line for its layout makes one: most lines have nothing to draw and never need it.
+    if (underlines.isEmpty() && !wasUnderlined)
         return;
+    QTextLayout *layout = block.layout();
+    if (layout->formats() != underlines) {
+        layout->setFormats(underlines);
+        m_editor.document()->markContentsDirty(block.position(), block.length());
     }
-    if (!mark) {
-        mark = new LineMark(m_index, currentBlock());
-        setCurrentBlockUserData(mark);
-    }
-    const Verdict verdict = judge(m_list, text, setting);
-    const QString key = verdict.known ? setting.key : QString();
-    if (mark->key != key) {
-        m_index->remove(mark);
-        mark->key = key;
-        if (!key.isEmpty())
-            m_index->add(mark);
-    }
-    m_index->setProblem(mark, verdict.kind != Kind::None);
-    if (verdict.kind != Kind::None)
-        setFormat(int(verdict.start), int(verdict.length), problemFormat());
-    if (mark->repeat)
-        setFormat(int(setting.nameStart), int(setting.nameLength), problemFormat());
 }
+
 
 void SwitchMarks::settle()
 {
-    if (m_settling)
-        return;
-    m_settling = true;
     m_index->settle();
     while (!m_index->redraw.isEmpty()) {
         LineMark *mark = *m_index->redraw.cbegin();
         m_index->redraw.remove(mark);
-        rehighlightBlock(mark->block);
+        judge(mark->block);
     }
-    m_settling = false;
     if (m_reportedCount != m_index->problems) {
         m_reportedCount = m_index->problems;
         emit problemCountChanged(m_reportedCount);
@@ -220,7 +249,7 @@ QString SwitchMarks::problemsOf(const QTextBlock &block) const
     const Setting setting = settingOf(text);
     QStringList reasons;
     if (mark->problem)
-        reasons.append(message(judge(m_list, text, setting), text, setting));
+        reasons.append(message(switchCheck::judge(m_list, text, setting), text, setting));
     if (mark->repeat) {
         const LineMark *first = m_index->byKey.value(mark->key).first;
         reasons.append(repeatMessage(text, setting, first ? first->block.blockNumber() + 1 : 0));
@@ -308,5 +337,5 @@ bool SwitchMarks::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    return QSyntaxHighlighter::eventFilter(watched, event);
+    return QObject::eventFilter(watched, event);
 }

@@ -2,7 +2,8 @@
 
 #include "switchcheck.h"
 
-#include <QSyntaxHighlighter>
+#include <QObject>
+#include <QTextBlock>
 
 #include <memory>
 
@@ -15,7 +16,12 @@ class QStringListModel;
 // shows its description when hovered, names are completed at a line start, and the problems are
 // counted. Only the lines an edit touched are judged again; a name index finds repeated switches
 // without looking at the other lines. Without a switch list all of this is off.
-class SwitchMarks : public QSyntaxHighlighter {
+//
+// The underlines are the lines' layout formats, which Qt draws merged over the document's own
+// formats: they change neither the text's colours nor the document (no undo step, no
+// modification). Set here rather than through QSyntaxHighlighter, which builds a format for every
+// character of every line it looks at.
+class SwitchMarks : public QObject {
     Q_OBJECT
 public:
     explicit SwitchMarks(QPlainTextEdit &editor);
@@ -40,12 +46,15 @@ signals:
     void problemCountChanged(int count);
 
 protected:
-    void highlightBlock(const QString &text) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct Index;
     struct LineMark;
+    // The lines from `position` to `position + added` changed.
+    void changed(int position, int added);
+    // Judges one line again: its mark, its place in the index and its underlines.
+    void judge(const QTextBlock &block);
     void settle();
     void offerCompletion();
     void complete(const QString &name);
@@ -55,7 +64,7 @@ private:
     std::shared_ptr<Index> m_index;
     QCompleter *m_completer = nullptr;
     QStringListModel *m_names = nullptr;
-    bool m_settling = false;
+    bool m_busy = false;
     bool m_completed = false;
     int m_reportedCount = 0;
 };
