@@ -10,7 +10,6 @@
 #include <QStringListModel>
 #include <QTextDocument>
 #include <QTextLayout>
-#include <QTimer>
 #include <QToolTip>
 
 using namespace switchCheck;
@@ -140,11 +139,12 @@ SwitchMarks::SwitchMarks(QPlainTextEdit &editor)
             offerCompletion();
     });
     m_editor.viewport()->installEventFilter(this);
-    m_editor.installEventFilter(this);
     m_names = new QStringListModel(this);
     m_completer = new QCompleter(m_names, this);
     m_completer->setCaseSensitivity(Qt::CaseInsensitive);
     m_completer->setWidget(&m_editor);
+    // The completer hands every key to the editor first, which would take Enter for a new line.
+    m_completer->popup()->installEventFilter(this);
     connect(m_completer, qOverload<const QString &>(&QCompleter::activated), this, &SwitchMarks::complete);
 }
 
@@ -314,9 +314,6 @@ void SwitchMarks::complete(const QString &name)
     caret.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, word);
     caret.insertText(name);
     m_editor.setTextCursor(caret);
-    // The key that chose the name must not also reach the editor.
-    m_completed = true;
-    QTimer::singleShot(0, this, [this] { m_completed = false; });
 }
 
 bool SwitchMarks::eventFilter(QObject *watched, QEvent *event)
@@ -330,10 +327,12 @@ bool SwitchMarks::eventFilter(QObject *watched, QEvent *event)
             QToolTip::showText(help->globalPos(), tip, m_editor.viewport());
         return true;
     }
-    if (event->type() == QEvent::KeyPress && watched == &m_editor && m_completed) {
+    if (event->type() == QEvent::KeyPress && watched == m_completer->popup()) {
         const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab) {
-            m_completed = false;
+        const QModelIndex chosen = m_completer->popup()->currentIndex();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab) && chosen.isValid()) {
+            m_completer->popup()->hide();
+            complete(chosen.data().toString());
             return true;
         }
     }

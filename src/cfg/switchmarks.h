@@ -65,6 +65,5 @@ private:
     QCompleter *m_completer = nullptr;
     QStringListModel *m_names = nullptr;
     bool m_busy = false;
-    bool m_completed = false;
     int m_reportedCount = 0;
 };

@@ -6,7 +6,9 @@
 #include "cfg/switchmarks.h"
 #include "shell/frmmain.h"
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QCompleter>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QToolTip>
@@ -257,6 +259,17 @@ private slots:
         editor.moveCursor(QTextCursor::End);
         s.main().controls().mnuNextProblem->trigger();
         QCOMPARE(editor.textCursor().blockNumber(), 2);
+
+        // A name begun at a line start is completed from the list; Enter takes the choice.
+        editor.moveCursor(QTextCursor::End);
+        QTest::keyClicks(&editor, "autor");
+        QAbstractItemView &popup = *editor.findChild<QCompleter *>()->popup();
+        QVERIFY(popup.isVisible());
+        QCOMPARE(popup.model()->rowCount(), 2); // autorenew, autoreplace
+        QTest::keyClick(&popup, Qt::Key_Down);
+        QTest::keyClick(&popup, Qt::Key_Return);
+        QCOMPARE(editor.textCursor().block().text(), QStringLiteral("autorenew"));
+        QCOMPARE(editor.document()->blockCount(), 5);
 
         // The version query rewrites the list in capitals; a list that is gone turns it all off.
         s.main().controls().mnuVersionGet->trigger();
