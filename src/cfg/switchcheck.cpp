@@ -46,8 +46,8 @@ bool isAsciiLetter(QChar c)
 // description's "Default" then reads, in that base, as the list's default.
 int baseOf(const Switch &entry)
 {
-    static const QRegularExpression stated(QStringLiteral("default (-?[0-9A-Fa-f]+)"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression stated(
+        QStringLiteral("default (-?[0-9A-Fa-f]+)"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = stated.match(entry.description);
     if (!match.hasMatch())
         return 10;
@@ -93,7 +93,8 @@ SwitchList SwitchList::parse(const QString &text)
     const QStringList lines = cfgRules::splitLines(QString(text).replace(QLatin1String("\n"), QLatin1String("\r")));
     for (qsizetype i = 1; i < lines.size(); ++i) {
         // -XX name min max default description; '-' where a switch has no letter or no range.
-        static const QRegularExpression format(QStringLiteral("^(-\\S*) +([A-Za-z]\\S*) +(\\S+) +(\\S+) +(\\S+)(?: +(.*))?$"));
+        static const QRegularExpression format(
+            QStringLiteral("^(-\\S*) +([A-Za-z]\\S*) +(\\S+) +(\\S+) +(\\S+)(?: +(.*))?$"));
         const QRegularExpressionMatch fields = format.match(lines.at(i));
         if (!fields.hasMatch())
             continue;
@@ -129,7 +130,12 @@ SwitchList SwitchList::fromFile(const QString &path)
 
 SwitchList SwitchList::inFolder(const QString &folder)
 {
-    return fromFile(modMain::fileIgnoringCase(folder, QLatin1String(ListFileName)));
+    // A list that cannot be read is as good as none: the editor then behaves as without one.
+    try {
+        return fromFile(modMain::fileIgnoringCase(folder, QLatin1String(ListFileName)));
+    } catch (const RuntimeError &) {
+        return {};
+    }
 }
 
 const Switch *SwitchList::find(QStringView name) const
@@ -268,14 +274,15 @@ QList<Finding> check(const SwitchList &list, const QStringList &lines)
 int checkCommand(const QString &configuration, const QString &listPath, QTextStream &out, QTextStream &err)
 {
     const QString listFile = listPath.isEmpty()
-        ? modMain::fileIgnoringCase(modMain::folderOf(QFileInfo(configuration).absoluteFilePath()),
-              QLatin1String(ListFileName))
+        ? modMain::fileIgnoringCase(
+            modMain::folderOf(QFileInfo(configuration).absoluteFilePath()), QLatin1String(ListFileName))
         : listPath;
     QString text;
     SwitchList list;
     for (const QString &path : {configuration, listFile}) {
         try {
-            const QString read = TextCodec(modMain::state().AnsiCodePage).decode(modMain::readWholeFile(path, FileSizeLimit));
+            const QString read
+                = TextCodec(modMain::state().AnsiCodePage).decode(modMain::readWholeFile(path, FileSizeLimit));
             if (path == configuration)
                 text = read;
             else

@@ -31,8 +31,10 @@ public:
     // The list's text; its first line is the patch version, every line that is not a switch line
     // (a damaged one, or the DOS patch's help) is passed over.
     static SwitchList parse(const QString &text);
-    // The list file in `folder`, its name in any letter case; empty when there is none.
+    // The list file in `folder`, its name in any letter case; empty when there is none or it
+    // cannot be read.
     static SwitchList inFolder(const QString &folder);
+    // Empty when there is no such file; throws the run-time error of a file that cannot be read.
     static SwitchList fromFile(const QString &path);
 
     bool isEmpty() const { return m_switches.isEmpty(); }

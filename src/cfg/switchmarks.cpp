@@ -225,7 +225,6 @@ void SwitchMarks::judge(const QTextBlock &block)
     }
 }
 
-
 void SwitchMarks::settle()
 {
     m_index->settle();
@@ -297,12 +296,14 @@ void SwitchMarks::offerCompletion()
     }
     m_completer->setCompletionPrefix(word);
     if (m_completer->completionCount() == 0
-        || (m_completer->completionCount() == 1 && m_completer->currentCompletion().compare(word, Qt::CaseInsensitive) == 0)) {
+        || (m_completer->completionCount() == 1
+            && m_completer->currentCompletion().compare(word, Qt::CaseInsensitive) == 0)) {
         m_completer->popup()->hide();
         return;
     }
     QRect where = m_editor.cursorRect();
-    where.setWidth(m_completer->popup()->sizeHintForColumn(0) + m_completer->popup()->verticalScrollBar()->sizeHint().width());
+    where.setWidth(
+        m_completer->popup()->sizeHintForColumn(0) + m_completer->popup()->verticalScrollBar()->sizeHint().width());
     m_completer->complete(where);
 }
 

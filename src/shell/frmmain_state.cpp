@@ -138,7 +138,8 @@ void frmMain::showProblemCount()
 {
     const SwitchMarks &marks = m_documents->switchMarks();
     c.lblProblems->setVisible(marks.active());
-    c.lblProblems->setText(QString(uiText(200)).replace(QLatin1String("#COUNT#"), QString::number(marks.problemCount())));
+    c.lblProblems->setText(
+        QString(uiText(200)).replace(QLatin1String("#COUNT#"), QString::number(marks.problemCount())));
 }
 
 void frmMain::tmrLanguage_Timer()

@@ -2,6 +2,7 @@
 // the configuration editor.
 #include "testsupport.h"
 
+#include "cfg/cfgrules.h"
 #include "cfg/switchcheck.h"
 #include "cfg/switchmarks.h"
 #include "shell/frmmain.h"
@@ -83,9 +84,9 @@ private slots:
     void theGeneratedConfigurationIsSoundWhereTheListKnowsItsSwitches()
     {
         const SwitchList list = corpusList();
-        const QStringList lines = QString::fromLatin1(readBytes(QStringLiteral(VEXAL_CORPUS_DIR
-            "/ttdpatch-default-english.cfg")))
-                                      .split(QStringLiteral("\r\n"));
+        const QStringList lines
+            = QString::fromLatin1(readBytes(QStringLiteral(VEXAL_CORPUS_DIR "/ttdpatch-default-english.cfg")))
+                  .split(QStringLiteral("\r\n"));
         int known = 0;
         for (const Finding &finding : check(list, lines)) {
             const QString name = settingOf(lines.at(finding.line - 1)).key;
@@ -104,24 +105,28 @@ private slots:
                                          << QStringList {"2: abandonedroads: 3 is outside the range 0..2"};
         QTest::newRow("below a negative range")
             << "autorenew -129" << QStringList {"1: autorenew: -129 is outside the range -128..127"};
-        QTest::newRow("beyond any number") << "autoreplace 99999999999999999999"
-                                           << QStringList {"1: autoreplace: 99999999999999999999 is outside the range 1..100"};
-        QTest::newRow("a word for a number") << "autoreplace=many"
-                                             << QStringList {"1: autoreplace: many is not a number"};
+        QTest::newRow("beyond any number")
+            << "autoreplace 99999999999999999999"
+            << QStringList {"1: autoreplace: 99999999999999999999 is outside the range 1..100"};
+        QTest::newRow("a word for a number")
+            << "autoreplace=many" << QStringList {"1: autoreplace: many is not a number"};
         QTest::newRow("a digit its base lacks")
             << "cdstcargoclassgentype 4" << QStringList {"1: cdstcargoclassgentype: 4 is not a number"};
         QTest::newRow("not yes or no") << "[x]\r\n\r\nbribe perhaps"
-                                       << QStringList {"3: bribe: perhaps is not a yes/no value (yes, y, on, 1, no, n, off, 0)"};
+                                       << QStringList {
+                                              "3: bribe: perhaps is not a yes/no value (yes, y, on, 1, no, n, off, 0)"};
         QTest::newRow("a number for a bit")
             << "cdstopts.farroutewait 2"
             << QStringList {"1: cdstopts.farroutewait: 2 is not a yes/no value (yes, y, on, 1, no, n, off, 0)"};
         QTest::newRow("unknown") << "briibe on" << QStringList {"1: Unknown switch: briibe"};
         QTest::newRow("unknown bit of unknown switch") << "bribes.x on" << QStringList {"1: Unknown switch: bribes.x"};
         QTest::newRow("set again, in other letters")
-            << "bribe on\r\n// c\r\nBRIBE off\r\nbribe" << QStringList {"3: BRIBE is set again; it was first set on line 1",
+            << "bribe on\r\n// c\r\nBRIBE off\r\nbribe"
+            << QStringList {"3: BRIBE is set again; it was first set on line 1",
                    "4: bribe is set again; it was first set on line 1"};
         QTest::newRow("a bad value set again")
-            << "canals\r\ncanals 5" << QStringList {"2: canals: 5 is not a yes/no value (yes, y, on, 1, no, n, off, 0)",
+            << "canals\r\ncanals 5"
+            << QStringList {"2: canals: 5 is not a yes/no value (yes, y, on, 1, no, n, off, 0)",
                    "2: canals is set again; it was first set on line 1"};
     }
 
@@ -168,12 +173,12 @@ private slots:
         QTest::addColumn<QStringList>("output");
         QTest::newRow("sound, list named in capitals elsewhere")
             << QByteArray("bribe on\r\nautorenew -6\r\n") << "Other/SWTCHLST.TXT" << 0 << QStringList();
-        QTest::newRow("problems, list elsewhere") << QByteArray("[x]\r\nbribe on\r\nbribe maybe\nbriibe\r\n")
-                                                  << "Other/SWTCHLST.TXT" << 1
-                                                  << QStringList {"%1:3: warning: bribe: maybe is not a yes/no value "
-                                                                  "(yes, y, on, 1, no, n, off, 0)",
-                                                         "%1:3: warning: bribe is set again; it was first set on line 2",
-                                                         "%1:4: warning: Unknown switch: briibe"};
+        QTest::newRow("problems, list elsewhere")
+            << QByteArray("[x]\r\nbribe on\r\nbribe maybe\nbriibe\r\n") << "Other/SWTCHLST.TXT" << 1
+            << QStringList {"%1:3: warning: bribe: maybe is not a yes/no value "
+                            "(yes, y, on, 1, no, n, off, 0)",
+                   "%1:3: warning: bribe is set again; it was first set on line 2",
+                   "%1:4: warning: Unknown switch: briibe"};
         QTest::newRow("list beside, any letter case")
             << QByteArray("autoreplace 101\r\n") << "beside" << 1
             << QStringList {"%1:1: warning: autoreplace: 101 is outside the range 1..100"};
@@ -208,9 +213,21 @@ private slots:
         QStringList expected;
         for (const QString &line : output)
             expected.append(line.arg(file));
-        QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-            expected);
+        QCOMPARE(
+            QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
         QCOMPARE(program.readAllStandardError().isEmpty(), exitCode != 2);
+    }
+
+    // A list that cannot be read leaves the editor as it is without one, the file opened.
+    void anUnreadableListIsNone()
+    {
+        GameSession s;
+        writeBytes(s.path(QStringLiteral("swtchlst.txt")), QByteArray(9 * 1024 * 1024, 'x'));
+        s.open();
+        const QStringList lines
+            = cfgRules::configurationLines(cfgRules::splitLines(QString::fromLatin1(readBytes(s.path()))));
+        QCOMPARE(s.main().controls().rtbPatch->document()->blockCount(), lines.size() + 1);
+        QVERIFY(s.main().controls().lblProblems->isHidden());
     }
 
     // Typing into the editor: the underline and its reason come and go with the problem, and the
@@ -235,7 +252,8 @@ private slots:
         QVERIFY(!underline.format.hasProperty(QTextFormat::ForegroundBrush));
         QVERIFY(tooltipOver(editor, problem).startsWith(QLatin1String("abandonedroads: 7 is outside the range 0..2")));
         QVERIFY(underlinesOf(editor.document()->findBlockByNumber(1)).isEmpty());
-        QVERIFY(tooltipOver(editor, editor.document()->findBlockByNumber(1)).contains(QLatin1String("(-Xb) adds a `bribe'")));
+        QVERIFY(tooltipOver(editor, editor.document()->findBlockByNumber(1))
+                    .contains(QLatin1String("(-Xb) adds a `bribe'")));
 
         editor.setTextCursor(QTextCursor(problem));
         editor.moveCursor(QTextCursor::EndOfBlock);
