@@ -1,10 +1,12 @@
-// One keystroke at the start of a line, which makes the colour coding look at that line again,
-// in a 100,000-line configuration against the same in a 100-line one. The key goes through the
+// One keystroke at the start of a line, which makes the colour coding and the switch marks look at
+// that line again, in a 100,000-line configuration against the same in a 100-line one. The key goes through the
 // editor's real event path (the colour coding's filter, then the editor), and the window is
 // repainted, as after a key a person types.
 #include "benchsupport.h"
 #include "testsupport.h"
 
+#include "cfg/documents.h"
+#include "cfg/switchmarks.h"
 #include "shell/frmmain.h"
 
 #include <QCoreApplication>
@@ -19,8 +21,11 @@ constexpr int ShortDocument = 100;
 
 QByteArray configurationOf(int lines)
 {
-    // Switches with a comment and a heading now and then, as a configuration has them. Numbers
-    // have six digits in both documents, so that their lines are alike but for their count.
+    // Switches of the list with a comment and a heading now and then, as a configuration has them.
+    // Twenty switches, each set again and again: the lines typed into are repeats in both
+    // documents, while the long one's name index holds thousands of lines per name. Numbers have
+    // six digits in both documents, so that their lines are alike but for their count.
+    const QStringList names = bench::switchNames().mid(0, 20);
     QByteArray text;
     text.reserve(qsizetype(lines) * 24);
     for (int i = 0; i < lines; ++i) {
@@ -30,7 +35,7 @@ QByteArray configurationOf(int lines)
         else if (i % 50 == 1)
             text += "[section" + number + "]\r\n";
         else
-            text += "switch" + number + " = " + QByteArray::number(i % 7) + "\r\n";
+            text += names.at(i % names.size()).toLatin1() + " = " + QByteArray::number(i % 7) + "\r\n";
     }
     return text;
 }
@@ -67,6 +72,7 @@ int measure(GameSession &session)
     writeBytes(shortFile, configurationOf(ShortDocument));
     writeBytes(longFile, configurationOf(LongDocument));
     bench::prepareReturningPlayer(session);
+    bench::writeSwitchList(session);
     frmMain &window = session.main();
     QPlainTextEdit &editor = *window.controls().rtbPatch;
 
@@ -77,7 +83,8 @@ int measure(GameSession &session)
         for (const auto &[file, lines] : {std::pair {shortFile, ShortDocument}, std::pair {longFile, LongDocument}}) {
             session.open(file);
             // The keys go to the configuration editor, on show as when a person types into it.
-            if (editor.document()->blockCount() != lines + 1 || !editor.isVisible())
+            if (editor.document()->blockCount() != lines + 1 || !editor.isVisible()
+                || !window.documents().switchMarks().active())
                 bench::fail(QStringLiteral("%1 did not open as %2 visible lines").arg(file).arg(lines));
             const int before = editor.document()->characterCount();
             // A few keystrokes first: the first ones after opening pay for laying out the view.

@@ -1,10 +1,13 @@
-// Opening a 20,000-line configuration and a 2,000-line new-graphics list with colour coding on,
-// through the program's own opening path (the main window's documents: reading, decoding, the
-// line rules, the coloured editors), against QPlainTextEdit::setPlainText of the same lines.
+// Opening a 20,000-line configuration and a 2,000-line new-graphics list with colour coding on and
+// a switch list to judge every line against, through the program's own opening path (the main
+// window's documents: reading, decoding, the line rules, the coloured editors, the switch marks),
+// against QPlainTextEdit::setPlainText of the same lines.
 #include "benchsupport.h"
 #include "testsupport.h"
 
+#include "cfg/documents.h"
 #include "cfg/editortext.h"
+#include "cfg/switchmarks.h"
 #include "shell/frmmain.h"
 
 #include <QCoreApplication>
@@ -51,6 +54,7 @@ int measure(GameSession &session)
     writeLines(configuration, cfgLines);
     writeLines(session.folder + QStringLiteral("newgrfw.cfg"), listLines);
     bench::prepareReturningPlayer(session);
+    bench::writeSwitchList(session);
 
     frmMain &window = session.main();
     QPlainTextEdit &cfgEditor = *window.controls().rtbPatch;
@@ -89,7 +93,7 @@ int measure(GameSession &session)
     if (cfgEditor.document()->blockCount() != ConfigurationLines + 1
         || listEditor.document()->blockCount() != ListLines + 1
         || EditorText(cfgEditor).lineColour(cfgEditor.document()->firstBlock()) != green
-        || !session.t.dialogs.prompts().isEmpty())
+        || !session.t.dialogs.prompts().isEmpty() || !window.documents().switchMarks().active())
         bench::fail(QStringLiteral("the program did not open the files as expected (%1 and %2 lines, %3 prompts)")
                         .arg(cfgEditor.document()->blockCount())
                         .arg(listEditor.document()->blockCount())

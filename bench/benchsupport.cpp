@@ -3,6 +3,8 @@
 #include "common/settingkeys.h"
 #include "testsupport.h"
 
+#include "switchlist.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -239,6 +241,22 @@ void prepareReturningPlayer(GameSession &session)
     session.t.presetSettings({{name(settingKeys::AutoLU), QStringLiteral("0")},
         {name(settingKeys::PatchVersion), QStringLiteral("2.6 alpha 0 r1651")},
         {name(settingKeys::PatchVersionSize), QString::number(patchSize)}});
+}
+
+void writeSwitchList(GameSession &session)
+{
+    QByteArray list = "2.6 alpha 0 r1651 (Windows)\r\n";
+    for (const char *line : switch_lines)
+        list += QByteArray(line) + "\r\n";
+    writeBytes(session.folder + QStringLiteral("swtchlst.txt"), list);
+}
+
+QStringList switchNames()
+{
+    QStringList names;
+    for (const char *line : switch_lines)
+        names.append(QString::fromLatin1(line).section(QLatin1Char(' '), 1, 1));
+    return names;
 }
 
 } // namespace bench

@@ -90,5 +90,10 @@ void flushToDisk(const QString &path);
 // off and the patch version remembered, so that opening a file neither reaches for a server nor
 // waits for the patch program to answer. Before the session's program starts.
 void prepareReturningPlayer(GameSession &session);
+// After that: the switch list the demo's stand-in patch writes (every switch of TTDPatch's default
+// configuration) in the game folder, so that the editor judges every line against it.
+void writeSwitchList(GameSession &session);
+// The names of that list's switches.
+QStringList switchNames();
 
 } // namespace bench

@@ -1,5 +1,6 @@
 /* A Windows program that answers as TTDPatch does towards Vexal Pro. It patches nothing.
- *   -!S   writes swtchlst.txt into the current folder: the version, then switch lines
+ *   -!S   writes swtchlst.txt into the current folder: the version, then a line for each switch of
+ *         TTDPatch's own default configuration (switchlist.h, see make-switchlist)
  *   -h    prints help whose first line carries the version
  *   else  writes <its own name>-ran.txt into the current folder: the current folder as Windows
  *         sees it, then each argument on a line of its own
@@ -8,6 +9,8 @@
 #include <stdio.h>
 #include <string.h>
 #include <windows.h>
+
+#include "switchlist.h"
 
 #ifndef PATCH_PADDING
 #define PATCH_PADDING 1
@@ -24,8 +27,8 @@ int main(int argc, char **argv)
         if (!list)
             return 1;
         fprintf(list, "%s\n", version);
-        fputs("-YA abandonedroads 0 2 0 `abandonedroads' (-YA) makes roads lose their owner\n", list);
-        fputs("-ZL advorders - - - `advorders' (-ZL) enables advanced orders\n", list);
+        for (size_t i = 0; i < sizeof switch_lines / sizeof *switch_lines; ++i)
+            fprintf(list, "%s\n", switch_lines[i]);
         return fclose(list) == 0 ? padding[0] - 1 : 1;
     }
     if (argc > 1 && strcmp(argv[1], "-h") == 0) {

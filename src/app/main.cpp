@@ -1,3 +1,5 @@
+#include "cfg/switchcheck.h"
+#include "lang/modlanguage.h"
 #include "lang/stringresources.h"
 #include "liveupdate/liveupdaterules.h"
 #include "platform/clock.h"
@@ -5,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
+#include "platform/systeminfo.h"
 #include "shell/frmcomponents.h"
 #include "shell/frmmain.h"
 
@@ -13,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QFontDatabase>
 #include <QImageReader>
+#include <QTextStream>
 #include <QTimer>
 
 #include <cstdio>
@@ -49,6 +53,7 @@ struct CommandLine {
     QString settingsFolder;
     QString file;
     bool smokeTest = false;
+    QString checkFile, switchList;
 };
 
 CommandLine parseCommandLine(int argc, char *argv[])
@@ -73,6 +78,14 @@ CommandLine parseCommandLine(int argc, char *argv[])
         QStringLiteral("url"));
     parser.addOption(patchServer);
     parser.addOption(toolServer);
+    const QCommandLineOption check(QStringLiteral("check"),
+        QStringLiteral("Check <file> against the patch's switch list without opening a window; exit code 0: no "
+                       "problems, 1: problems, 2: a file cannot be read."),
+        QStringLiteral("file"));
+    const QCommandLineOption switches(QStringLiteral("switches"),
+        QStringLiteral("The switch list for --check (default: swtchlst.txt beside the file)."), QStringLiteral("list"));
+    parser.addOption(check);
+    parser.addOption(switches);
     QCommandLineOption smokeTest(
         QStringLiteral("smoke-test"), QStringLiteral("Start, print the main window's title once it shows, and quit."));
     smokeTest.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -86,7 +99,19 @@ CommandLine parseCommandLine(int argc, char *argv[])
     if (parser.isSet(toolServer))
         qputenv(liveUpdateRules::ToolServerVariable, parser.value(toolServer).toUtf8());
     return {parser.isSet(settingsDir) ? parser.value(settingsDir) : SettingsStore::defaultFolder(),
-        parser.positionalArguments().value(0), parser.isSet(smokeTest)};
+        parser.positionalArguments().value(0), parser.isSet(smokeTest), parser.value(check), parser.value(switches)};
+}
+
+// Like --help, before any window system is touched: it works without a display.
+int checkWithoutWindow(const CommandLine &commandLine)
+{
+    auto &s = modMain::state();
+    s.AnsiCodePage = systemInfo::ansiCodePage();
+    s.LanguageName = QStringLiteral("ENGLISH"); // the language of compiler warnings and CI logs
+    modLanguage::loadInterfaceTexts(s, StringResources::builtIn());
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return switchCheck::checkCommand(commandLine.checkFile, commandLine.switchList, out, err);
 }
 
 } // namespace
@@ -94,6 +119,8 @@ CommandLine parseCommandLine(int argc, char *argv[])
 int main(int argc, char *argv[])
 {
     const CommandLine commandLine = parseCommandLine(argc, argv);
+    if (!commandLine.checkFile.isEmpty())
+        return checkWithoutWindow(commandLine);
 
     QApplication app(argc, argv);
     const std::future<void> prepared = prepareFontsAndPictures();

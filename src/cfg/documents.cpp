@@ -8,6 +8,7 @@
 #include "grflist.h"
 #include "platform/settingsstore.h"
 #include "platform/textcodec.h"
+#include "switchmarks.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -42,6 +43,7 @@ ConfigDocuments::ConfigDocuments(Services &services, MainWindowHost &host, Contr
     c.rtbPatch.setAcceptDrops(true);
     c.rtbPatch.installEventFilter(this);
     c.rtbPatch.viewport()->installEventFilter(this);
+    m_switchMarks = new SwitchMarks(c.rtbPatch);
 }
 
 QString ConfigDocuments::openDocument() const
@@ -159,6 +161,8 @@ void ConfigDocuments::rememberRecent()
 
 void ConfigDocuments::readConfiguration()
 {
+    // Known before the lines arrive, so that they are judged once, as they are inserted.
+    m_switchMarks->loadFrom(modMain::state().GameFolder);
     readInto(c.rtbPatch, modMain::state().CfgFileName, cfgRules::configurationLines, cfgRules::cfgLineKind);
     EditorText(c.rtbPatch).moveCaretToStart();
 }

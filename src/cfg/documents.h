@@ -11,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QListWidget;
 class QPlainTextEdit;
+class SwitchMarks;
 
 // The configuration file and the new-graphics list of the game folder: opening, reading into the
 // editors and saving back.
@@ -46,6 +47,8 @@ public:
 
     // The open document: after a successful open RecentFile1 is its path; before, there is none.
     QString openDocument() const;
+    // What the configuration editor knows of the patch's switches.
+    SwitchMarks &switchMarks() { return *m_switchMarks; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -65,4 +68,5 @@ private:
     MainWindowHost &m_host;
     Controls c;
     QString m_graphicsFolder;
+    SwitchMarks *m_switchMarks = nullptr;
 };

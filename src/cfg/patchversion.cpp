@@ -10,6 +10,7 @@
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
 #include "platform/textcodec.h"
+#include "switchcheck.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -23,7 +24,7 @@ namespace {
 constexpr qint64 FirstLineLimit = 4096;
 // Wine takes seconds to set up a fresh prefix before the patch even starts.
 constexpr qint64 RunnerQueryLimitMs = 20000;
-const QString SwitchListName = QStringLiteral("swtchlst.txt");
+const QString SwitchListName = QString::fromLatin1(switchCheck::ListFileName);
 constexpr qsizetype VersionTextLimit = 200;
 
 QString firstLine(const QString &path)
@@ -126,6 +127,7 @@ void PatchVersion::detect(qint32 size)
             waitTwoToThreeSeconds(m_services.clock, ended);
         // One that hangs is ended here, with the Wine or DOSBox it runs in.
     }
+    emit switchListWritten();
     const QString switchList = modMain::fileIgnoringCase(s.GameFolder, SwitchListName);
     if (!modMain::fileExists(switchList)) {
         s.DetectedPatchVersion = QStringLiteral("(unknown TTDPatch version)");

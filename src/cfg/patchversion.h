@@ -27,6 +27,10 @@ public:
     // The size the cache keys on: the low 32 bits, signed; -1 when the file is read-only or absent.
     static qint32 cacheSize(const QString &path);
 
+signals:
+    // The patch has been asked for its switch list again: the list is new, or gone.
+    void switchListWritten();
+
 private:
     void detect(qint32 size);
 

@@ -4,6 +4,7 @@
 #include "cfg/documents.h"
 #include "cfg/grflist.h"
 #include "cfg/patchversion.h"
+#include "cfg/switchmarks.h"
 #include "cfg/textsearch.h"
 #include "common/links.h"
 #include "common/settingkeys.h"
@@ -102,6 +103,10 @@ void frmMain::connectHandlers()
     connect(c.mnuRunPloven, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::Ploven); });
     connect(c.mnuRunNarwick, &QAction::triggered, this, [this] { m_tools->run(CompanionTools::Tool::Narwick); });
     connect(c.mnuVersionGet, &QAction::triggered, m_patchVersion, &PatchVersion::mnuVersionGet_Click);
+    SwitchMarks &marks = m_documents->switchMarks();
+    connect(m_patchVersion, &PatchVersion::switchListWritten, this, [&marks] { marks.loadFrom(st().GameFolder); });
+    connect(&marks, &SwitchMarks::problemCountChanged, this, &frmMain::showProblemCount);
+    connect(c.mnuNextProblem, &QAction::triggered, &marks, &SwitchMarks::nextProblem);
     for (const links::Link &link : links::table()) {
         if (auto *entry = findChild<QAction *>(QString::fromLatin1(link.entry))) {
             const QString address = QString::fromLatin1(link.address);

@@ -99,6 +99,7 @@ private:
     void showBackgroundHint(QObject *area);
     void resumeNews();
     void startTitleAnimation(int fromLength);
+    void showProblemCount();
 
     Services &m_services;
     const StringResources &m_resources;

@@ -1,6 +1,8 @@
 // The main window's busy state, title, version display, translucency, tabs and closing.
 #include "frmmain.h"
 
+#include "cfg/documents.h"
+#include "cfg/switchmarks.h"
 #include "cfg/textsearch.h"
 #include "common/icons.h"
 
@@ -129,6 +131,15 @@ void frmMain::tmrTitlebar_Timer()
 void frmMain::ApplyInterfaceTexts()
 {
     applyInterfaceTexts(*this, *this, modMain::state());
+    showProblemCount();
+}
+
+void frmMain::showProblemCount()
+{
+    const SwitchMarks &marks = m_documents->switchMarks();
+    c.lblProblems->setVisible(marks.active());
+    c.lblProblems->setText(
+        QString(uiText(200)).replace(QLatin1String("#COUNT#"), QString::number(marks.problemCount())));
 }
 
 void frmMain::tmrLanguage_Timer()

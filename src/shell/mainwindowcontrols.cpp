@@ -109,6 +109,8 @@ void buildMenus(QMainWindow &window, MainWindowControls &c)
     c.mnuRunAlter = action(c.mnuActions, QStringLiteral("mnuRunAlter"));
     c.mnuRegedit = action(c.mnuActions, QStringLiteral("mnuRegedit"));
     c.mnuVersionGet = action(c.mnuActions, QStringLiteral("mnuVersionGet"));
+    c.mnuNextProblem = action(c.mnuActions, QStringLiteral("mnuNextProblem"));
+    c.mnuNextProblem->setShortcut(QKeySequence(Qt::Key_F8));
 
     c.mnuHelp = named<QMenu>(QStringLiteral("mnuHelp"), bar);
     bar->addMenu(c.mnuHelp);
@@ -436,6 +438,9 @@ void buildMainWindowControls(QMainWindow &window, MainWindowControls &c)
         = {named<QLabel>(QStringLiteral("stbMain.Panels(1)")), named<QLabel>(QStringLiteral("stbMain.Panels(2)"))};
     c.stbMain->addWidget(c.stbPanels[0], 1);
     c.stbMain->addPermanentWidget(c.stbPanels[1]);
+    c.lblProblems = named<QLabel>(QStringLiteral("lblProblems"));
+    c.lblProblems->hide();
+    c.stbMain->addPermanentWidget(c.lblProblems);
     window.setStatusBar(c.stbMain);
 
     c.tmrTitlebar = timer(&window, QStringLiteral("tmrTitlebar"), 10);

@@ -30,7 +30,7 @@ struct MainWindowControls {
     // Actions menu
     QMenu *mnuActions = nullptr;
     QAction *mnuRunTTD = nullptr, *mnuRunPloven = nullptr, *mnuRunNarwick = nullptr, *mnuRunAlter = nullptr;
-    QAction *mnuRegedit = nullptr, *mnuVersionGet = nullptr;
+    QAction *mnuRegedit = nullptr, *mnuVersionGet = nullptr, *mnuNextProblem = nullptr;
     // Help menu
     QMenu *mnuHelp = nullptr, *mnuLinksTTD = nullptr, *mnuLinksTools = nullptr, *mnuLinksGraphics = nullptr;
     QMenu *mnuWebsite = nullptr;
@@ -80,6 +80,7 @@ struct MainWindowControls {
     QWidget *picNews = nullptr;
     QStatusBar *stbMain = nullptr;
     std::array<QLabel *, 2> stbPanels {};
+    QLabel *lblProblems = nullptr; // the configuration's problem count, while a switch list is known
     QProgressBar *pgbMain = nullptr;
 
     QTimer *tmrTitlebar = nullptr, *tmrLanguage = nullptr, *tmrNews = nullptr, *tmrTimeout = nullptr;

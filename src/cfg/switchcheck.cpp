@@ -1,0 +1,311 @@
+#include "switchcheck.h"
+
+#include "cfgrules.h"
+#include "common/errortrap.h"
+#include "common/modmain.h"
+#include "platform/textcodec.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <algorithm>
+#include <optional>
+
+namespace switchCheck {
+
+namespace {
+
+// As the editor refuses larger files: a configuration is a few kilobytes, a list some more.
+constexpr qint64 FileSizeLimit = 8 * 1024 * 1024;
+
+// Switches that take a text (a folder, a file name): the list shows them without a range, as it
+// shows yes/no switches.
+const QStringList TextSwitches = {QStringLiteral("cdpath"), QStringLiteral("newgrfcfg")};
+
+bool isYesNo(QStringView value)
+{
+    static const QStringList words = {QStringLiteral("yes"), QStringLiteral("y"), QStringLiteral("on"),
+        QStringLiteral("1"), QStringLiteral("no"), QStringLiteral("n"), QStringLiteral("off"), QStringLiteral("0")};
+    return words.contains(value, Qt::CaseInsensitive);
+}
+
+bool isOff(QStringView value)
+{
+    return value.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0
+        || value.compare(QLatin1String("n"), Qt::CaseInsensitive) == 0
+        || value.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0 || value == QLatin1String("0");
+}
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+// The configuration writes a few switches in another base than the list's decimal range: the
+// description's "Default" then reads, in that base, as the list's default.
+int baseOf(const Switch &entry)
+{
+    static const QRegularExpression stated(
+        QStringLiteral("default (-?[0-9A-Fa-f]+)"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = stated.match(entry.description);
+    if (!match.hasMatch())
+        return 10;
+    for (int base : {10, 16, 8, 4, 2}) {
+        bool ok = false;
+        if (match.captured(1).toLongLong(&ok, base) == entry.fallback && ok)
+            return base;
+    }
+    return 10;
+}
+
+bool digitIn(QChar c, int base)
+{
+    const char16_t u = QChar::toLower(c.unicode());
+    const int value = u >= u'0' && u <= u'9' ? u - u'0' : u >= u'a' && u <= u'f' ? u - u'a' + 10 : 99;
+    return value < base;
+}
+
+std::optional<qint64> numberOf(QStringView field)
+{
+    bool ok = false;
+    const qint64 value = field.toLongLong(&ok);
+    return ok ? std::optional(value) : std::nullopt;
+}
+
+QString filled(int text, QStringView line, const Setting &setting)
+{
+    return QString(modMain::uiText(text))
+        .replace(QLatin1String("#NAME#"), line.mid(setting.nameStart, setting.nameLength).toString())
+        .replace(QLatin1String("#VALUE#"), line.mid(setting.valueStart, setting.valueLength).toString());
+}
+
+} // namespace
+
+QString Switch::number(qint64 value) const
+{
+    return value < 0 ? QLatin1Char('-') + QString::number(-value, base) : QString::number(value, base);
+}
+
+SwitchList SwitchList::parse(const QString &text)
+{
+    SwitchList list;
+    const QStringList lines = cfgRules::splitLines(QString(text).replace(QLatin1String("\n"), QLatin1String("\r")));
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        // -XX name min max default description; '-' where a switch has no letter or no range.
+        static const QRegularExpression format(
+            QStringLiteral("^(-\\S*) +([A-Za-z]\\S*) +(\\S+) +(\\S+) +(\\S+)(?: +(.*))?$"));
+        const QRegularExpressionMatch fields = format.match(lines.at(i));
+        if (!fields.hasMatch())
+            continue;
+        Switch entry;
+        entry.name = fields.captured(2);
+        const bool noRange = fields.captured(3) == QLatin1String("-") && fields.captured(4) == QLatin1String("-")
+            && fields.captured(5) == QLatin1String("-");
+        if (!noRange) {
+            const auto minimum = numberOf(fields.captured(3)), maximum = numberOf(fields.captured(4)),
+                       fallback = numberOf(fields.captured(5));
+            if (!minimum || !maximum || !fallback || *minimum > *maximum)
+                continue;
+            entry.ranged = true;
+            entry.minimum = *minimum;
+            entry.maximum = *maximum;
+            entry.fallback = *fallback;
+        }
+        entry.description = fields.captured(6).trimmed();
+        entry.text = !entry.ranged && TextSwitches.contains(entry.name, Qt::CaseInsensitive);
+        if (entry.ranged)
+            entry.base = baseOf(entry);
+        list.m_switches.insert(entry.name.toLower(), entry);
+    }
+    return list;
+}
+
+SwitchList SwitchList::fromFile(const QString &path)
+{
+    if (!modMain::fileExists(path))
+        return {};
+    return parse(TextCodec(modMain::state().AnsiCodePage).decode(modMain::readWholeFile(path, FileSizeLimit)));
+}
+
+SwitchList SwitchList::inFolder(const QString &folder)
+{
+    // A list that cannot be read is as good as none: the editor then behaves as without one.
+    try {
+        return fromFile(modMain::fileIgnoringCase(folder, QLatin1String(ListFileName)));
+    } catch (const RuntimeError &) {
+        return {};
+    }
+}
+
+const Switch *SwitchList::find(QStringView name) const
+{
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    const auto it = m_switches.constFind((dot < 0 ? name : name.left(dot)).toString().toLower());
+    return it == m_switches.constEnd() ? nullptr : &*it;
+}
+
+QStringList SwitchList::names() const
+{
+    QStringList names;
+    for (const Switch &entry : m_switches)
+        names.append(entry.name);
+    names.sort();
+    return names;
+}
+
+Setting settingOf(QStringView line)
+{
+    Setting setting;
+    qsizetype i = 0;
+    while (i < line.size() && line.at(i).isSpace())
+        ++i;
+    if (i == line.size() || !isAsciiLetter(line.at(i)))
+        return setting;
+    setting.nameStart = i;
+    while (i < line.size() && !line.at(i).isSpace() && line.at(i) != QLatin1Char('=') && line.at(i) != QLatin1Char(':'))
+        ++i;
+    setting.nameLength = i - setting.nameStart;
+    setting.key = line.mid(setting.nameStart, setting.nameLength).toString().toLower();
+    while (i < line.size() && line.at(i) == QLatin1Char(' '))
+        ++i;
+    if (i < line.size() && (line.at(i) == QLatin1Char('=') || line.at(i) == QLatin1Char(':')))
+        ++i;
+    while (i < line.size() && line.at(i) == QLatin1Char(' '))
+        ++i;
+    setting.valueStart = i;
+    while (i < line.size() && !line.at(i).isSpace())
+        ++i;
+    setting.valueLength = i - setting.valueStart;
+    return setting;
+}
+
+Verdict judge(const SwitchList &list, QStringView line, const Setting &setting)
+{
+    Verdict verdict;
+    if (setting.key.isEmpty())
+        return verdict;
+    verdict.known = list.find(setting.key);
+    if (!verdict.known) {
+        verdict = {Kind::Unknown, nullptr, setting.nameStart, setting.nameLength};
+        return verdict;
+    }
+    const QStringView value = line.mid(setting.valueStart, setting.valueLength);
+    const Switch &known = *verdict.known;
+    const bool bit = setting.key.contains(QLatin1Char('.'));
+    Kind kind = Kind::None;
+    if (value.isEmpty() || known.text) {
+        kind = Kind::None;
+    } else if (bit || !known.ranged) {
+        kind = isYesNo(value) ? Kind::None : Kind::NotYesNo;
+    } else if (!isOff(value)) {
+        const QStringView digits = value.startsWith(QLatin1Char('-')) ? value.mid(1) : value;
+        const bool number = !digits.isEmpty()
+            && std::all_of(digits.begin(), digits.end(), [&known](QChar c) { return digitIn(c, known.base); });
+        bool fits = false;
+        const qint64 read = number ? value.toLongLong(&fits, known.base) : 0;
+        if (!number)
+            kind = Kind::NotNumber;
+        else if (!fits || read < known.minimum || read > known.maximum)
+            kind = Kind::OutOfRange;
+    }
+    verdict.kind = kind;
+    verdict.start = setting.valueStart;
+    verdict.length = setting.valueLength;
+    return verdict;
+}
+
+QString message(const Verdict &verdict, QStringView line, const Setting &setting)
+{
+    switch (verdict.kind) {
+    case Kind::None: break;
+    case Kind::Unknown: return filled(193, line, setting);
+    case Kind::OutOfRange:
+        return filled(194, line, setting)
+            .replace(QLatin1String("#MIN#"), verdict.known->number(verdict.known->minimum))
+            .replace(QLatin1String("#MAX#"), verdict.known->number(verdict.known->maximum));
+    case Kind::NotNumber: return filled(195, line, setting);
+    case Kind::NotYesNo: return filled(196, line, setting);
+    }
+    return {};
+}
+
+QString repeatMessage(QStringView line, const Setting &setting, int earlierLine)
+{
+    return filled(197, line, setting).replace(QLatin1String("#LINE#"), QString::number(earlierLine));
+}
+
+QString description(const Switch &known)
+{
+    QString text = known.description;
+    if (known.ranged)
+        text += QLatin1Char('\n')
+            + QString(modMain::uiText(198))
+                  .replace(QLatin1String("#MIN#"), known.number(known.minimum))
+                  .replace(QLatin1String("#MAX#"), known.number(known.maximum))
+                  .replace(QLatin1String("#DEFAULT#"), known.number(known.fallback));
+    else if (!known.text)
+        text += QLatin1Char('\n') + modMain::uiText(199);
+    return text;
+}
+
+QList<Finding> check(const SwitchList &list, const QStringList &lines)
+{
+    QList<Finding> findings;
+    QHash<QString, int> firstSet;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString &line = lines.at(i);
+        const Setting setting = settingOf(line);
+        const Verdict verdict = judge(list, line, setting);
+        const int number = int(i + 1);
+        if (verdict.kind != Kind::None)
+            findings.append({number, message(verdict, line, setting)});
+        if (!verdict.known)
+            continue;
+        const auto earlier = firstSet.constFind(setting.key);
+        if (earlier == firstSet.constEnd())
+            firstSet.insert(setting.key, number);
+        else
+            findings.append({number, repeatMessage(line, setting, *earlier)});
+    }
+    return findings;
+}
+
+int checkCommand(const QString &configuration, const QString &listPath, QTextStream &out, QTextStream &err)
+{
+    const QString listFile = listPath.isEmpty()
+        ? modMain::fileIgnoringCase(
+            modMain::folderOf(QFileInfo(configuration).absoluteFilePath()), QLatin1String(ListFileName))
+        : listPath;
+    QString text;
+    SwitchList list;
+    for (const QString &path : {configuration, listFile}) {
+        try {
+            const QString read
+                = TextCodec(modMain::state().AnsiCodePage).decode(modMain::readWholeFile(path, FileSizeLimit));
+            if (path == configuration)
+                text = read;
+            else
+                list = SwitchList::parse(read);
+        } catch (const RuntimeError &error) {
+            err << path << ": " << error.description << Qt::endl;
+            return 2;
+        }
+    }
+    if (list.isEmpty()) {
+        err << listFile << ": no switch list (run the patch with -!S to write one)" << Qt::endl;
+        return 2;
+    }
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    }
+    const QList<Finding> findings = check(list, lines);
+    for (const Finding &finding : findings)
+        out << configuration << ':' << finding.line << ": warning: " << finding.message << '\n';
+    out.flush();
+    return findings.isEmpty() ? 0 : 1;
+}
+
+} // namespace switchCheck
