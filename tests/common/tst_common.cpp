@@ -1,12 +1,9 @@
+// The shared rules: numbers and case in text, the error trap, INI reading, files and mail addresses.
 #include "common/basictext.h"
 #include "common/errortrap.h"
 #include "common/modmain.h"
-#include "common/settingkeys.h"
-#include "platform/settingsstore.h"
 #include "testsupport.h"
 
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <QUrlQuery>
 
@@ -15,18 +12,11 @@
 
 namespace {
 
-constexpr qint64 Largest = std::numeric_limits<qint64>::max();
-
 class RecordingReporter final : public ErrorReporter {
 public:
     QStringList reports;
     void showReport(const QString &reportText) override { reports.append(reportText); }
 };
-
-void throwError(int number)
-{
-    throw RuntimeError::of(number);
-}
 
 } // namespace
 
@@ -34,18 +24,15 @@ class TestCommon : public QObject {
     Q_OBJECT
 
 private slots:
-    // --- Basic text rules ---------------------------------------------------------------------
     void basicTextRules()
     {
+        constexpr qint64 Largest = std::numeric_limits<qint64>::max();
         const QList<std::pair<QString, qint64>> numbers = {{"", 0}, {"abc", 0}, {"  12", 12}, {"-7", -7}, {"- 3", 0},
-            {"12abc", 12}, {"9223372036854775807", Largest}, {"9223372036854775808", Largest},
-            {"-99999999999999999999999x", -Largest}};
+            {"12abc", 12}, {"9223372036854775808", Largest}, {"-99999999999999999999999x", -Largest}};
         for (const auto &[text, number] : numbers)
             QCOMPARE(basicText::leadingNumber(text), number);
-
         QCOMPARE(basicText::trimBlanks(" \t a b \r\n "), QStringLiteral("\t a b \r\n"));
         QCOMPARE(basicText::trimBlanks("   "), QString());
-
         // Case folding is ASCII only. a, b, equal, a contains b
         const QList<std::tuple<QString, QString, bool, bool>> cases
             = {{"VexalP", "vEXALp", true, true}, {"ÄB", "äb", false, false}, {"[VexalP] x", "vexalp", false, true},
@@ -57,52 +44,33 @@ private slots:
         }
     }
 
-    // --- Error trap ---------------------------------------------------------------------------
-    void reportTextIsExact()
-    {
-        const QList<std::pair<int, QString>> cases = {{53, "File not found"}, {5, "Invalid procedure call or argument"},
-            {1001, "Unsupported Value Type"}, {9999, "Application-defined or object-defined error"}};
-        for (const auto &[number, description] : cases) {
-            const RuntimeError error = RuntimeError::of(number);
-            QCOMPARE(error.number, number);
-            QCOMPARE(error.description, description);
-            QCOMPARE(ErrorTrap::composeReport(error, "@ ReadSettings"),
-                QString("Error code # " + QString::number(number) + "\r\n" + description + "\r\n@ ReadSettings"));
-        }
-    }
-
-    void trapReportsTheLaterErrorOnceAndLaterStepsStillRun()
+    // Only run-time errors are caught; later steps still run, and the later error is reported once.
+    void trapReportsTheLaterErrorOnce()
     {
         RecordingReporter reporter;
         ErrorTrap trap(&reporter);
         trap.step([] {});
         trap.report("@ frmMain Load");
-        QVERIFY(reporter.reports.isEmpty());
-        // Only run-time errors are caught.
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, trap.step([] { throw std::runtime_error("not ours"); }));
-        QVERIFY(!trap.hasError());
-
         QStringList ran;
         trap.step([&] {
             ran << "1";
-            throwError(53);
+            throw RuntimeError::of(53);
             ran << "1 after";
         });
         trap.step([&] {
             ran << "2";
-            throwError(76);
+            throw RuntimeError::of(5);
         });
         trap.step([&] { ran << "3"; });
         QCOMPARE(ran, QStringList({"1", "2", "3"}));
-        QVERIFY(trap.hasError());
-        QVERIFY(reporter.reports.isEmpty());
         trap.report("@ ReadSettings");
-        QVERIFY(!trap.hasError());
         trap.report("@ ReadSettings");
-        QCOMPARE(reporter.reports, QStringList {"Error code # 76\r\nPath not found\r\n@ ReadSettings"});
+        QCOMPARE(
+            reporter.reports, QStringList {"Error code # 5\r\nInvalid procedure call or argument\r\n@ ReadSettings"});
+        QCOMPARE(RuntimeError::of(9999).description, QStringLiteral("Application-defined or object-defined error"));
     }
 
-    // --- INI reading --------------------------------------------------------------------------
     void readIniString_data()
     {
         QTest::addColumn<QByteArray>("file"); // null: no file at all
@@ -126,7 +94,6 @@ private slots:
         row("CR LF", "[s]\r\nk=v\r\nj=w\r\n", "s", "k", "", "v");
         row("default trailing blanks", versions, "s", "k", "  none  ", "  none");
         row("value cut", "[s]\nk=" + QByteArray(300, 'v') + "\n", "s", "k", "", QString(254, 'v'));
-        row("default cut", versions, "s", "k", QString(300, 'd'), QString(254, 'd'));
     }
     void readIniString()
     {
@@ -141,7 +108,6 @@ private slots:
         QTEST(modMain::readIniString(section, key, defaultValue, path), "value");
     }
 
-    // --- Files --------------------------------------------------------------------------------
     void fileExistsAndDeleteIfExists()
     {
         QTemporaryDir dir;
@@ -153,89 +119,22 @@ private slots:
             {".hidden", false}, {"newgrf", false}, {"nothing.cfg", false}};
         for (const auto &[name, exists] : cases)
             QVERIFY2(modMain::fileExists(dir.filePath(name)) == exists, qPrintable(name));
-
         for (const char *name : {"ttdpatch.cfg", "newgrf", "missing"})
             modMain::deleteIfExists(dir.filePath(name));
         QVERIFY(!QFileInfo::exists(dir.filePath("ttdpatch.cfg")));
         QVERIFY(QFileInfo(dir.filePath("newgrf")).isDir());
     }
 
-    // --- Addresses ----------------------------------------------------------------------------
     void mailAddressKeepsTheWholeSubject()
     {
-        // subject, its encoding (empty: only the round trip is checked)
-        const QList<std::pair<QString, QString>> cases
-            = {{"vexal 1.2.5 Debian report", "subject=vexal%201.2.5%20Debian%20report"}, {"a&b=c", "subject=a%26b%3Dc"},
-                {"bug #5 here", "subject=bug%20%235%20here"}, {"100%? ok", ""}, {"Vexal Pro ñandú", ""}};
-        for (const auto &[subject, encoded] : cases) {
-            const QString address = modMain::mailReportAddress(subject);
-            QVERIFY2(address.startsWith(QLatin1String("mailto:")), qPrintable(address));
-            QVERIFY2(encoded.isEmpty() || address.endsWith(QString('?' + encoded)), qPrintable(address));
-            const QUrl url(address, QUrl::StrictMode);
-            QVERIFY2(url.isValid(), qPrintable(url.errorString()));
+        for (const QString &subject : QStringList {"a&b=c", "bug #5 here", "100%? ok", "Vexal Pro ñandú"}) {
+            const QUrl url(modMain::mailReportAddress(subject), QUrl::StrictMode);
+            QVERIFY2(url.isValid() && url.scheme() == QLatin1String("mailto"), qPrintable(url.toString()));
             QVERIFY(!url.hasFragment());
             const QUrlQuery query(url);
             QCOMPARE(query.queryItems().size(), 1);
             QCOMPARE(query.queryItemValue("subject", QUrl::FullyDecoded), subject);
         }
-    }
-
-    // The mail itself, and its notice, are checked where the error report and the About box send it.
-    void programPagesOpenThroughTheShell()
-    {
-        TestServices t;
-        const QUrl main(modMain::programPageAddress(true));
-        const QUrl alternative(modMain::programPageAddress(false));
-        QCOMPARE(main.scheme(), QStringLiteral("https"));
-        QCOMPARE(alternative.scheme(), QStringLiteral("https"));
-        QVERIFY(main != alternative);
-        modMain::openProgramPage(*t.services, false);
-        modMain::openProgramPage(*t.services, true);
-        QStringList opened;
-        for (const RecordingShell::Call &call : std::as_const(t.shell.calls)) {
-            QCOMPARE(call.kind, RecordingShell::Call::Kind::Open);
-            opened << call.target;
-        }
-        QCOMPARE(opened, QStringList({alternative.toString(), main.toString()}));
-    }
-
-    // --- Setting keys -------------------------------------------------------------------------
-    void emptyStoreGivesDefaults()
-    {
-        QTemporaryDir dir;
-        const SettingsStore store(dir.path());
-        using namespace settingKeys;
-        const QList<std::pair<SettingKey, QString>> cases = {{Language, "---"}, {nBlend, "200"},
-            {LatestStable, "TTDPatch 2.0 rev 1"}, {PatchVersion, "(unknown TTDPatch version)"}};
-        for (const auto &[key, value] : cases) {
-            QCOMPARE(QString::fromLatin1(key.section), QStringLiteral("VexalP"));
-            QCOMPARE(readSetting(store, key), value);
-            QCOMPARE(readSettingNumber(store, key), basicText::leadingNumber(value));
-        }
-    }
-
-    void settingsAreReadAndWrittenAsNumbers()
-    {
-        const QList<std::pair<QString, qint64>> cases = {{"180", 180}, {"abc", 0}, {"-12abc", -12}};
-        for (const auto &[stored, number] : cases) {
-            QTemporaryDir dir;
-            {
-                SettingsStore store(dir.path());
-                writeSetting(store, settingKeys::nBlend, stored);
-            }
-            // The keys live in the maker's application file, section VexalP.
-            QSettings file(dir.filePath("Brakemoor Solutions.ini"), QSettings::IniFormat);
-            QCOMPARE(file.value("VexalP/nBlend").toString(), stored);
-            const SettingsStore store(dir.path());
-            QCOMPARE(readSettingNumber(store, settingKeys::nBlend), number);
-        }
-
-        QTemporaryDir dir;
-        SettingsStore store(dir.path());
-        writeSetting(store, settingKeys::PatchVersionSize, qint64(1234567890123));
-        writeSetting(store, settingKeys::Tab, qint64(-1));
-        QCOMPARE(readSetting(store, settingKeys::PatchVersionSize), QStringLiteral("1234567890123"));
-        QCOMPARE(readSettingNumber(store, settingKeys::Tab), -1);
     }
 };
 
