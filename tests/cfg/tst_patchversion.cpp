@@ -19,26 +19,16 @@ class PatchVersionTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void firstLineForms_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<bool>("windowsWay");
-        QTest::addColumn<QString>("version");
-        QTest::newRow("dos") << QStringLiteral("TTDPatch V2.0.1 alpha 67 (DOS) starting.") << false
-                             << QStringLiteral("TTDPatch V2.0.1 alpha 67");
-        QTest::newRow("dos without remark")
-            << QStringLiteral("  TTDPatch 1.9  ") << false << QStringLiteral("TTDPatch 1.9");
-        QTest::newRow("windows") << QStringLiteral("2.6 alpha 0 r1651 (Windows)") << true
-                                 << QStringLiteral("TTDPatch 2.6 alpha 0 r1651 (Windows)");
-        QTest::newRow("windows bare number") << QStringLiteral(" 2.5 ") << true << QStringLiteral("TTDPatch 2.5");
-        QTest::newRow("windows blank line taken as read") << QStringLiteral("   ") << true << QStringLiteral("   ");
-    }
-
     void firstLineForms()
     {
-        QFETCH(QString, line);
-        QFETCH(bool, windowsWay);
-        QTEST(PatchVersion::versionFromFirstLine(line, windowsWay), "version");
+        // line, the Windows patch's way, version
+        const QList<std::tuple<QString, bool, QString>> lines
+            = {{"TTDPatch V2.0.1 alpha 67 (DOS) starting.", false, "TTDPatch V2.0.1 alpha 67"},
+                {"  TTDPatch 1.9  ", false, "TTDPatch 1.9"},
+                {"2.6 alpha 0 r1651 (Windows)", true, "TTDPatch 2.6 alpha 0 r1651 (Windows)"},
+                {" 2.5 ", true, "TTDPatch 2.5"}, {"   ", true, "   "}};
+        for (const auto &[line, windowsWay, version] : lines)
+            QCOMPARE(PatchVersion::versionFromFirstLine(line, windowsWay), version);
     }
 
     void realStandInsTellTheirVersion_data()

@@ -1,9 +1,15 @@
-// The shared rules: numbers and case in text, the error trap, INI reading, files and mail addresses.
+// The shared rules: numbers and case in text, the error trap, INI reading, files and mail addresses;
+// the text resources of the eight languages, the language list, the choice at start and the flags.
 #include "common/basictext.h"
 #include "common/errortrap.h"
 #include "common/modmain.h"
+#include "lang/flags.h"
+#include "lang/modlanguage.h"
+#include "lang/stringresources.h"
 #include "testsupport.h"
 
+#include <QLabel>
+#include <QRegularExpression>
 #include <QtTest>
 #include <QUrlQuery>
 
@@ -17,6 +23,24 @@ public:
     QStringList reports;
     void showReport(const QString &reportText) override { reports.append(reportText); }
 };
+
+const QStringList Languages = {"ENGLISH", "SPANISH", "PORTUGUESE", "HUNGARIAN", "CZECH", "FINNISH", "DUTCH", "SWEDISH"};
+
+QSet<QString> placeholdersOf(const QString &text)
+{
+    static const QRegularExpression placeholder(QStringLiteral("#[A-Z]+#"));
+    QSet<QString> found;
+    for (auto it = placeholder.globalMatch(text); it.hasNext();)
+        found.insert(it.next().captured());
+    return found;
+}
+
+modMain::State builtInList()
+{
+    modMain::State state;
+    modLanguage::buildLanguageList(state, StringResources::builtIn());
+    return state;
+}
 
 } // namespace
 
@@ -135,6 +159,189 @@ private slots:
             QCOMPARE(query.queryItems().size(), 1);
             QCOMPARE(query.queryItemValue("subject", QUrl::FullyDecoded), subject);
         }
+    }
+
+    // A file of numbered texts: the text of `id` (empty: it is skipped), and whether one line is refused.
+    void parse_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("refused");
+        const auto row = [](const char *name, const QByteArray &file, int id, const char *text, bool refused) {
+            QTest::newRow(name) << file << id << QString::fromUtf8(text) << refused;
+        };
+        row("blanks kept", "29\t Progress \n", 29, " Progress ", false);
+        row("escapes", "5\ta\\n\\tb C:\\\\TTD\\\\n", 5, "a\r\n\tb C:\\TTD\\n", false);
+        row("no comment after text", "5\ta\t# b", 5, "a\t# b", false);
+        row("CR LF", "5\tx \r\n6\ty\r\n", 5, "x ", false);
+        row("comments and blank lines", "# head\n\n   \n\r\n#5\tno\n5\tyes\n", 5, "yes", false);
+        // No tab, not a number, unknown escape, lone backslash at the end, duplicate number.
+        for (const char *line : {"5 text", "five\ttext", "5\ta\\qb", "5\tab\\", "1\tsecond"})
+            row(line, "1\tfirst\n" + QByteArray(line) + "\n9\tlast\n", 1, "first", true);
+    }
+    void parse()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, id);
+        QFETCH(bool, refused);
+        QStringList problems;
+        const QHash<int, QString> strings = StringResources::parse(file, 0, &problems);
+        QTEST(strings.value(id, QStringLiteral("<none>")), "text");
+        QCOMPARE(problems.size(), refused ? 1 : 0);
+        if (refused) {
+            QVERIFY2(problems.first().startsWith(QLatin1String("line 2")), qPrintable(problems.first()));
+            QCOMPARE(strings.keys().size(), 2);
+            QCOMPARE(strings.value(9), QStringLiteral("last"));
+        }
+    }
+
+    // The program carries exactly the texts of the resource files: every text in every language,
+    // with the English text's placeholders.
+    void resourceFilesAreCompleteAndBuiltIn()
+    {
+        const QString folder = QFINDTESTDATA("../../src/lang/resources");
+        QVERIFY(!folder.isEmpty());
+        QStringList problems;
+        const StringResources fromSource = StringResources::load(folder, &problems);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        const QStringList files = QDir(folder).entryList({QStringLiteral("*.txt")}, QDir::Files);
+        QCOMPARE(files.size(), Languages.size());
+        for (const QString &file : files)
+            QVERIFY2(Languages.contains(QFileInfo(file).baseName().toUpper()), qPrintable(file));
+        const StringResources &r = StringResources::builtIn();
+        for (int id = 0; id < 9000; ++id)
+            QVERIFY2(fromSource.string(id) == r.string(id), qPrintable(QString::number(id)));
+        QVERIFY(r.string(1).has_value() && !r.string(608).has_value());
+        QCOMPARE(StringResources::parse("501\tinglés", 3000).value(3501), QStringLiteral("inglés"));
+        for (int k = 1; k < Languages.size(); ++k) {
+            for (int n = 1; n <= modMain::UiTextCount; ++n) {
+                const std::optional<QString> english = r.string(n), translated = r.string(k * 1000 + n);
+                const QByteArray where = QByteArray::number(k * 1000 + n);
+                QVERIFY2(translated.has_value() == english.has_value(), where.constData());
+                if (english)
+                    QVERIFY2(placeholdersOf(*translated).contains(placeholdersOf(*english)), where.constData());
+            }
+        }
+    }
+
+    // Windows' own numbers: the font character set of each ANSI code page and the language
+    // identifiers whose locales name the languages.
+    void windowsTables()
+    {
+        const QList<std::pair<QString, int>> charsets
+            = {{"932", 128}, {"936", 134}, {"949", 129}, {"950", 136}, {"1250", 238}, {"1251", 204}, {"1252", 0},
+                {"1253", 161}, {"1254", 162}, {"1255", 177}, {"1256", 178}, {"1257", 186}, {"437", 0}, {"", 0},
+                {QStringLiteral("1250") + QChar(0) + "xyz", 238}, {QChar(0) + QStringLiteral("1250"), 0}};
+        for (const auto &[codePage, charset] : charsets) {
+            modMain::State state;
+            modLanguage::chooseCharacterSet(state, codePage);
+            QCOMPARE(state.FontCharset, charset);
+        }
+        const QList<std::pair<const char *, int>> identifiers
+            = {{"SCHINESE", 2052}, {"TCHINESE", 3076}, {"CZECH", 1029}, {"DANISH", 1030}, {"DUTCH", 1043},
+                {"ENGLISH", 2057}, {"FINNISH", 1035}, {"FRENCH", 1036}, {"GERMAN", 1031}, {"GREEK", 1032},
+                {"HEBREW", 1037}, {"ITALIAN", 1040}, {"JAPANESE", 1041}, {"KOREAN", 1042}, {"NORWEGIAN", 1044},
+                {"POLISH", 1045}, {"PORTUGUESE", 2070}, {"RUSSIAN", 1049}, {"SLOVAK", 1051}, {"SPANISH", 11274},
+                {"SWEDISH", 1053}, {"HUNGARIAN", 1038}, {"KLINGON", 0}, {"SPANISH2", 0}, {"", 0}};
+        for (const auto &[name, identifier] : identifiers)
+            QVERIFY2(modLanguage::languageIdentifier(QString::fromLatin1(name)) == identifier, name);
+        QCOMPARE(modLanguage::languageDisplayName(1041), QStringLiteral("Japanese (Japan)"));
+        QCOMPARE(modLanguage::languageDisplayName(1), QString());
+    }
+
+    void languageList()
+    {
+        const modMain::State state = builtInList();
+        const QStringList displayNames = {"English (United Kingdom)", "Spanish (Argentina)", "Portuguese (Portugal)",
+            "Hungarian (Hungary)", "Czech (Czechia)", "Finnish (Finland)", "Dutch (Netherlands)", "Swedish (Sweden)"};
+        QCOMPARE(state.LanguageCount, 7);
+        for (int k = 0; k < Languages.size(); ++k) {
+            QCOMPARE(state.LanguageTable[k].name, Languages[k]);
+            QCOMPARE(modLanguage::rowOfDisplayName(state, displayNames[k]), k);
+        }
+        QCOMPARE(state.LanguageTable[8].name, QString());
+        QCOMPARE(modLanguage::rowOfDisplayName(state, QStringLiteral("PORTUGUESE")), -1);
+
+        // A name without an identifier shows as it is; a row without a name stays empty.
+        StringResources r;
+        r.set(650, QStringLiteral("4"));
+        r.set(600, QStringLiteral("ENGLISH"));
+        r.set(601, QStringLiteral("KLINGON"));
+        r.set(603, QStringLiteral("SPANISH"));
+        modMain::State own;
+        modLanguage::buildLanguageList(own, r);
+        QCOMPARE(own.LanguageCount, 3);
+        QCOMPARE(own.LanguageTable[1].displayName, QStringLiteral("KLINGON"));
+        QCOMPARE(own.LanguageTable[2].displayName, QString());
+        QCOMPARE(own.LanguageTable[3].displayName, QStringLiteral("Spanish (Argentina)"));
+    }
+
+    void languageChosenAtStart()
+    {
+        // locale language, language chosen, its index (4 when none is found)
+        const QList<std::tuple<QString, QString, int>> locales
+            = {{"SPANISH (ARGENTINA)", "SPANISH", 1}, {"Portuguese", "PORTUGUESE", 2}, {"ENGLISH", "ENGLISH", 0},
+                {"GERMAN", "ENGLISH", 4}, {"SPAN", "ENGLISH", 4}, {"", "ENGLISH", 4}};
+        for (const auto &[locale, name, index] : locales) {
+            modMain::State state = builtInList();
+            state.LanguageIndex = 4;
+            modLanguage::detectDefaultLanguage(state, locale);
+            QCOMPARE(state.LanguageName, name);
+            QCOMPARE(state.LanguageIndex, index);
+        }
+        // A stored name: the last row containing it; in no row, the index stays.
+        modMain::State state;
+        const QStringList rows = {"ENGLISH", "ENGLISH2", "XENGLISH", "SPANISH"};
+        for (int k = 0; k < rows.size(); ++k)
+            state.LanguageTable[k] = {rows[k], rows[k]};
+        state.LanguageCount = 3;
+        for (const auto &[name, index] :
+            QList<std::pair<const char *, int>> {{"ENGLISH", 2}, {"ENGLISH2", 1}, {"english", 3}, {"GERMAN", 3}}) {
+            state.LanguageIndex = 3;
+            state.LanguageName = QString::fromLatin1(name);
+            modLanguage::findLanguageIndex(state);
+            QVERIFY2(state.LanguageIndex == index, name);
+        }
+    }
+
+    void interfaceTextsFallBackToEnglish()
+    {
+        // language, index, texts removed, text number, text loaded
+        const QList<std::tuple<QString, int, QList<int>, int, QString>> cases = {{"ENGLISH", 3, {}, 29, " Progress "},
+            {"SPANISH", 1, {}, 180, "No se encontraron coincidencias."}, {"HUNGARIAN", 3, {}, 29, " Folyamat "},
+            {"HUNGARIAN", 3, {3029}, 29, " Progress "}, {"SPANISH", 1, {1, 1001}, 1, ""}, {"ENGLISH", 0, {1}, 1, ""}};
+        for (const auto &[name, index, removed, n, text] : cases) {
+            StringResources resources = StringResources::builtIn();
+            for (int id : removed)
+                resources.remove(id);
+            modMain::State state;
+            state.LanguageName = name;
+            state.LanguageIndex = index;
+            modLanguage::loadInterfaceTexts(state, resources);
+            QCOMPARE(state.UiText[std::size_t(n)], text);
+        }
+    }
+
+    // A label given a language's flag shows it and remembers its icon number; an unknown
+    // language gets a grey one.
+    void everyLanguageHasItsOwnFlag()
+    {
+        QList<QImage> flags;
+        QLabel label;
+        for (const QString &name : Languages) {
+            const QImage image = flagPixmap(name).toImage();
+            QCOMPARE(image.size(), QSize(30, 20));
+            QVERIFY2(!flags.contains(image), qPrintable(name));
+            flags.append(image);
+            setFlag(label, int(flags.size() - 1), name);
+            QCOMPARE(label.property("iconNumber").toInt(), flags.size() + 1);
+            QCOMPARE(label.pixmap().toImage(), image);
+        }
+        const QImage unknown = flagPixmap(QStringLiteral("KLINGON")).toImage();
+        QVERIFY(!flags.contains(unknown));
+        const QColor middle = unknown.pixelColor(15, 10);
+        QVERIFY(middle.red() == middle.green() && middle.green() == middle.blue());
     }
 };
 
