@@ -125,6 +125,8 @@ private slots:
         writeBytes(s.path(QStringLiteral("newgrfw.cfg")), "\r\nx.grf\r\n\r\n\r\n\r\n #y.grf\r\n");
         s.open();
         QCOMPARE(EditorText(s.cfg()).text(), QStringLiteral("a\r\n\t b\r\n//c\r\nd\ne\r\n"));
+        // The configuration opens at its top, the list at its end, where entries are added.
+        QVERIFY(s.cfg().textCursor().position() == 0 && s.list().textCursor().atEnd());
         QCOMPARE(EditorText(s.list()).text(), QStringLiteral("\r\nx.grf\r\n\r\n#y.grf\r\n"));
         QCOMPARE(s.colourOfLine(s.list(), 3), Green);
         QCOMPARE(state().GameFolder, s.folder);
