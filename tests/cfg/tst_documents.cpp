@@ -6,11 +6,13 @@
 #include "cfg/editortext.h"
 #include "lang/stringresources.h"
 #include "shell/frmcomponents.h"
+#include "shell/frmerror.h"
 #include "shell/frmmain.h"
 
 #include "common/settingkeys.h"
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QListWidget>
 #include <QMimeData>
@@ -123,8 +125,12 @@ private slots:
         Session s;
         writeBytes(s.path(), "  a  \r\n\r\n\t b\r\n   \r\n//c\rd\ne");
         writeBytes(s.path(QStringLiteral("newgrfw.cfg")), "\r\nx.grf\r\n\r\n\r\n\r\n #y.grf\r\n");
+        // The font size chosen takes effect at the next opening.
+        QComboBox &size = *s.main().controls().cboSize;
+        size.setCurrentIndex(size.count() - 1);
         s.open();
         QCOMPARE(EditorText(s.cfg()).text(), QStringLiteral("a\r\n\t b\r\n//c\r\nd\ne\r\n"));
+        QCOMPARE(s.list().font().pointSize(), size.currentText().toInt());
         // The configuration opens at its top, the list at its end, where entries are added.
         QVERIFY(s.cfg().textCursor().position() == 0 && s.list().textCursor().atEnd());
         QCOMPARE(EditorText(s.list()).text(), QStringLiteral("\r\nx.grf\r\n\r\n#y.grf\r\n"));
@@ -286,13 +292,15 @@ private slots:
             QApplication::sendEvent(s.cfg().viewport(), &enter);
             QDropEvent event(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(s.cfg().viewport(), &event);
+            return event.isAccepted() && event.dropAction() == Qt::CopyAction;
         };
         const QString open = s.path();
         s.open(open);
         drop(s.path(QStringLiteral("notes.txt")));
         QCOMPARE(state().CfgFileName, open);
         QVERIFY(s.t.dialogs.prompts().isEmpty());
-        drop(s.path(QStringLiteral("MINE.CFG")));
+        // The dropping program is told the file was taken.
+        QVERIFY(drop(s.path(QStringLiteral("MINE.CFG"))));
         QCOMPARE(state().CfgFileName, s.path(QStringLiteral("MINE.CFG")));
         QCOMPARE(EditorText(s.cfg()).text(), QStringLiteral("mine 1\r\n"));
     }
@@ -338,10 +346,14 @@ private slots:
         const QByteArray before = readBytes(path);
         QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
         EditorText(s.list()).setText(QStringLiteral("only.grf\r\n"));
+        // The report comes while the controls are still blocked.
         QString report;
-        catchReport(s.t.dialogs, report);
+        s.t.dialogs.queueForm([&report](QDialog &form) {
+            report = state().ControlsEnabled ? QString() : static_cast<frmError &>(form).report();
+            form.reject();
+        });
         s.save();
-        QCOMPARE(report, QStringLiteral("Error code # 75\nPath/File access error\n@ SaveSettings"));
+        QCOMPARE(report, QStringLiteral("Error code # 75\r\nPath/File access error\r\n@ SaveSettings"));
         QCOMPARE(readBytes(path), before);
         QCOMPARE(readBytes(s.path(QStringLiteral("newgrfw.cfg"))), QByteArray("only.grf\r\n\r\n"));
         QVERIFY(state().ControlsEnabled);
