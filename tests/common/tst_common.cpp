@@ -1,12 +1,15 @@
+// The shared rules: numbers and case in text, the error trap, INI reading, files and mail addresses;
+// the text resources of the eight languages, the language list, the choice at start and the flags.
 #include "common/basictext.h"
 #include "common/errortrap.h"
 #include "common/modmain.h"
-#include "common/settingkeys.h"
-#include "platform/settingsstore.h"
+#include "lang/flags.h"
+#include "lang/modlanguage.h"
+#include "lang/stringresources.h"
 #include "testsupport.h"
 
-#include <QSettings>
-#include <QTemporaryDir>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QtTest>
 #include <QUrlQuery>
 
@@ -15,17 +18,28 @@
 
 namespace {
 
-constexpr qint64 Largest = std::numeric_limits<qint64>::max();
-
 class RecordingReporter final : public ErrorReporter {
 public:
     QStringList reports;
     void showReport(const QString &reportText) override { reports.append(reportText); }
 };
 
-void throwError(int number)
+const QStringList Languages = {"ENGLISH", "SPANISH", "PORTUGUESE", "HUNGARIAN", "CZECH", "FINNISH", "DUTCH", "SWEDISH"};
+
+QSet<QString> placeholdersOf(const QString &text)
 {
-    throw RuntimeError::of(number);
+    static const QRegularExpression placeholder(QStringLiteral("#[A-Z]+#"));
+    QSet<QString> found;
+    for (auto it = placeholder.globalMatch(text); it.hasNext();)
+        found.insert(it.next().captured());
+    return found;
+}
+
+modMain::State builtInList()
+{
+    modMain::State state;
+    modLanguage::buildLanguageList(state, StringResources::builtIn());
+    return state;
 }
 
 } // namespace
@@ -34,18 +48,15 @@ class TestCommon : public QObject {
     Q_OBJECT
 
 private slots:
-    // --- Basic text rules ---------------------------------------------------------------------
     void basicTextRules()
     {
+        constexpr qint64 Largest = std::numeric_limits<qint64>::max();
         const QList<std::pair<QString, qint64>> numbers = {{"", 0}, {"abc", 0}, {"  12", 12}, {"-7", -7}, {"- 3", 0},
-            {"12abc", 12}, {"9223372036854775807", Largest}, {"9223372036854775808", Largest},
-            {"-99999999999999999999999x", -Largest}};
+            {"12abc", 12}, {"9223372036854775808", Largest}, {"-99999999999999999999999x", -Largest}};
         for (const auto &[text, number] : numbers)
             QCOMPARE(basicText::leadingNumber(text), number);
-
         QCOMPARE(basicText::trimBlanks(" \t a b \r\n "), QStringLiteral("\t a b \r\n"));
         QCOMPARE(basicText::trimBlanks("   "), QString());
-
         // Case folding is ASCII only. a, b, equal, a contains b
         const QList<std::tuple<QString, QString, bool, bool>> cases
             = {{"VexalP", "vEXALp", true, true}, {"ÄB", "äb", false, false}, {"[VexalP] x", "vexalp", false, true},
@@ -57,52 +68,33 @@ private slots:
         }
     }
 
-    // --- Error trap ---------------------------------------------------------------------------
-    void reportTextIsExact()
-    {
-        const QList<std::pair<int, QString>> cases = {{53, "File not found"}, {5, "Invalid procedure call or argument"},
-            {1001, "Unsupported Value Type"}, {9999, "Application-defined or object-defined error"}};
-        for (const auto &[number, description] : cases) {
-            const RuntimeError error = RuntimeError::of(number);
-            QCOMPARE(error.number, number);
-            QCOMPARE(error.description, description);
-            QCOMPARE(ErrorTrap::composeReport(error, "@ ReadSettings"),
-                QString("Error code # " + QString::number(number) + "\r\n" + description + "\r\n@ ReadSettings"));
-        }
-    }
-
-    void trapReportsTheLaterErrorOnceAndLaterStepsStillRun()
+    // Only run-time errors are caught; later steps still run, and the later error is reported once.
+    void trapReportsTheLaterErrorOnce()
     {
         RecordingReporter reporter;
         ErrorTrap trap(&reporter);
         trap.step([] {});
         trap.report("@ frmMain Load");
-        QVERIFY(reporter.reports.isEmpty());
-        // Only run-time errors are caught.
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, trap.step([] { throw std::runtime_error("not ours"); }));
-        QVERIFY(!trap.hasError());
-
         QStringList ran;
         trap.step([&] {
             ran << "1";
-            throwError(53);
+            throw RuntimeError::of(53);
             ran << "1 after";
         });
         trap.step([&] {
             ran << "2";
-            throwError(76);
+            throw RuntimeError::of(5);
         });
         trap.step([&] { ran << "3"; });
         QCOMPARE(ran, QStringList({"1", "2", "3"}));
-        QVERIFY(trap.hasError());
-        QVERIFY(reporter.reports.isEmpty());
         trap.report("@ ReadSettings");
-        QVERIFY(!trap.hasError());
         trap.report("@ ReadSettings");
-        QCOMPARE(reporter.reports, QStringList {"Error code # 76\r\nPath not found\r\n@ ReadSettings"});
+        QCOMPARE(
+            reporter.reports, QStringList {"Error code # 5\r\nInvalid procedure call or argument\r\n@ ReadSettings"});
+        QCOMPARE(RuntimeError::of(9999).description, QStringLiteral("Application-defined or object-defined error"));
     }
 
-    // --- INI reading --------------------------------------------------------------------------
     void readIniString_data()
     {
         QTest::addColumn<QByteArray>("file"); // null: no file at all
@@ -126,7 +118,6 @@ private slots:
         row("CR LF", "[s]\r\nk=v\r\nj=w\r\n", "s", "k", "", "v");
         row("default trailing blanks", versions, "s", "k", "  none  ", "  none");
         row("value cut", "[s]\nk=" + QByteArray(300, 'v') + "\n", "s", "k", "", QString(254, 'v'));
-        row("default cut", versions, "s", "k", QString(300, 'd'), QString(254, 'd'));
     }
     void readIniString()
     {
@@ -141,7 +132,6 @@ private slots:
         QTEST(modMain::readIniString(section, key, defaultValue, path), "value");
     }
 
-    // --- Files --------------------------------------------------------------------------------
     void fileExistsAndDeleteIfExists()
     {
         QTemporaryDir dir;
@@ -153,26 +143,17 @@ private slots:
             {".hidden", false}, {"newgrf", false}, {"nothing.cfg", false}};
         for (const auto &[name, exists] : cases)
             QVERIFY2(modMain::fileExists(dir.filePath(name)) == exists, qPrintable(name));
-
         for (const char *name : {"ttdpatch.cfg", "newgrf", "missing"})
             modMain::deleteIfExists(dir.filePath(name));
         QVERIFY(!QFileInfo::exists(dir.filePath("ttdpatch.cfg")));
         QVERIFY(QFileInfo(dir.filePath("newgrf")).isDir());
     }
 
-    // --- Addresses ----------------------------------------------------------------------------
     void mailAddressKeepsTheWholeSubject()
     {
-        // subject, its encoding (empty: only the round trip is checked)
-        const QList<std::pair<QString, QString>> cases
-            = {{"vexal 1.2.5 Debian report", "subject=vexal%201.2.5%20Debian%20report"}, {"a&b=c", "subject=a%26b%3Dc"},
-                {"bug #5 here", "subject=bug%20%235%20here"}, {"100%? ok", ""}, {"Vexal Pro ñandú", ""}};
-        for (const auto &[subject, encoded] : cases) {
-            const QString address = modMain::mailReportAddress(subject);
-            QVERIFY2(address.startsWith(QLatin1String("mailto:")), qPrintable(address));
-            QVERIFY2(encoded.isEmpty() || address.endsWith(QString('?' + encoded)), qPrintable(address));
-            const QUrl url(address, QUrl::StrictMode);
-            QVERIFY2(url.isValid(), qPrintable(url.errorString()));
+        for (const QString &subject : QStringList {"a&b=c", "bug #5 here", "100%? ok", "Vexal Pro ñandú"}) {
+            const QUrl url(modMain::mailReportAddress(subject), QUrl::StrictMode);
+            QVERIFY2(url.isValid() && url.scheme() == QLatin1String("mailto"), qPrintable(url.toString()));
             QVERIFY(!url.hasFragment());
             const QUrlQuery query(url);
             QCOMPARE(query.queryItems().size(), 1);
@@ -180,62 +161,187 @@ private slots:
         }
     }
 
-    // The mail itself, and its notice, are checked where the error report and the About box send it.
-    void programPagesOpenThroughTheShell()
+    // A file of numbered texts: the text of `id` (empty: it is skipped), and whether one line is refused.
+    void parse_data()
     {
-        TestServices t;
-        const QUrl main(modMain::programPageAddress(true));
-        const QUrl alternative(modMain::programPageAddress(false));
-        QCOMPARE(main.scheme(), QStringLiteral("https"));
-        QCOMPARE(alternative.scheme(), QStringLiteral("https"));
-        QVERIFY(main != alternative);
-        modMain::openProgramPage(*t.services, false);
-        modMain::openProgramPage(*t.services, true);
-        QStringList opened;
-        for (const RecordingShell::Call &call : std::as_const(t.shell.calls)) {
-            QCOMPARE(call.kind, RecordingShell::Call::Kind::Open);
-            opened << call.target;
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("refused");
+        const auto row = [](const char *name, const QByteArray &file, int id, const char *text, bool refused) {
+            QTest::newRow(name) << file << id << QString::fromUtf8(text) << refused;
+        };
+        row("blanks kept", "29\t Progress \n", 29, " Progress ", false);
+        row("escapes", "5\ta\\n\\tb C:\\\\TTD\\\\n", 5, "a\r\n\tb C:\\TTD\\n", false);
+        row("no comment after text", "5\ta\t# b", 5, "a\t# b", false);
+        row("CR LF", "5\tx \r\n6\ty\r\n", 5, "x ", false);
+        row("comments and blank lines", "# head\n\n   \n\r\n#5\tno\n5\tyes\n", 5, "yes", false);
+        // No tab, not a number, unknown escape, lone backslash at the end, duplicate number.
+        for (const char *line : {"5 text", "five\ttext", "5\ta\\qb", "5\tab\\", "1\tsecond"})
+            row(line, "1\tfirst\n" + QByteArray(line) + "\n9\tlast\n", 1, "first", true);
+    }
+    void parse()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, id);
+        QFETCH(bool, refused);
+        QStringList problems;
+        const QHash<int, QString> strings = StringResources::parse(file, 0, &problems);
+        QTEST(strings.value(id, QStringLiteral("<none>")), "text");
+        QCOMPARE(problems.size(), refused ? 1 : 0);
+        if (refused) {
+            QVERIFY2(problems.first().startsWith(QLatin1String("line 2")), qPrintable(problems.first()));
+            QCOMPARE(strings.keys().size(), 2);
+            QCOMPARE(strings.value(9), QStringLiteral("last"));
         }
-        QCOMPARE(opened, QStringList({alternative.toString(), main.toString()}));
     }
 
-    // --- Setting keys -------------------------------------------------------------------------
-    void emptyStoreGivesDefaults()
+    // The program carries exactly the texts of the resource files: every text in every language,
+    // with the English text's placeholders.
+    void resourceFilesAreCompleteAndBuiltIn()
     {
-        QTemporaryDir dir;
-        const SettingsStore store(dir.path());
-        using namespace settingKeys;
-        const QList<std::pair<SettingKey, QString>> cases = {{Language, "---"}, {nBlend, "200"},
-            {LatestStable, "TTDPatch 2.0 rev 1"}, {PatchVersion, "(unknown TTDPatch version)"}};
-        for (const auto &[key, value] : cases) {
-            QCOMPARE(QString::fromLatin1(key.section), QStringLiteral("VexalP"));
-            QCOMPARE(readSetting(store, key), value);
-            QCOMPARE(readSettingNumber(store, key), basicText::leadingNumber(value));
-        }
-    }
-
-    void settingsAreReadAndWrittenAsNumbers()
-    {
-        const QList<std::pair<QString, qint64>> cases = {{"180", 180}, {"abc", 0}, {"-12abc", -12}};
-        for (const auto &[stored, number] : cases) {
-            QTemporaryDir dir;
-            {
-                SettingsStore store(dir.path());
-                writeSetting(store, settingKeys::nBlend, stored);
+        const QString folder = QFINDTESTDATA("../../src/lang/resources");
+        QVERIFY(!folder.isEmpty());
+        QStringList problems;
+        const StringResources fromSource = StringResources::load(folder, &problems);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        const QStringList files = QDir(folder).entryList({QStringLiteral("*.txt")}, QDir::Files);
+        QCOMPARE(files.size(), Languages.size());
+        for (const QString &file : files)
+            QVERIFY2(Languages.contains(QFileInfo(file).baseName().toUpper()), qPrintable(file));
+        const StringResources &r = StringResources::builtIn();
+        for (int id = 0; id < 9000; ++id)
+            QVERIFY2(fromSource.string(id) == r.string(id), qPrintable(QString::number(id)));
+        QVERIFY(r.string(1).has_value() && !r.string(608).has_value());
+        QCOMPARE(StringResources::parse("501\tinglés", 3000).value(3501), QStringLiteral("inglés"));
+        for (int k = 1; k < Languages.size(); ++k) {
+            for (int n = 1; n <= modMain::UiTextCount; ++n) {
+                const std::optional<QString> english = r.string(n), translated = r.string(k * 1000 + n);
+                const QByteArray where = QByteArray::number(k * 1000 + n);
+                QVERIFY2(translated.has_value() == english.has_value(), where.constData());
+                if (english)
+                    QVERIFY2(placeholdersOf(*translated).contains(placeholdersOf(*english)), where.constData());
             }
-            // The keys live in the maker's application file, section VexalP.
-            QSettings file(dir.filePath("Brakemoor Solutions.ini"), QSettings::IniFormat);
-            QCOMPARE(file.value("VexalP/nBlend").toString(), stored);
-            const SettingsStore store(dir.path());
-            QCOMPARE(readSettingNumber(store, settingKeys::nBlend), number);
         }
+    }
 
-        QTemporaryDir dir;
-        SettingsStore store(dir.path());
-        writeSetting(store, settingKeys::PatchVersionSize, qint64(1234567890123));
-        writeSetting(store, settingKeys::Tab, qint64(-1));
-        QCOMPARE(readSetting(store, settingKeys::PatchVersionSize), QStringLiteral("1234567890123"));
-        QCOMPARE(readSettingNumber(store, settingKeys::Tab), -1);
+    // Windows' own numbers: the font character set of each ANSI code page and the language
+    // identifiers whose locales name the languages.
+    void windowsTables()
+    {
+        const QList<std::pair<QString, int>> charsets
+            = {{"932", 128}, {"936", 134}, {"949", 129}, {"950", 136}, {"1250", 238}, {"1251", 204}, {"1252", 0},
+                {"1253", 161}, {"1254", 162}, {"1255", 177}, {"1256", 178}, {"1257", 186}, {"437", 0}, {"", 0},
+                {QStringLiteral("1250") + QChar(0) + "xyz", 238}, {QChar(0) + QStringLiteral("1250"), 0}};
+        for (const auto &[codePage, charset] : charsets) {
+            modMain::State state;
+            modLanguage::chooseCharacterSet(state, codePage);
+            QCOMPARE(state.FontCharset, charset);
+        }
+        const QList<std::pair<const char *, int>> identifiers
+            = {{"SCHINESE", 2052}, {"TCHINESE", 3076}, {"CZECH", 1029}, {"DANISH", 1030}, {"DUTCH", 1043},
+                {"ENGLISH", 2057}, {"FINNISH", 1035}, {"FRENCH", 1036}, {"GERMAN", 1031}, {"GREEK", 1032},
+                {"HEBREW", 1037}, {"ITALIAN", 1040}, {"JAPANESE", 1041}, {"KOREAN", 1042}, {"NORWEGIAN", 1044},
+                {"POLISH", 1045}, {"PORTUGUESE", 2070}, {"RUSSIAN", 1049}, {"SLOVAK", 1051}, {"SPANISH", 11274},
+                {"SWEDISH", 1053}, {"HUNGARIAN", 1038}, {"KLINGON", 0}, {"SPANISH2", 0}, {"", 0}};
+        for (const auto &[name, identifier] : identifiers)
+            QVERIFY2(modLanguage::languageIdentifier(QString::fromLatin1(name)) == identifier, name);
+        QCOMPARE(modLanguage::languageDisplayName(1041), QStringLiteral("Japanese (Japan)"));
+        QCOMPARE(modLanguage::languageDisplayName(1), QString());
+    }
+
+    void languageList()
+    {
+        const modMain::State state = builtInList();
+        const QStringList displayNames = {"English (United Kingdom)", "Spanish (Argentina)", "Portuguese (Portugal)",
+            "Hungarian (Hungary)", "Czech (Czechia)", "Finnish (Finland)", "Dutch (Netherlands)", "Swedish (Sweden)"};
+        QCOMPARE(state.LanguageCount, 7);
+        for (int k = 0; k < Languages.size(); ++k) {
+            QCOMPARE(state.LanguageTable[k].name, Languages[k]);
+            QCOMPARE(modLanguage::rowOfDisplayName(state, displayNames[k]), k);
+        }
+        QCOMPARE(state.LanguageTable[8].name, QString());
+        QCOMPARE(modLanguage::rowOfDisplayName(state, QStringLiteral("PORTUGUESE")), -1);
+
+        // A name without an identifier shows as it is; a row without a name stays empty.
+        StringResources r;
+        r.set(650, QStringLiteral("4"));
+        r.set(600, QStringLiteral("ENGLISH"));
+        r.set(601, QStringLiteral("KLINGON"));
+        r.set(603, QStringLiteral("SPANISH"));
+        modMain::State own;
+        modLanguage::buildLanguageList(own, r);
+        QCOMPARE(own.LanguageCount, 3);
+        QCOMPARE(own.LanguageTable[1].displayName, QStringLiteral("KLINGON"));
+        QCOMPARE(own.LanguageTable[2].displayName, QString());
+        QCOMPARE(own.LanguageTable[3].displayName, QStringLiteral("Spanish (Argentina)"));
+    }
+
+    void languageChosenAtStart()
+    {
+        // locale language, language chosen, its index (4 when none is found)
+        const QList<std::tuple<QString, QString, int>> locales
+            = {{"SPANISH (ARGENTINA)", "SPANISH", 1}, {"Portuguese", "PORTUGUESE", 2}, {"ENGLISH", "ENGLISH", 0},
+                {"GERMAN", "ENGLISH", 4}, {"SPAN", "ENGLISH", 4}, {"", "ENGLISH", 4}};
+        for (const auto &[locale, name, index] : locales) {
+            modMain::State state = builtInList();
+            state.LanguageIndex = 4;
+            modLanguage::detectDefaultLanguage(state, locale);
+            QCOMPARE(state.LanguageName, name);
+            QCOMPARE(state.LanguageIndex, index);
+        }
+        // A stored name: the last row containing it; in no row, the index stays.
+        modMain::State state;
+        const QStringList rows = {"ENGLISH", "ENGLISH2", "XENGLISH", "SPANISH"};
+        for (int k = 0; k < rows.size(); ++k)
+            state.LanguageTable[k] = {rows[k], rows[k]};
+        state.LanguageCount = 3;
+        for (const auto &[name, index] :
+            QList<std::pair<const char *, int>> {{"ENGLISH", 2}, {"ENGLISH2", 1}, {"english", 3}, {"GERMAN", 3}}) {
+            state.LanguageIndex = 3;
+            state.LanguageName = QString::fromLatin1(name);
+            modLanguage::findLanguageIndex(state);
+            QVERIFY2(state.LanguageIndex == index, name);
+        }
+    }
+
+    void interfaceTextsFallBackToEnglish()
+    {
+        // language, index, texts removed, text number, text loaded
+        const QList<std::tuple<QString, int, QList<int>, int, QString>> cases = {{"ENGLISH", 3, {}, 29, " Progress "},
+            {"SPANISH", 1, {}, 180, "No se encontraron coincidencias."}, {"HUNGARIAN", 3, {}, 29, " Folyamat "},
+            {"HUNGARIAN", 3, {3029}, 29, " Progress "}, {"SPANISH", 1, {1, 1001}, 1, ""}, {"ENGLISH", 0, {1}, 1, ""}};
+        for (const auto &[name, index, removed, n, text] : cases) {
+            StringResources resources = StringResources::builtIn();
+            for (int id : removed)
+                resources.remove(id);
+            modMain::State state;
+            state.LanguageName = name;
+            state.LanguageIndex = index;
+            modLanguage::loadInterfaceTexts(state, resources);
+            QCOMPARE(state.UiText[std::size_t(n)], text);
+        }
+    }
+
+    // A label given a language's flag shows it and remembers its icon number; an unknown
+    // language gets a grey one.
+    void everyLanguageHasItsOwnFlag()
+    {
+        QList<QImage> flags;
+        QLabel label;
+        for (const QString &name : Languages) {
+            const QImage image = flagPixmap(name).toImage();
+            QCOMPARE(image.size(), QSize(30, 20));
+            QVERIFY2(!flags.contains(image), qPrintable(name));
+            flags.append(image);
+            setFlag(label, int(flags.size() - 1), name);
+            QCOMPARE(label.property("iconNumber").toInt(), flags.size() + 1);
+            QCOMPARE(label.pixmap().toImage(), image);
+        }
+        const QImage unknown = flagPixmap(QStringLiteral("KLINGON")).toImage();
+        QVERIFY(!flags.contains(unknown));
+        const QColor middle = unknown.pixelColor(15, 10);
+        QVERIFY(middle.red() == middle.green() && middle.green() == middle.blue());
     }
 };
 

@@ -63,20 +63,6 @@ void send(QWidget &widget, QEvent::Type type, Qt::MouseButton button = Qt::NoBut
     QApplication::sendEvent(&widget, &event);
 }
 
-// Stands in for the main window, which resumes the ticker when the mouse moves over its background.
-struct ResumeOnMove : QObject {
-    explicit ResumeOnMove(QTimer &timer)
-        : timer(timer)
-    { }
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::MouseMove)
-            timer.start();
-        return false;
-    }
-    QTimer &timer;
-};
-
 } // namespace
 
 class NewsTickerTest : public QObject {
@@ -183,9 +169,7 @@ private slots:
         const auto prompts = p.t.dialogs.prompts();
         QCOMPARE(prompts.size(), answer == Answer::None ? 0 : 1);
         if (answer != Answer::None) {
-            QCOMPARE(prompts[0].title, u"News Flash"_s);
             QCOMPARE(prompts[0].text, description);
-            QCOMPARE(prompts[0].icon, MessageIcon::Information);
             QTEST(prompts[0].buttons, "buttons");
         }
         QCOMPARE(p.t.shell.calls.size(), opens ? 1 : 0);
@@ -196,20 +180,6 @@ private slots:
         QCOMPARE(clicked.palette().color(QPalette::WindowText),
             handled ? QApplication::palette(&clicked).color(QPalette::WindowText) : DarkBlue);
         QCOMPARE(p.colour(0), DarkBlue);
-    }
-
-    void previousNewsFile()
-    {
-        for (const bool current : {false, true}) {
-            Panel p;
-            const QString old = state().TempPath + u"news.old"_s;
-            writeBytes(old, record(u"Old news"_s));
-            if (current) // then the previous file is dropped
-                writeBytes(state().NewsTmpPath, record(u"New news"_s));
-            p.ticker.UpdateNewsTicker();
-            QVERIFY(!QFile::exists(old));
-            QCOMPARE(p.label(0).text(), current ? u"New news"_s : u"Old news"_s);
-        }
     }
 
     void tickerOption()
@@ -225,22 +195,29 @@ private slots:
         QVERIFY(!p.picNews.findChild<QLabel *>(u"lblNews(1)"_s));
         QCOMPARE(p.label(0).text(), NewsTicker::placeholderText());
         QVERIFY(p.stopped());
-        // With only the previous file, ticking the option does not bring it back.
-        QVERIFY(QFile::rename(state().NewsTmpPath, state().TempPath + u"news.old"_s));
+        // With only the previous file, ticking the option does not bring it back; the previous
+        // file goes when the news is read again, and it shows only when there is no newer one.
+        const QString old = state().TempPath + u"news.old"_s;
+        QVERIFY(QFile::rename(state().NewsTmpPath, old));
         p.chkTicker.setChecked(true);
         QVERIFY(p.stopped());
+        p.ticker.UpdateNewsTicker();
+        QVERIFY(!QFile::exists(old));
+        QCOMPARE(p.label(0).text(), u"One"_s);
+        writeBytes(old, record(u"Old news"_s));
+        p.load(record(u"New news"_s));
+        QVERIFY(!QFile::exists(old));
+        QCOMPARE(p.label(0).text(), u"New news"_s);
     }
 
+    // Resuming, when the mouse moves on, is the main window's.
     void mouseOverHeadlineStopsTheTicker()
     {
         Panel p;
-        ResumeOnMove window(p.tmrNews);
-        p.picNews.installEventFilter(&window);
         p.load(record(u"One"_s) + record(u"Two"_s));
         send(p.label(1), QEvent::MouseMove);
         QVERIFY(!p.tmrNews.isActive());
-        send(p.picNews, QEvent::MouseMove);
-        QVERIFY(p.tmrNews.isActive());
+        p.tmrNews.start();
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
         QApplication::sendEvent(&p.label(0), &enter);
         QVERIFY(!p.tmrNews.isActive());

@@ -1,19 +1,21 @@
-// Start-up: the component check, the language chosen at start, the refusal of network folders.
+// Start-up: the component check, the language chosen at start, the refusal of network folders;
+// the error report: its text, its two modes, Send Report, Restart and Ignore.
 #include "testsupport.h"
 
+#include "common/errortrap.h"
 #include "lang/stringresources.h"
 #include "shell/frmcomponents.h"
+#include "shell/frmerror.h"
 #include "shell/frmmain.h"
 #include "shell/startup.h"
 
+#include <QApplication>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
-
-#include <sys/stat.h>
 
 using modMain::state;
 
@@ -36,6 +38,19 @@ QString text(int id)
 {
     return StringResources::builtIn().string(id).value();
 }
+// Reports error `number` at `tag` through the program's dialog, on which `script` acts meanwhile.
+void reportError(
+    StartedProgram &p, TestServices &t, int number, const QString &tag, const std::function<void(frmError &)> &script)
+{
+    t.dialogs.queueForm([script](QDialog &form) { script(static_cast<frmError &>(form)); });
+    ErrorTrap trap(&p.startup().errorReporter());
+    trap.raise(RuntimeError::of(number));
+    trap.report(tag);
+}
+bool reportShown(const frmError &error)
+{
+    return error.txtReport->isVisible() && error.cmdReport->isVisible() && error.cmdRestart->isVisible();
+}
 } // namespace
 
 class StartupTest : public QObject {
@@ -47,17 +62,11 @@ private slots:
         TestServices t;
         Started s(t, t.environment());
         QCOMPARE(s.outcome, frmComponents::Outcome::MainWindowShown);
-        QVERIFY(!s.form.isVisible());
-        QVERIFY(s.form.mainWindow() && s.form.mainWindow()->isVisible());
-        QVERIFY(state().UnzipAvailable);
-        QVERIFY(!state().ComponentsMissing);
+        QVERIFY(!s.form.isVisible() && s.form.mainWindow() && s.form.mainWindow()->isVisible());
+        QVERIFY(state().UnzipAvailable && !state().ComponentsMissing);
         QVERIFY(t.dialogs.prompts().isEmpty());
-
         const QString cache = t.environment().cacheFolder;
-        QVERIFY(QFileInfo(cache).isDir());
-        struct stat info { };
-        QCOMPARE(::stat(QFile::encodeName(cache).constData(), &info), 0);
-        QCOMPARE(info.st_mode & 0777, 0700u);
+        QCOMPARE(QFile::permissions(cache), QFileDevice::Permissions(0x7700)); // the owner's alone
         QCOMPARE(t.stored(QStringLiteral("WinTempPath")), cache);
         QCOMPARE(state().TempPath, cache);
         QCOMPARE(state().NewsTmpPath, cache + QStringLiteral("news.tmp"));
@@ -74,21 +83,14 @@ private slots:
         QVERIFY(!isDarkRed(s.form.findChild<QLabel *>(QStringLiteral("Label2(0)"))));
         // The page speaks the interface language.
         QCOMPARE(s.form.lblProblem->text(), QStringLiteral("Essential components to run program are missing."));
-        QCOMPARE(s.form.lblMainsite->text(), QStringLiteral("Vexal Pro website (Main)"));
-        QCOMPARE(s.form.lblMirror1->text(), QStringLiteral("Vexal Pro website (Alternative)"));
-        QCOMPARE(s.form.cmdIgnore->text(), QStringLiteral("Ignore"));
-        QCOMPARE(s.form.cmdExit->text(), QStringLiteral("Exit"));
 
         // The info link names the system folder, on a left click only.
         QTest::mouseClick(s.form.lblInfo, Qt::RightButton);
         QVERIFY(t.dialogs.prompts().isEmpty());
         QTest::mouseClick(s.form.lblInfo, Qt::LeftButton);
         QCOMPARE(t.dialogs.prompts().size(), 1);
-        const auto prompt = t.dialogs.prompts().first();
-        QCOMPARE(prompt.title, QStringLiteral("Vexal Pro"));
-        QCOMPARE(prompt.icon, MessageIcon::Information);
-        QVERIFY(
-            prompt.text.startsWith(QStringLiteral("The mentioned components should be present in the /usr/ folder")));
+        QVERIFY(t.dialogs.prompts().first().text.startsWith(
+            QStringLiteral("The mentioned components should be present in the /usr/ folder")));
 
         // The two site links open the main and the alternative program page.
         QTest::mouseClick(s.form.lblMainsite, Qt::LeftButton);
@@ -137,11 +139,8 @@ private slots:
         QCOMPARE(t.endProgramCalls, 1);
         QVERIFY(!s.form.mainWindow() && !s.form.isVisible());
         QCOMPARE(t.dialogs.prompts().size(), 1);
-        const auto prompt = t.dialogs.prompts().first();
-        QCOMPARE(prompt.icon, MessageIcon::Critical);
-        QCOMPARE(prompt.title, QStringLiteral("Vexal Pro"));
-        QCOMPARE(prompt.text, text(1129));
-        QVERIFY(prompt.text != text(129));
+        QCOMPARE(t.dialogs.prompts().first().icon, MessageIcon::Critical);
+        QCOMPARE(t.dialogs.prompts().first().text, text(1129)); // Spanish
     }
 
     void languageFromStoreOrLocaleCharsetFromCodePage_data()
@@ -187,36 +186,141 @@ private slots:
         QCOMPARE(c.lblCap[19]->property("FontCharset").toInt(), 238);
     }
 
-    // The table a Windows version record maps to; the platform layer feeds it what it knows.
-    void windowsVersionTable_data()
+    void reportShowsAtTheWindowOpacityAndServesTheNextReport()
     {
-        QTest::addColumn<int>("major");
-        QTest::addColumn<int>("minor");
-        QTest::addColumn<int>("platform");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("win2000OrXp");
-        const struct {
-            int major, minor, platform;
-            const char *name;
-            bool win2000OrXp;
-        } rows[] = {{4, 0, 1, "Windows 95", false}, {4, 10, 1, "Windows 98", false}, {4, 90, 1, "Windows ME", false},
-            {3, 51, 2, "Windows NT 3.51", false}, {4, 0, 2, "Windows NT 4.0", false}, {5, 0, 2, "Windows 2000", true},
-            {5, 1, 2, "Windows XP", true}, {5, 2, 2, "", false}, {6, 0, 2, "", false}};
-        for (const auto &r : rows) {
-            QTest::addRow("%d.%d/%d", r.major, r.minor, r.platform)
-                << r.major << r.minor << r.platform << QString::fromLatin1(r.name) << r.win2000OrXp;
-        }
+        TestServices t;
+        t.presetSettings({{"Blend", "1"}, {"nBlend", "153"}});
+        StartedProgram p(t);
+        QString shownText;
+        bool visible = false;
+        double opacity = 0;
+        reportError(p, t, errorNumber::PathNotFound, QStringLiteral("@ ReadSettings"), [&](frmError &error) {
+            opacity = error.windowOpacity();
+            shownText = error.txtReport->toPlainText();
+            visible = reportShown(error) && error.cmdIgnore->text() == QLatin1String("Ignore");
+            error.cmdIgnore->click();
+        });
+        ErrorDialogReporter &reporter = p.startup().errorReporter();
+        QCOMPARE(shownText, QStringLiteral("Error code # 76\nPath not found\n@ ReadSettings"));
+        QVERIFY(visible);
+        QVERIFY(qAbs(opacity - 153 / 255.0) < 0.01);
+        QVERIFY(!reporter.form()->isVisible());
+        QCOMPARE(titlesOf(t.dialogs.prompts()), QStringList {"frmError"});
+        QCOMPARE(t.dialogs.prompts().first().title, QStringLiteral("Vexal Pro"));
+        frmError *first = reporter.form();
+        reportError(
+            p, t, errorNumber::DiskFull, QStringLiteral("@ SaveSettings"), [](frmError &e) { e.cmdIgnore->click(); });
+        QCOMPARE(reporter.form(), first);
+        QCOMPARE(first->report(), QStringLiteral("Error code # 61\r\nDisk full\r\n@ SaveSettings"));
     }
-    void windowsVersionTable()
+
+    // The mode follows the open window, not the tag.
+    void registryModeWhileTheControlPanelIsShown()
     {
-        QFETCH(int, major);
-        QFETCH(int, minor);
-        QFETCH(int, platform);
-        QFETCH(bool, win2000OrXp);
-        const WindowsVersion v = detectWindowsVersion(major, minor, platform);
-        QTEST(v.OSName, "name");
-        QCOMPARE(v.IsWin2000OrXP, win2000OrXp);
-        QCOMPARE(v.ShellPrefix, win2000OrXp ? QStringLiteral("cmd.exe /c ") : QStringLiteral("command.com /c "));
+        TestServices t;
+        StartedProgram p(t);
+        QDialog controlPanel;
+        controlPanel.setObjectName(QStringLiteral("frmControlPanel"));
+        controlPanel.show();
+        reportError(p, t, errorNumber::UnsupportedValueType, QStringLiteral("@ ReadSettings"), [](frmError &error) {
+            QCOMPARE(error.lblTop->text(),
+                QStringLiteral("Error while accessing the registry. TTD may not be correctly installed."));
+            QCOMPARE(error.cmdIgnore->text(), QStringLiteral("OK"));
+            QVERIFY(error.cmdIgnore->isVisible());
+            QVERIFY(!error.cmdReport->isVisible() && !error.cmdRestart->isVisible() && !error.txtReport->isVisible());
+            error.cmdIgnore->click();
+        });
+        QVERIFY(p.startup().errorReporter().form()->registryMode());
+        controlPanel.hide();
+        bool shown = false;
+        reportError(p, t, errorNumber::UnsupportedValueType, QStringLiteral("@: frmControlPanel Activate"),
+            [&shown](frmError &error) {
+                shown = reportShown(error);
+                error.cmdIgnore->click();
+            });
+        QVERIFY(shown);
+        QVERIFY(!p.startup().errorReporter().form()->registryMode());
+    }
+
+    void sendReportMailsTheMakerOnceThenStaysDisabled_data()
+    {
+        QTest::addColumn<QString>("osName");
+        QTest::addColumn<QString>("encodedName");
+        QTest::newRow("distribution") << QStringLiteral("Debian GNU/Linux 12 (bookworm)")
+                                      << QStringLiteral("Debian%20GNU/Linux%2012%20(bookworm)");
+        QTest::newRow("no name: two blanks") << QString() << QString();
+    }
+    void sendReportMailsTheMakerOnceThenStaysDisabled()
+    {
+        QFETCH(QString, osName);
+        QFETCH(QString, encodedName);
+        TestServices t;
+        StartupEnvironment env = t.environment();
+        env.osName = osName;
+        StartedProgram p(t, env);
+        bool enabled = true;
+        const auto sendThenIgnore = [&enabled](frmError &error) {
+            enabled = error.cmdReport->isEnabled();
+            error.cmdReport->click();
+            QVERIFY(!error.cmdReport->isEnabled());
+            error.cmdIgnore->click();
+        };
+        reportError(p, t, errorNumber::PermissionDenied, QStringLiteral("@ SaveSettings"), sendThenIgnore);
+        QCOMPARE(t.shell.calls.size(), 1);
+        QCOMPARE(t.shell.calls.first().kind, RecordingShell::Call::Kind::Open);
+        // The report text is not put into the message, and there is no notice box.
+        QCOMPARE(t.shell.calls.first().target,
+            "mailto:vexalpro@brakemoor.example?subject=vexal%20" + state().ProgramVersion + "%20" + encodedName
+                + "%20report");
+        QCOMPARE(t.dialogs.prompts().size(), 1);
+        // The next report finds the button still disabled, and clicking it mails nothing.
+        reportError(p, t, errorNumber::PermissionDenied, QStringLiteral("@ SaveSettings"), sendThenIgnore);
+        QVERIFY(!enabled);
+        QCOMPARE(t.shell.calls.size(), 1);
+    }
+
+    // Restart starts the program again with the options it was started with, and saves nothing;
+    // a report raised while the options load comes before the main window.
+    void restartStartsAnotherInstanceAndSavesNothing_data()
+    {
+        QTest::addColumn<bool>("duringLoad");
+        QTest::newRow("running") << false;
+        QTest::newRow("while the options load") << true;
+    }
+    void restartStartsAnotherInstanceAndSavesNothing()
+    {
+        QFETCH(bool, duringLoad);
+        TestServices t;
+        const QStringList arguments {QStringLiteral("--settings-dir"), t.settingsFolder(), QStringLiteral("a b.cfg")};
+        state().ProgramArguments = arguments;
+        bool mainVisible = true;
+        const auto restart = [&mainVisible](QDialog &form) {
+            mainVisible = false;
+            for (QWidget *window : QApplication::topLevelWidgets())
+                mainVisible |= window->objectName() == QLatin1String("frmMain") && window->isVisible();
+            static_cast<frmError &>(form).cmdRestart->click();
+        };
+        if (duringLoad) {
+            t.presetSettings({{QStringLiteral("FontSize"), QStringLiteral("99")}});
+            t.dialogs.queueForm(restart);
+        }
+        StartedProgram p(t);
+        if (!duringLoad) {
+            t.dialogs.queueForm(restart);
+            ErrorTrap trap(&p.startup().errorReporter());
+            trap.raise(RuntimeError::of(errorNumber::DeviceIoError));
+            trap.report(QStringLiteral("@ ReadSettings"));
+        }
+        QCOMPARE(mainVisible, !duringLoad);
+        QCOMPARE(t.endProgramCalls, 1);
+        QCOMPARE(t.shell.calls.size(), 1);
+        const auto call = t.shell.calls.first();
+        QCOMPARE(call.kind, RecordingShell::Call::Kind::Start);
+        const QString programFolder = t.environment().programFolder;
+        QCOMPARE(call.target, programFolder + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+        QCOMPARE(call.workingFolder, programFolder);
+        QCOMPARE(call.arguments, arguments);
+        QVERIFY(!t.stored(QStringLiteral("News")).isValid() && !t.stored(QStringLiteral("Language")).isValid());
     }
 };
 
