@@ -27,12 +27,3 @@ struct Component {
 };
 // What this Linux build checks: the pieces it loads or runs at run time rather than links.
 QList<Component> standardComponents();
-
-// The Windows version table: which names count as 2000 or XP. Kept for the report subject of
-// programs that still run on those systems through compatibility layers.
-struct WindowsVersion {
-    QString OSName;
-    bool IsWin2000OrXP = false;
-    QString ShellPrefix;
-};
-WindowsVersion detectWindowsVersion(int major, int minor, int platform);
