@@ -1,13 +1,11 @@
 // A TTDPatch configuration file as the cfg editor reads it: code page 1252, lines ended by CR LF or
 // a lone CR, trimmed and without blank lines, coloured by their first characters.
 #include "fuzzsupport.h"
-#include "readercheck.h"
 
 VEXAL_FUZZ_TARGET(configuration)
 {
-    const readerCheck::Reading reading
-        = readerCheck::read(fuzzSupport::bytesOf(data, size), cfgRules::configurationLines, cfgRules::cfgLineKind);
-    readerCheck::checkNonBlankLinesKept(reading.split, reading.lines);
+    const fuzzSupport::Reading reading
+        = fuzzSupport::read(fuzzSupport::bytesOf(data, size), cfgRules::configurationLines, cfgRules::cfgLineKind);
     for (const QString &line : reading.lines) {
         FUZZ_CHECK(!line.isEmpty(), QStringLiteral("a blank line reached the editor"));
         const cfgRules::LineKind kind = cfgRules::cfgLineKind(line);
