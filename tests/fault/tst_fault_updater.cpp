@@ -142,6 +142,21 @@ private slots:
         QVERIFY2(points >= 10, qPrintable(QString::number(points)));
         QCOMPARE(seen, QSet<QString>({u"old"_s, u"new"_s}));
     }
+
+    // Where the file system refuses hard links, the previous version is kept as a copy of its own.
+    void theBackupIsACopyWhereLinksAreRefused()
+    {
+        const Installation in;
+        in.reset();
+        FaultChild updater = in.updater();
+        updater.environment.insert(u"LD_PRELOAD"_s, QStringLiteral(VEXAL_FAULT_SHIM));
+        updater.environment.insert(u"VEXAL_FAULT_REFUSE"_s, u"link"_s);
+        const ChildEnd end = updater.runPlain();
+        QVERIFY2(end.exitCode == int(UpdaterExit::Updated), qPrintable(end.describe()));
+        QCOMPARE(outputOf(in.executable()), NewOutput);
+        QCOMPARE(outputOf(in.backup()), OldOutput);
+        QCOMPARE(in.temporaryEntries(), QStringList());
+    }
 };
 
 QTEST_MAIN(TestFaultUpdater)
