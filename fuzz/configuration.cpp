@@ -2,15 +2,13 @@
 // a lone CR, trimmed and without blank lines, coloured by their first characters; then judged
 // against a switch list, and read as a switch list itself.
 #include "fuzzsupport.h"
-#include "readercheck.h"
 
 #include "cfg/switchcheck.h"
 
 VEXAL_FUZZ_TARGET(configuration)
 {
-    const readerCheck::Reading reading
-        = readerCheck::read(fuzzSupport::bytesOf(data, size), cfgRules::configurationLines, cfgRules::cfgLineKind);
-    readerCheck::checkNonBlankLinesKept(reading.split, reading.lines);
+    const fuzzSupport::Reading reading
+        = fuzzSupport::read(fuzzSupport::bytesOf(data, size), cfgRules::configurationLines, cfgRules::cfgLineKind);
     for (const QString &line : reading.lines) {
         FUZZ_CHECK(!line.isEmpty(), QStringLiteral("a blank line reached the editor"));
         const cfgRules::LineKind kind = cfgRules::cfgLineKind(line);

@@ -1,14 +1,19 @@
 #include "fuzzsupport.h"
 
+#include "cfg/editortext.h"
 #include "common/errortrap.h"
 #include "common/modmain.h"
+#include "platform/textcodec.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMap>
-#include <QTemporaryDir>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QTextBlock>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -29,6 +34,65 @@ std::unique_ptr<QTemporaryDir> g_tempRoot;
 // destroy an application object; kept reachable instead (fuzz/lsan.supp covers fontconfig's caches).
 int g_argc = 0;
 QApplication *g_application = nullptr;
+
+// Colouring is one cursor per line; past this many lines the editor's text is still compared whole.
+constexpr int ColourCheckedLines = 256;
+
+// A line end is a CR with the LF after it, if any; what follows the last CR is a line when not empty.
+void checkSplit(const QString &text, const QStringList &split)
+{
+    FUZZ_CHECK(split.join(QString()) == QString(text).remove(QLatin1String("\r\n")).remove(QLatin1Char('\r')),
+        QStringLiteral("splitLines lost or added characters"));
+    const qsizetype lastCr = text.lastIndexOf(QLatin1Char('\r'));
+    qsizetype tail = lastCr + 1;
+    if (lastCr >= 0 && tail < text.size() && text.at(tail) == QLatin1Char('\n'))
+        ++tail;
+    const qsizetype expected = text.count(QLatin1Char('\r')) + (tail < text.size() ? 1 : 0);
+    FUZZ_CHECK(
+        split.size() == expected, QStringLiteral("%1 lines where the ends make %2").arg(split.size()).arg(expected));
+}
+
+// Every line kept is a non-blank line of the file without its outer blanks, in order, and every
+// non-blank line of the file is there; blank lines kept are empty.
+void checkNonBlankLinesKept(const QStringList &split, const QStringList &kept)
+{
+    qsizetype next = 0;
+    const auto skipEmpty = [&] {
+        while (next < kept.size() && kept.at(next).isEmpty())
+            ++next;
+    };
+    for (const QString &line : split) {
+        if (isBlankLine(line))
+            continue;
+        skipEmpty();
+        FUZZ_CHECK(next < kept.size(), QStringLiteral("a line with text was dropped: \"%1\"").arg(line));
+        const QString &mine = kept.at(next++);
+        const qsizetype lead = line.indexOf(mine);
+        FUZZ_CHECK(!mine.startsWith(QLatin1Char(' ')) && !mine.endsWith(QLatin1Char(' ')) && lead >= 0
+                && isBlankLine(line.left(lead)) && isBlankLine(line.mid(lead + mine.size())),
+            QStringLiteral("\"%1\" is not \"%2\" without its outer blanks").arg(mine, line));
+    }
+    skipEmpty();
+    FUZZ_CHECK(next == kept.size(), QStringLiteral("a line with text was added: \"%1\"").arg(kept.value(next)));
+}
+
+void checkEditor(const QStringList &lines, cfgRules::LineKind (*kindOf)(QStringView))
+{
+    QPlainTextEdit editor;
+    EditorText text(editor);
+    text.setLines(lines, [kindOf](const QString &line) { return cfgRules::colourOf(kindOf(line)); });
+    // Each line is followed by a line break; saving the editor must give back exactly what it got.
+    FUZZ_CHECK(text.text() == (lines.isEmpty() ? QString() : lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n")),
+        QStringLiteral("the editor's text is not its lines"));
+    FUZZ_CHECK(editor.document()->blockCount() == lines.size() + 1, QStringLiteral("one block a line"));
+    const QColor textColour = editor.palette().color(QPalette::Text);
+    QTextBlock block = editor.document()->firstBlock();
+    for (qsizetype i = 0; i < lines.size() && i < ColourCheckedLines; ++i, block = block.next()) {
+        const QColor wanted = cfgRules::colourOf(kindOf(lines.at(i)));
+        FUZZ_CHECK(text.lineColour(block) == (wanted.isValid() ? wanted : textColour),
+            QStringLiteral("line %1 shows %2 instead of %3").arg(i).arg(text.lineColour(block).name(), wanted.name()));
+    }
+}
 
 } // namespace
 
@@ -64,14 +128,19 @@ void start(int *argc, char ***argv)
 
 void finishInput(const char *target)
 {
-    if (!g_tempRoot)
-        return;
     const QStringList left
         = QDir(g_tempRoot->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    if (!left.isEmpty())
-        fail(__FILE__, __LINE__,
-            QStringLiteral("%1 left %2 in the temporary folder %3")
-                .arg(QLatin1String(target), left.join(QStringLiteral(", ")), g_tempRoot->path()));
+    FUZZ_CHECK(left.isEmpty(), QStringLiteral("%1 left %2 behind").arg(QLatin1String(target), left.join(u", ")));
+}
+
+void fail(const char *file, int line, const QString &why)
+{
+    std::fprintf(stderr, "\nbroken invariant at %s:%d: %s\n", file, line, why.toLocal8Bit().constData());
+    std::fflush(stderr);
+    // Kept for the post-mortem: what was written may be the evidence.
+    if (g_tempRoot)
+        g_tempRoot->setAutoRemove(false);
+    std::abort();
 }
 
 QByteArray readFile(const QString &path)
@@ -94,21 +163,32 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 InputFile::InputFile(const std::uint8_t *data, std::size_t size, const QString &name)
     : bytes(bytesOf(data, size))
+    , m_path(m_dir.filePath(name))
 {
-    if (!m_dir.isValid())
-        fail(__FILE__, __LINE__, QStringLiteral("cannot make a temporary folder: ") + m_dir.errorString());
-    m_path = m_dir.filePath(name);
+    FUZZ_CHECK(m_dir.isValid(), m_dir.errorString());
     writeFile(m_path, bytes);
 }
 
-void fail(const char *file, int line, const QString &why)
+bool isBlankLine(const QString &line)
 {
-    std::fprintf(stderr, "\nbroken invariant at %s:%d: %s\n", file, line, why.toLocal8Bit().constData());
-    std::fflush(stderr);
-    // Kept for the post-mortem: what was written may be the evidence.
-    if (g_tempRoot)
-        g_tempRoot->setAutoRemove(false);
-    std::abort();
+    return std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c == QLatin1Char(' '); });
+}
+
+Reading read(
+    const QByteArray &bytes, QStringList (*linesOf)(const QStringList &), cfgRules::LineKind (*kindOf)(QStringView))
+{
+    const TextCodec codec(QStringLiteral("1252"));
+    const QString text = codec.decode(bytes);
+    // A file opened and saved without edits has to come back byte for byte.
+    FUZZ_CHECK(codec.encode(text) == bytes && text.size() == bytes.size(),
+        QStringLiteral("code page 1252 does not give the bytes back"));
+    Reading reading;
+    reading.split = cfgRules::splitLines(text);
+    checkSplit(text, reading.split);
+    reading.lines = linesOf(reading.split);
+    checkNonBlankLinesKept(reading.split, reading.lines);
+    checkEditor(reading.lines, kindOf);
+    return reading;
 }
 
 } // namespace fuzzSupport

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cfg/cfgrules.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -24,9 +26,8 @@ Entry entry(const QString &name);
 QStringList names();
 
 // Once per process: the offscreen platform, one QApplication (the editors need one), and a private
-// temporary folder set as TMPDIR, so that anything a target leaves behind is noticed.
+// temporary folder set as TMPDIR. After each input that folder must be empty again.
 void start(int *argc, char ***argv);
-// After each input: the private temporary folder must be empty again.
 void finishInput(const char *target);
 
 // A broken promise: says which one on standard error and aborts, so libFuzzer keeps the input.
@@ -41,7 +42,7 @@ inline QByteArray bytesOf(const std::uint8_t *data, std::size_t size)
     return QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
 }
 
-// The input as a file `name` in a fresh temporary folder, which goes with the object.
+// The input, and the input as a file `name` in a fresh temporary folder that goes with the object.
 class InputFile {
 public:
     InputFile(const std::uint8_t *data, std::size_t size, const QString &name);
@@ -53,6 +54,18 @@ private:
     QTemporaryDir m_dir;
     QString m_path;
 };
+
+// The way of a configuration or a graphics list from its bytes to the editor: decoded as code page
+// 1252, split, the lines `linesOf` keeps put into an editor coloured by `kindOf`, each step's
+// promise checked. Returns the split lines and the kept ones.
+struct Reading {
+    QStringList split;
+    QStringList lines;
+};
+Reading read(
+    const QByteArray &bytes, QStringList (*linesOf)(const QStringList &), cfgRules::LineKind (*kindOf)(QStringView));
+// Empty or spaces only: the one blank character of the trimming rules (a tab is text).
+bool isBlankLine(const QString &line);
 
 } // namespace fuzzSupport
 

@@ -5,29 +5,11 @@
 #include "fuzzsupport.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
-
-namespace {
-
-QStringList inputsIn(const QString &path)
-{
-    if (!QFileInfo(path).isDir())
-        return {path};
-    QStringList files;
-    QDirIterator it(path, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(it.next());
-    // The same order on every run, so a failure points at the same file each time.
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -37,25 +19,31 @@ int main(int argc, char **argv)
     const fuzzSupport::Entry target = arguments.size() >= 3 ? fuzzSupport::entry(arguments.at(1)) : nullptr;
     if (!target) {
         std::fprintf(stderr, "usage: %s TARGET FILE-OR-FOLDER...\ntargets: %s\n", argv[0],
-            fuzzSupport::names().join(QLatin1Char(' ')).toLocal8Bit().constData());
+            qPrintable(fuzzSupport::names().join(QLatin1Char(' '))));
         return 2;
     }
-    const QByteArray name = arguments.at(1).toLatin1();
-    int count = 0;
+    QStringList files;
     for (const QString &path : arguments.mid(2)) {
-        for (const QString &file : inputsIn(path)) {
-            const QByteArray bytes = fuzzSupport::readFile(file);
-            std::fprintf(stderr, "%s: %s\n", name.constData(), file.toLocal8Bit().constData());
-            target(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
-            fuzzSupport::finishInput(name.constData());
-            ++count;
-        }
+        QDirIterator it(path, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files.append(it.next());
+        if (!QFileInfo(path).isDir())
+            files.append(path);
+    }
+    // The same order on every run, so a failure points at the same file each time.
+    std::sort(files.begin(), files.end());
+    const QByteArray name = arguments.at(1).toLatin1();
+    for (const QString &file : files) {
+        const QByteArray bytes = fuzzSupport::readFile(file);
+        std::fprintf(stderr, "%s: %s\n", name.constData(), qPrintable(file));
+        target(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
+        fuzzSupport::finishInput(name.constData());
     }
     // A missing or empty seed folder would otherwise pass without testing anything.
-    if (count == 0) {
+    if (files.isEmpty()) {
         std::fprintf(stderr, "%s: no input found\n", name.constData());
         return 1;
     }
-    std::printf("%s: %d inputs replayed, no invariant broken\n", name.constData(), count);
+    std::printf("%s: %lld inputs replayed, no invariant broken\n", name.constData(), qlonglong(files.size()));
     return 0;
 }

@@ -116,11 +116,6 @@ ChildEnd FaultChild::runPlain() const
     return start(false, 0);
 }
 
-ChildEnd FaultChild::runKilledAfter(int ms) const
-{
-    return start(false, 0, ms);
-}
-
 // One call log per run: removed before each, so that a run never sees the lines of the one before.
 QString FaultChild::logFile() const
 {
@@ -148,7 +143,7 @@ void FaultChild::readCalls(ChildEnd &end) const
     }
 }
 
-ChildEnd FaultChild::start(bool shim, long killAt, int killAfterMs) const
+ChildEnd FaultChild::start(bool shim, long killAt) const
 {
     QFile::remove(logFile());
     QProcess process;
@@ -160,10 +155,6 @@ ChildEnd FaultChild::start(bool shim, long killAt, int killAfterMs) const
     const QStringList command = launcher + QStringList {m_program} + m_arguments;
     process.start(command.first(), command.mid(1));
     ChildEnd end;
-    if (killAfterMs >= 0 && !process.waitForFinished(killAfterMs)) {
-        process.kill();
-        process.waitForFinished();
-    }
     if (!process.waitForFinished(ChildTimeoutMs) && process.state() != QProcess::NotRunning) {
         process.kill();
         process.waitForFinished();

@@ -51,11 +51,9 @@ public:
     ChildEnd run(long killAt = 0) const;
     // Without the shim.
     ChildEnd runPlain() const;
-    // Without the shim, killed with SIGKILL after `ms` milliseconds unless it ended before.
-    ChildEnd runKilledAfter(int ms) const;
 
 private:
-    ChildEnd start(bool shim, long killAt, int killAfterMs = -1) const;
+    ChildEnd start(bool shim, long killAt) const;
     ChildEnd ask(long killAt) const;
     QProcessEnvironment shimEnvironment(long killAt) const;
     QString logFile() const;

@@ -10,6 +10,8 @@
 //                        0 or unset: only count.
 //   VEXAL_FAULT_LOG      a file that gets one line per counted call: "N call detail"; opened when
 //                        the counting begins.
+//   VEXAL_FAULT_REFUSE   the name of a call on a path (e.g. "link") that fails with EPERM, as on a
+//                        file system that does not offer it; with or without a folder to watch.
 //
 // Calls on an open file count when it is a regular file or a folder; writes to pipes and the like
 // do not.
@@ -22,6 +24,7 @@
 #undef _FORTIFY_SOURCE
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
@@ -43,6 +46,7 @@ int __openat64_2(int dirfd, const char *path, int flags);
 
 static char watch[PATH_MAX];
 static char logPath[PATH_MAX];
+static char refuse[64];
 static long killAt;
 static int armed;
 static pid_t armedProcess;
@@ -70,6 +74,7 @@ __attribute__((constructor)) static void readSettings(void)
     unsetenv("VEXAL_FAULT_KILL_AT");
     copyVariable("VEXAL_FAULT_WATCH", watch, sizeof watch);
     copyVariable("VEXAL_FAULT_LOG", logPath, sizeof logPath);
+    copyVariable("VEXAL_FAULT_REFUSE", refuse, sizeof refuse);
     size_t length = strlen(watch);
     while (length > 1 && watch[length - 1] == '/')
         watch[--length] = '\0';
@@ -218,6 +223,10 @@ CHECKED_OPEN(__openat64_2, (int dirfd, const char *path, int flags), dirfd, (dir
     type name parameters                                                                                               \
     {                                                                                                                  \
         REAL(name);                                                                                                    \
+        if (strcmp(refuse, #name) == 0) {                                                                              \
+            errno = EPERM;                                                                                             \
+            return -1;                                                                                                 \
+        }                                                                                                              \
         count(#name, at, path, at2, path2, -1);                                                                        \
         return real_##name arguments;                                                                                  \
     }

@@ -1,17 +1,11 @@
-// Stand-in program for the fault tests: the program's own saves of its settings and of a Wine
-// registry, one per run.
+// Stand-in program for the fault tests: the program's own save of a Wine registry.
 //
-//   fault-platform-save settings <settings folder>
-//       writes the values of newSettings() through SettingsStore and syncs them.
 //   fault-platform-save registry <system.reg> <value length> [<expected file>]
-//       sets a text of that length and a number under Software\Vexal Fault and saves; with an
+//       sets a text of that length and a number under Software\\Vexal Fault and saves; with an
 //       expected file, first writes there the bytes the save is about to put in place (the keys'
 //       times make them differ from run to run).
 //
 // Exit codes: 0 saved, 1 the save failed (its message on standard error), 2 bad call or input.
-#include "faultdata.h"
-
-#include "platform/settingsstore.h"
 #include "platform/wineregistry.h"
 
 #include <QCoreApplication>
@@ -27,13 +21,14 @@ int say(int code, const QString &text)
     return code;
 }
 
-int saveSettings(const QString &folder)
+// A text of that length whose lines differ, so that a piece of it in the wrong place would show.
+QString text(qsizetype length)
 {
-    SettingsStore store(folder);
-    for (const auto &[key, value] : faultData::newSettings())
-        store.write(QString::fromLatin1(faultData::SettingsApplication),
-            QString::fromLatin1(faultData::SettingsSection), key, value);
-    return store.sync() ? 0 : say(1, QStringLiteral("The settings could not be saved in %1.").arg(folder));
+    QString out;
+    for (int line = 0; out.size() < length; ++line)
+        out += QStringLiteral("line %1 of the saved text; ").arg(line);
+    out.truncate(length);
+    return out;
 }
 
 int saveRegistry(const QString &path, qsizetype length, const QString &expected)
@@ -42,8 +37,9 @@ int saveRegistry(const QString &path, qsizetype length, const QString &expected)
     std::optional<WineRegistry> registry = WineRegistry::load(path, &error);
     if (!registry)
         return say(2, error);
-    registry->setString(QString::fromLatin1(faultData::RegistryKey), QStringLiteral("Data"), faultData::text(length));
-    registry->setDword(QString::fromLatin1(faultData::RegistryKey), QStringLiteral("Length"), quint32(length));
+    const QString key = QStringLiteral("Software\\Vexal Fault");
+    registry->setString(key, QStringLiteral("Data"), text(length));
+    registry->setDword(key, QStringLiteral("Length"), quint32(length));
     if (!expected.isEmpty()) {
         QFile file(expected);
         if (!file.open(QIODevice::WriteOnly) || file.write(registry->serialized()) != registry->serialized().size())
@@ -58,12 +54,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
-    if (arguments.size() == 3 && arguments[1] == QLatin1String("settings"))
-        return saveSettings(arguments[2]);
     bool number = false;
-    const qsizetype length = arguments.size() >= 4 ? arguments[3].toLongLong(&number) : 0;
+    const qsizetype length = arguments.value(3).toLongLong(&number);
     if (arguments.size() >= 4 && arguments.size() <= 5 && arguments[1] == QLatin1String("registry") && number)
         return saveRegistry(arguments[2], length, arguments.value(4));
-    return say(2,
-        QStringLiteral("usage: fault-platform-save settings <folder> | registry <system.reg> <length> [<expected>]"));
+    return say(2, QStringLiteral("usage: fault-platform-save registry <system.reg> <length> [<expected>]"));
 }

@@ -91,28 +91,26 @@ private slots:
         QTest::addColumn<QString>("file"); // none when empty
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("starts"); // the file
-        QTest::addColumn<QStringList>("prompts"); // the browser is cancelled
-        const QByteArray exe = portableExecutable();
-        const QString elsewhere = "<root>/Elsewhere/tool.exe";
-        const QStringList none;
-        QTest::newRow("Ploven beside") << int(Tool::Ploven) << ""
-                                       << "<program>/Ploven.exe" << exe << true << none;
-        QTest::newRow("Narwick beside") << int(Tool::Narwick) << ""
-                                        << "<program>/Narwick.exe" << exe << true << none;
-        QTest::newRow("Narwick not runnable")
-            << int(Tool::Narwick) << ""
-            << "<program>/Narwick.exe" << QByteArray("text") << false
-            << QStringList {"critical Vexal Pro: <program>/Narwick.exe cannot be started: it is neither a program of "
-                            "this computer nor a Windows or DOS program."};
-        QTest::newRow("Ploven missing") << int(Tool::Ploven) << ""
-                                        << "" << exe << false << QStringList {"browse: Where is the Ploven?"};
-        QTest::newRow("TTD Alter always asks")
-            << int(Tool::TTDAlter) << ""
-            << "<program>/TTDAlter.exe" << exe << false << QStringList {"browse: Where is the TTD Alter?"};
-        QTest::newRow("TTD Alter stored") << int(Tool::TTDAlter) << elsewhere << elsewhere << exe << true << none;
-        QTest::newRow("Ploven stored") << int(Tool::Ploven) << elsewhere << elsewhere << exe << true << none;
-        QTest::newRow("Narwick stored, gone")
-            << int(Tool::Narwick) << elsewhere << "" << exe << false << QStringList {"browse: Where is the Narwick?"};
+        QTest::addColumn<QString>("prompt"); // the browser is cancelled
+        const auto row = [](const char *tag, Tool tool, const char *stored, const char *file, bool starts,
+                             const char *prompt = "", const QByteArray &bytes = portableExecutable()) {
+            QTest::newRow(tag) << int(tool) << QString::fromUtf8(stored) << QString::fromUtf8(file) << bytes << starts
+                               << QString::fromUtf8(prompt);
+        };
+        const char *elsewhere = "<root>/Elsewhere/tool.exe";
+        row("Ploven beside", Tool::Ploven, "", "<program>/Ploven.exe", true);
+        row("Narwick beside", Tool::Narwick, "", "<program>/Narwick.exe", true);
+        row("Narwick not runnable", Tool::Narwick, "", "<program>/Narwick.exe", false,
+            "critical Vexal Pro: <program>/Narwick.exe cannot be started: it is neither a program of this computer nor "
+            "a "
+            "Windows or DOS program.",
+            "text");
+        row("Ploven missing", Tool::Ploven, "", "", false, "browse: Where is the Ploven?");
+        row("TTD Alter always asks", Tool::TTDAlter, "", "<program>/TTDAlter.exe", false,
+            "browse: Where is the TTD Alter?");
+        row("TTD Alter stored", Tool::TTDAlter, elsewhere, elsewhere, true);
+        row("Ploven stored", Tool::Ploven, elsewhere, elsewhere, true);
+        row("Narwick stored, gone", Tool::Narwick, elsewhere, "", false, "browse: Where is the Narwick?");
     }
     void withoutBrowsing()
     {
@@ -121,7 +119,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QByteArray, bytes);
         QFETCH(bool, starts);
-        QFETCH(QStringList, prompts);
+        QFETCH(QString, prompt);
         Fixture f;
         writeProgram(f.expand("<root>/wine"), "#!/bin/sh\n", 0755);
         f.store("VexalP", "WindowsRunner", f.expand("<root>/wine --quiet"));
@@ -133,9 +131,7 @@ private slots:
         f.run(tool);
         const QString start = f.expand("<root>/wine --quiet ") + f.expand(file) + " @ " + state().AppFolder;
         QCOMPARE(f.starts(), starts ? QStringList {start} : QStringList {});
-        for (QString &prompt : prompts)
-            prompt = f.expand(prompt);
-        QCOMPARE(f.prompts(), prompts);
+        QCOMPARE(f.prompts(), prompt.isEmpty() ? QStringList() : QStringList {f.expand(prompt)});
         QCOMPARE(f.stored(tool), stored.isEmpty() ? Nothing : f.expand(stored));
     }
 
@@ -145,21 +141,18 @@ private slots:
         QTest::addColumn<QString>("chosen"); // what the folder browser answers
         QTest::addColumn<QString>("toolFile"); // started and stored when no message comes
         QTest::addColumn<QString>("message");
-        QTest::newRow("Narwick found") << int(Tool::Narwick) << "<root>/tools/nw"
-                                       << "<root>/tools/nw/Narwick.exe"
-                                       << "";
-        QTest::newRow("slash already there") << int(Tool::Ploven) << "<root>/pl/"
-                                             << "<root>/pl/Ploven.exe"
-                                             << "";
-        QTest::newRow("capitals in the folder") << int(Tool::TTDAlter) << "<root>/Games/Alter"
-                                                << "<root>/Games/Alter/TTDAlter.exe"
-                                                << "";
-        QTest::newRow("wrong folder") << int(Tool::TTDAlter) << "<root>/Games"
-                                      << "<root>/Games/Alter/TTDAlter.exe"
-                                      << "critical Vexal Pro: <lower>/games/TTDAlter.exe not found.";
-        QTest::newRow("file name case matters") << int(Tool::Ploven) << "<root>/pl"
-                                                << "<root>/pl/ploven.exe"
-                                                << "critical Vexal Pro: <lower>/pl/Ploven.exe not found.";
+        const auto row
+            = [](const char *tag, Tool tool, const char *chosen, const char *file, const char *message = "") {
+                  QTest::newRow(tag) << int(tool) << QString::fromUtf8(chosen) << QString::fromUtf8(file)
+                                     << QString::fromUtf8(message);
+              };
+        row("Narwick found", Tool::Narwick, "<root>/tools/nw", "<root>/tools/nw/Narwick.exe");
+        row("slash already there", Tool::Ploven, "<root>/pl/", "<root>/pl/Ploven.exe");
+        row("capitals in the folder", Tool::TTDAlter, "<root>/Games/Alter", "<root>/Games/Alter/TTDAlter.exe");
+        row("wrong folder", Tool::TTDAlter, "<root>/Games", "<root>/Games/Alter/TTDAlter.exe",
+            "critical Vexal Pro: <lower>/games/TTDAlter.exe not found.");
+        row("file name case matters", Tool::Ploven, "<root>/pl", "<root>/pl/ploven.exe",
+            "critical Vexal Pro: <lower>/pl/Ploven.exe not found.");
     }
     void browsing()
     {
@@ -179,18 +172,6 @@ private slots:
         // On disk at once, not only in this process's settings cache (checked before another store flushes it).
         QCOMPARE(readBytes(f.t.settingsFile()).contains(path.toUtf8()), found);
         QCOMPARE(f.stored(tool), found ? path : Nothing);
-    }
-
-    void selectFolderPath()
-    {
-        const std::pair<std::optional<QString>, QString> cases[] = {{"/Games/Alter", "/games/alter/TTDAlter.exe"},
-            {"/home/ÅSA/Spiel/", "/home/åsa/spiel/TTDAlter.exe"}, {"/", "/TTDAlter.exe"}, {std::nullopt, ""}};
-        for (const auto &[answer, result] : cases) {
-            Fixture f;
-            f.t.dialogs.queueText(answer);
-            QCOMPARE(CompanionTools(*f.t.services, nullptr).SelectFolderPath("Where?", "TTDAlter.exe"), result);
-            QCOMPARE(f.prompts(), QStringList {"browse: Where?"});
-        }
     }
 
     void theLowerCasedFolderComesFirst()

@@ -43,7 +43,8 @@ class InstallationTest : public QObject {
 
 private slots:
     // How each kind of program is started, with the runner templates as a user may store them.
-    // "@" in a cell stands for the test's folder; runners are small scripts there.
+    // "@" in a cell stands for the test's folder; runners are small scripts there. The command is
+    // the program and its arguments joined by "|".
     void commandsForRunners_data()
     {
         QTest::addColumn<QByteArray>("head");
@@ -52,99 +53,57 @@ private slots:
         QTest::addColumn<QString>("folder"); // the program's folder, below "@"
         QTest::addColumn<QString>("output"); // the file its standard output is wanted in
         QTest::addColumn<int>("problem");
-        QTest::addColumn<QStringList>("command"); // program and arguments
+        QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("outputFile"); // where the started process's output goes
-        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QString>("environment");
         using P = executables::Problem;
+        const auto row = [](const char *tag, const QByteArray &head, bool runBit, const char *runner,
+                             const char *folder, const char *output, P problem, const char *command = "",
+                             const char *outputFile = "", const char *environment = "") {
+            QTest::newRow(tag) << head << runBit << QString::fromUtf8(runner) << QString::fromUtf8(folder)
+                               << QString::fromUtf8(output) << int(problem) << QString::fromUtf8(command)
+                               << QString::fromUtf8(outputFile) << QString::fromUtf8(environment);
+        };
         const QByteArray script("#!/bin/sh\nexit 0\n");
         const QByteArray dos("MZ\x90\0\x03", 5);
-        const QStringList dosbox {"@/bin/dosbox", "-c", "mount c \"@/dos game\"", "-c", "c:", "-c",
-            "PATCH.EXE -h > SWTCHLST.TXT", "-c", "exit"};
-        const QStringList sdl {"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy"};
-        const QStringList wine {"WINEPREFIX=@/pfx", "WINEDEBUG=-all"};
-        QTest::newRow("native") << script << true << ""
-                                << "game"
-                                << "" << int(P::None) << QStringList {"@/game/patch.exe", "-h"} << "" << QStringList {};
-        QTest::newRow("native output") << script << true << ""
-                                       << "game"
-                                       << "list.txt" << int(P::None) << QStringList {"@/game/patch.exe", "-h"}
-                                       << "@/game/list.txt" << QStringList {};
-        QTest::newRow("script without run bit") << QByteArray("#!/bin/sh\n") << false << ""
-                                                << "game"
-                                                << "" << int(P::NotRunnable) << QStringList {} << "" << QStringList {};
-        QTest::newRow("text") << QByteArray("hello") << true << ""
-                              << "game"
-                              << "" << int(P::NotRunnable) << QStringList {} << "" << QStringList {};
-        QTest::newRow("windows, runner as stored before")
-            << portableExecutable() << false << "@/bin/wine --quiet"
-            << "pfx/drive_c/TTD"
-            << "" << int(P::None) << QStringList {"@/bin/wine", "--quiet", "@/pfx/drive_c/TTD/patch.exe", "-h"} << ""
-            << wine;
-        QTest::newRow("windows, template")
-            << portableExecutable() << false << "@/bin/wine 100%% %folder% %args% x%args%y"
-            << "pfx/drive_c/TTD"
-            << "list.txt" << int(P::None) << QStringList {"@/bin/wine", "100%", "@/pfx/drive_c/TTD", "-h", "x-hy"}
-            << "@/pfx/drive_c/TTD/list.txt" << wine;
-        QTest::newRow("windows 32-bit") << portableExecutable(executables::MachineI386) << false << "@/bin/wine"
-                                        << "pfx/drive_c/TTD"
-                                        << "" << int(P::None)
-                                        << QStringList {"@/bin/wine", "@/pfx/drive_c/TTD/patch.exe", "-h"} << ""
-                                        << wine;
-        QTest::newRow("windows 32-bit, no 32-bit Wine")
-            << portableExecutable(executables::MachineI386) << false << "@/bin/wine64only"
-            << "pfx/drive_c/TTD"
-            << "" << int(P::No32BitWine) << QStringList {} << "" << QStringList {};
+        const QByteArray pe = portableExecutable();
+        const QByteArray i386 = portableExecutable(executables::MachineI386);
+        const char *wine = "WINEPREFIX=@/pfx|WINEDEBUG=-all";
+        const char *sdl = "SDL_VIDEODRIVER=dummy|SDL_AUDIODRIVER=dummy";
+        const char *ttd = "pfx/drive_c/TTD";
+        row("native", script, true, "", "game", "", P::None, "@/game/patch.exe|-h");
+        row("native output", script, true, "", "game", "list.txt", P::None, "@/game/patch.exe|-h", "@/game/list.txt");
+        row("script without run bit", "#!/bin/sh\n", false, "", "game", "", P::NotRunnable);
+        row("text", "hello", true, "", "game", "", P::NotRunnable);
+        row("windows, runner as stored before", pe, false, "@/bin/wine --quiet", ttd, "", P::None,
+            "@/bin/wine|--quiet|@/pfx/drive_c/TTD/patch.exe|-h", "", wine);
+        row("windows, template", pe, false, "@/bin/wine 100%% %folder% %args% x%args%y", ttd, "list.txt", P::None,
+            "@/bin/wine|100%|@/pfx/drive_c/TTD|-h|x-hy", "@/pfx/drive_c/TTD/list.txt", wine);
+        row("windows 32-bit", i386, false, "@/bin/wine", ttd, "", P::None, "@/bin/wine|@/pfx/drive_c/TTD/patch.exe|-h",
+            "", wine);
+        row("windows 32-bit, no 32-bit Wine", i386, false, "@/bin/wine64only", ttd, "", P::No32BitWine);
         // Wine's own loaders: a 32-bit one, a 64-bit "wine64" alone or with its 32-bit twin, and a
         // 64-bit "wine" (a WoW64 build, which runs both).
-        const QByteArray i386 = portableExecutable(executables::MachineI386);
-        QTest::newRow("32-bit loader") << i386 << false << "@/elf32/wine"
-                                       << "pfx/drive_c/TTD"
-                                       << "" << int(P::None)
-                                       << QStringList {"@/elf32/wine", "@/pfx/drive_c/TTD/patch.exe", "-h"} << ""
-                                       << wine;
-        QTest::newRow("wine64 alone") << i386 << false << "@/elf64/wine64"
-                                      << "pfx/drive_c/TTD"
-                                      << "" << int(P::No32BitWine) << QStringList {} << "" << QStringList {};
-        QTest::newRow("wine64 with its twin")
-            << i386 << false << "@/twin/wine64"
-            << "pfx/drive_c/TTD"
-            << "" << int(P::None) << QStringList {"@/twin/wine64", "@/pfx/drive_c/TTD/patch.exe", "-h"} << "" << wine;
-        QTest::newRow("wine64 with a 64-bit twin")
-            << i386 << false << "@/twin64/wine64"
-            << "pfx/drive_c/TTD"
-            << "" << int(P::No32BitWine) << QStringList {} << "" << QStringList {};
-        QTest::newRow("WoW64 wine") << i386 << false << "@/wow64/wine"
-                                    << "pfx/drive_c/TTD"
-                                    << "" << int(P::None)
-                                    << QStringList {"@/wow64/wine", "@/pfx/drive_c/TTD/patch.exe", "-h"} << "" << wine;
-        QTest::newRow("windows 64-bit, no 32-bit Wine")
-            << portableExecutable() << false << "@/bin/wine64only"
-            << "pfx/drive_c/TTD"
-            << "" << int(P::None) << QStringList {"@/bin/wine64only", "@/pfx/drive_c/TTD/patch.exe", "-h"} << ""
-            << wine;
-        QTest::newRow("runner missing") << portableExecutable() << false << "@/bin/none"
-                                        << "game"
-                                        << "" << int(P::RunnerMissing) << QStringList {} << "" << QStringList {};
-        QTest::newRow("runner empty") << dos << false << ""
-                                      << "game"
-                                      << "" << int(P::RunnerMissing) << QStringList {} << "" << QStringList {};
-        QTest::newRow("dos") << dos << false << "@/bin/dosbox"
-                             << "dos game"
-                             << "swtchlst.txt" << int(P::None) << dosbox << "" << sdl;
-        QTest::newRow("dos, runner as stored before")
-            << dos << false << "@/bin/dosbox -exit"
-            << "dos game"
-            << "swtchlst.txt" << int(P::None) << QStringList {dosbox.first(), "-exit"} + dosbox.mid(1) << "" << sdl;
-        QTest::newRow("dos, template without redirection")
-            << dos << false << "@/bin/dosbox -c \"mount d %dosfolder%\" -c \"d:\\%dosexe% %args%\""
-            << "dos game"
-            << "swtchlst.txt" << int(P::None)
-            << QStringList {"@/bin/dosbox", "-c", "mount d \"@/dos game\"", "-c", "d:\\PATCH.EXE -h"}
-            << "@/dos game/swtchlst.txt" << sdl;
-        QTest::newRow("dos, folder with a double quote")
-            << dos << false << "@/bin/dosbox"
-            << "say \"hi\""
-            << "" << int(P::FolderNotForDos) << QStringList {} << "" << QStringList {};
+        row("32-bit loader", i386, false, "@/elf32/wine", ttd, "", P::None,
+            "@/elf32/wine|@/pfx/drive_c/TTD/patch.exe|-h", "", wine);
+        row("wine64 alone", i386, false, "@/elf64/wine64", ttd, "", P::No32BitWine);
+        row("wine64 with its twin", i386, false, "@/twin/wine64", ttd, "", P::None,
+            "@/twin/wine64|@/pfx/drive_c/TTD/patch.exe|-h", "", wine);
+        row("wine64 with a 64-bit twin", i386, false, "@/twin64/wine64", ttd, "", P::No32BitWine);
+        row("WoW64 wine", i386, false, "@/wow64/wine", ttd, "", P::None, "@/wow64/wine|@/pfx/drive_c/TTD/patch.exe|-h",
+            "", wine);
+        row("windows 64-bit, no 32-bit Wine", pe, false, "@/bin/wine64only", ttd, "", P::None,
+            "@/bin/wine64only|@/pfx/drive_c/TTD/patch.exe|-h", "", wine);
+        row("runner missing", pe, false, "@/bin/none", "game", "", P::RunnerMissing);
+        row("runner empty", dos, false, "", "game", "", P::RunnerMissing);
+        row("dos", dos, false, "@/bin/dosbox", "dos game", "swtchlst.txt", P::None,
+            "@/bin/dosbox|-c|mount c \"@/dos game\"|-c|c:|-c|PATCH.EXE -h > SWTCHLST.TXT|-c|exit", "", sdl);
+        row("dos, runner as stored before", dos, false, "@/bin/dosbox -exit", "dos game", "swtchlst.txt", P::None,
+            "@/bin/dosbox|-exit|-c|mount c \"@/dos game\"|-c|c:|-c|PATCH.EXE -h > SWTCHLST.TXT|-c|exit", "", sdl);
+        row("dos, template without redirection", dos, false,
+            "@/bin/dosbox -c \"mount d %dosfolder%\" -c \"d:\\%dosexe% %args%\"", "dos game", "swtchlst.txt", P::None,
+            "@/bin/dosbox|-c|mount d \"@/dos game\"|-c|d:\\PATCH.EXE -h", "@/dos game/swtchlst.txt", sdl);
+        row("dos, folder with a double quote", dos, false, "@/bin/dosbox", "say \"hi\"", "", P::FolderNotForDos);
     }
 
     void commandsForRunners()
@@ -154,16 +113,11 @@ private slots:
         QFETCH(QString, runner);
         QFETCH(QString, folder);
         QFETCH(QString, output);
-        QFETCH(QStringList, command);
+        QFETCH(QString, command);
         QFETCH(QString, outputFile);
-        QFETCH(QStringList, environment);
+        QFETCH(QString, environment);
         QTemporaryDir dir;
         const auto here = [&](QString text) { return text.replace(QLatin1Char('@'), dir.path()); };
-        const auto hereAll = [&](QStringList list) {
-            for (QString &item : list)
-                item = here(item);
-            return list;
-        };
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("bin")));
         const QString loader = dir.filePath(QStringLiteral("bin/wine32-loader"));
         writeProgram(loader, "#!/bin/sh\n", 0755);
@@ -191,32 +145,23 @@ private slots:
             path, {QStringLiteral("-h")}, dir.filePath(folder), WindowMode::Hidden, dir.filePath(folder), output};
         const auto result = executables::commandFor(launch, {here(runner), here(runner)});
         QTEST(int(result.problem), "problem");
-        if (!result.isValid())
-            return;
-        QCOMPARE(QStringList {result.start.program} + result.start.arguments, hereAll(command));
-        QCOMPARE(result.start.outputFile, here(outputFile));
         QStringList variables;
         for (const auto &[name, value] : result.start.environment)
             variables.append(name + QLatin1Char('=') + value);
-        QCOMPARE(variables, hereAll(environment));
+        const QStringList started = QStringList {result.start.program} + result.start.arguments;
+        QCOMPARE(result.isValid() ? started.join(u'|') : QString(), here(command));
+        QCOMPARE(result.isValid() ? result.start.outputFile : QString(), here(outputFile));
+        QCOMPARE(result.isValid() ? variables.join(u'|') : QString(), here(environment));
     }
 
     void dosNames_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("dosName");
-        QTest::newRow("8.3") << "ttdpatch.exe"
-                             << "TTDPATCH.EXE";
-        QTest::newRow("no extension") << "readme"
-                                      << "README";
-        QTest::newRow("long") << "ttdpatchw.exe"
-                              << "TTDPAT~1.EXE";
-        QTest::newRow("blanks and dots") << "my patch.v2.exe"
-                                         << "MYPATC~1.EXE";
-        QTest::newRow("long extension") << "patch.html"
-                                        << "PATCH~1.HTM";
-        QTest::newRow("blank in the extension") << "notes.t xt"
-                                                << "NOTES~1.TXT";
+        for (const auto &[name, dosName] :
+            {std::pair {"ttdpatch.exe", "TTDPATCH.EXE"}, {"readme", "README"}, {"ttdpatchw.exe", "TTDPAT~1.EXE"},
+                {"my patch.v2.exe", "MYPATC~1.EXE"}, {"patch.html", "PATCH~1.HTM"}, {"notes.t xt", "NOTES~1.TXT"}})
+            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(dosName);
     }
 
     void dosNames()
@@ -303,51 +248,48 @@ private slots:
         }
     }
 
+    void runStartsThePatchInTheGameFolder_data()
+    {
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<int>("answer"); // to the question whether to save first
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<bool>("started");
+        QTest::newRow("unchanged") << false << int(Answer::None) << false << true;
+        QTest::newRow("edited, cancel") << true << int(Answer::Cancel) << false << false;
+        QTest::newRow("edited, no") << true << int(Answer::No) << false << true;
+        QTest::newRow("edited, yes") << true << int(Answer::Yes) << true << true;
+    }
     void runStartsThePatchInTheGameFolder()
     {
+        QFETCH(bool, edited);
+        QFETCH(int, answer);
+        QFETCH(bool, started);
         Session s;
         s.open();
+        const QByteArray before = readBytes(s.path());
+        if (edited)
+            QTest::keyClick(s.main().controls().rtbPatch, 'x');
+        s.t.dialogs.takePrompts();
+        if (edited)
+            s.t.dialogs.queueAnswer(Answer(answer));
         QTest::mouseClick(s.main().controls().cmdRun, Qt::LeftButton);
-        QCOMPARE(s.t.shell.calls.size(), 1);
+        const auto prompts = s.t.dialogs.prompts();
+        QCOMPARE(prompts.size(), edited ? 1 : 0);
+        if (edited) {
+            QCOMPARE(prompts.first().text, QStringLiteral("Some file(s) have been modified. Save them before exit?"));
+            QCOMPARE(prompts.first().buttons, MessageButtons::YesNoCancel);
+        }
+        QTEST(readBytes(s.path()) != before, "saved");
+        QCOMPARE(s.main().isVisible(), !started);
+        QCOMPARE(s.t.shell.calls.size(), started ? 1 : 0);
+        if (!started)
+            return;
         const auto call = s.t.shell.calls.first();
         QCOMPARE(call.kind, RecordingShell::Call::Kind::Start);
         QCOMPARE(call.target, s.path(QStringLiteral("ttdpatchw.exe")));
         QVERIFY(call.arguments.isEmpty());
         QCOMPARE(call.workingFolder, s.folder);
-        QVERIFY(!s.main().isVisible());
         QCOMPARE(readSetting(*s.t.settings, settingKeys::Language), QStringLiteral("ENGLISH")); // closed the normal way
-    }
-
-    void runAsksToSaveFirst_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("saved");
-        QTest::addColumn<bool>("started");
-        QTest::newRow("cancel") << int(Answer::Cancel) << false << false;
-        QTest::newRow("no") << int(Answer::No) << false << true;
-        QTest::newRow("yes") << int(Answer::Yes) << true << true;
-    }
-
-    void runAsksToSaveFirst()
-    {
-        QFETCH(int, answer);
-        QFETCH(bool, started);
-        Session s;
-        s.open();
-        const QString cfg = s.path(QStringLiteral("ttdpatch.cfg"));
-        const QByteArray before = readBytes(cfg);
-        QTest::keyClick(s.main().controls().rtbPatch, 'x');
-        QVERIFY(state().FilesModified);
-        s.t.dialogs.takePrompts();
-        s.t.dialogs.queueAnswer(Answer(answer));
-        s.main().controls().mnuRunTTD->trigger();
-        const auto prompts = s.t.dialogs.prompts();
-        QCOMPARE(prompts.size(), 1);
-        QCOMPARE(prompts.first().text, QStringLiteral("Some file(s) have been modified. Save them before exit?"));
-        QCOMPARE(prompts.first().buttons, MessageButtons::YesNoCancel);
-        QTEST(readBytes(cfg) != before, "saved");
-        QCOMPARE(s.t.shell.calls.size(), started ? 1 : 0);
-        QCOMPARE(s.main().isVisible(), !started);
     }
 
     void saveAndRunWithTheEditionDialogStaysOpen()

@@ -15,6 +15,7 @@
 #include <QtTest>
 
 using modMain::state;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -86,10 +87,8 @@ private slots:
         QTest::addColumn<QString>("patch");
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("list"); // as the runner names it
-        QTest::newRow("wine") << "game"
-                              << "ttdpatchw.exe" << WindowsPatchVersion << "swtchlst.txt";
-        QTest::newRow("dosbox") << "dos-game"
-                                << "ttdpatch.exe" << DosPatchVersion << "SWTCHLST.TXT";
+        QTest::newRow("wine") << u"game"_s << u"ttdpatchw.exe"_s << WindowsPatchVersion << u"swtchlst.txt"_s;
+        QTest::newRow("dosbox") << u"dos-game"_s << u"ttdpatch.exe"_s << DosPatchVersion << u"SWTCHLST.TXT"_s;
     }
 
     void versionFoundThroughTheRunner()
@@ -122,14 +121,8 @@ private slots:
         QTest::addColumn<QString>("patch");
         QTest::addColumn<QString>("record");
         QTest::addColumn<QString>("folder"); // as the patch sees its working folder
-        QTest::newRow("wine") << "game"
-                              << "ttdpatchw.exe"
-                              << "ttdpatchw-ran.txt"
-                              << "C:\\TTD";
-        QTest::newRow("dosbox") << "dos-game"
-                                << "ttdpatch.exe"
-                                << "RAN.TXT"
-                                << "C:\\";
+        QTest::newRow("wine") << u"game"_s << u"ttdpatchw.exe"_s << u"ttdpatchw-ran.txt"_s << u"C:\\TTD"_s;
+        QTest::newRow("dosbox") << u"dos-game"_s << u"ttdpatch.exe"_s << u"RAN.TXT"_s << u"C:\\"_s;
     }
 
     void runStartsThePatchInTheGameFolder()
@@ -182,35 +175,21 @@ private slots:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("runner"); // stored for the edition; default when empty
         QTest::addColumn<QString>("message"); // its start, "" for none
-        QTest::newRow("runner missing") << "game"
-                                        << "ttdpatchw.exe"
-                                        << ""
-                                        << "/nonexistent/wine"
-                                        << "@ttdpatchw.exe cannot be started: \"/nonexistent/wine\" was not found";
-        QTest::newRow("folder DOSBox cannot mount")
-            << "dos-game"
-            << "ttdpatch.exe"
-            << "say \"hi\""
-            << ""
-            << "DOSBox cannot use the folder @: its path contains a character that a DOS command line cannot";
-        QTest::newRow("percent sign in the folder")
-            << "dos-game"
-            << "ttdpatch.exe"
-            << "100%"
-            << ""
-            << "DOSBox cannot use the folder @: its path contains a character that a DOS command line cannot";
-        QTest::newRow("32-bit program without 32-bit Wine")
-            << "game"
-            << "ttdpatchw-i386.exe"
-            << ""
-            << ""
-            << "@ttdpatchw.exe is a 32-bit Windows program, and the Wine on this computer runs only 64-bit";
+        const auto row = [](const char *tag, const char *game, const char *patch, const char *folder,
+                             const char *runner, const char *message) {
+            QTest::newRow(tag) << QString::fromUtf8(game) << QString::fromUtf8(patch) << QString::fromUtf8(folder)
+                               << QString::fromUtf8(runner) << QString::fromUtf8(message);
+        };
+        const char *noMount
+            = "DOSBox cannot use the folder @: its path contains a character that a DOS command line cannot";
+        row("runner missing", "game", "ttdpatchw.exe", "", "/nonexistent/wine",
+            "@ttdpatchw.exe cannot be started: \"/nonexistent/wine\" was not found");
+        row("folder DOSBox cannot mount", "dos-game", "ttdpatch.exe", "say \"hi\"", "", noMount);
+        row("percent sign in the folder", "dos-game", "ttdpatch.exe", "100%", "", noMount);
+        row("32-bit program without 32-bit Wine", "game", "ttdpatchw-i386.exe", "", "",
+            "@ttdpatchw.exe is a 32-bit Windows program, and the Wine on this computer runs only 64-bit");
         // Ended at the query's limit: what it would still have done never happens.
-        QTest::newRow("hanging") << "game"
-                                 << "ttdpatchw.exe"
-                                 << ""
-                                 << "sh -c \"sleep 2; touch ../ended-late\" %exe%"
-                                 << "";
+        row("hanging", "game", "ttdpatchw.exe", "", "sh -c \"sleep 2; touch ../ended-late\" %exe%", "");
     }
 
     void whatCannotStartIsTold()

@@ -81,32 +81,28 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QByteArray>("status");
         QTest::addColumn<QString>("storedAlpha");
-        QTest::addColumn<QStringList>("prompts");
+        QTest::addColumn<QString>("prompt"); // the title of the one box shown, if any
         QTest::addColumn<QString>("latestAlpha");
         QTest::addColumn<QString>("latestStable");
-        QTest::addColumn<QString>("description");
-        QTest::addColumn<bool>("checked"); // labels, date and the install buttons follow
-
+        QTest::addColumn<QString>("description"); // known when the check went through
+        const auto row = [](const char *tag, const QByteArray &file, const QString &stored, const char *prompt,
+                             const QString &alpha, const QString &stable, const QString &description,
+                             const QByteArray &status = "200 OK") {
+            QTest::newRow(tag) << file << status << stored << QString::fromUtf8(prompt) << alpha << stable
+                               << description;
+        };
         const QString description = QStringLiteral("  Back up your saved games.\r\n- New switch tracerestrict.\r\n");
-        QTest::newRow("same alpha: no question") << versionFile() << QByteArray("200 OK") << Alpha << QStringList()
-                                                 << Alpha << StableVersion << description << true;
-        QTest::newRow("newer alpha announced")
-            << versionFile() << QByteArray("200 OK") << "2.6 alpha 0 r2386" << QStringList {"AutoUpdate: TTDPatch"}
-            << Alpha << StableVersion << description << true;
-        QTest::newRow("older alpha announced too")
-            << versionFile(QStringLiteral("2.6 alpha 0 r2290")) << QByteArray("200 OK") << Alpha
-            << QStringList {"AutoUpdate: TTDPatch"} << "2.6 alpha 0 r2290" << StableVersion << description << true;
-        QByteArray crlf = versionFile();
-        crlf.replace("\n", "\r\n");
-        QTest::newRow("CR LF line ends gain empty lines")
-            << crlf << QByteArray("200 OK") << Alpha << QStringList() << Alpha << StableVersion
-            << QStringLiteral("\r\n  Back up your saved games.\r\n\r\n- New switch tracerestrict.\r\n\r\n") << true;
-        QTest::newRow("missing alpha version: stop box")
-            << versionFile(QString()) << QByteArray("200 OK") << Alpha << QStringList {"Vexal Pro"} << Alpha
-            << StableVersion << QString() << false;
-        QTest::newRow("an error page saved as the file")
-            << QByteArray("<html><head><title>404 Not Found</title></head></html>\n") << QByteArray("404 Not Found")
-            << Alpha << QStringList {"Vexal Pro"} << Alpha << "---" << QString() << false;
+        const QString older = QStringLiteral("2.6 alpha 0 r2290");
+        row("same alpha: no question", versionFile(), Alpha, "", Alpha, StableVersion, description);
+        row("newer alpha announced", versionFile(), older, "AutoUpdate: TTDPatch", Alpha, StableVersion, description);
+        row("older alpha announced too", versionFile(older), Alpha, "AutoUpdate: TTDPatch", older, StableVersion,
+            description);
+        row("CR LF line ends gain empty lines", QByteArray(versionFile()).replace("\n", "\r\n"), Alpha, "", Alpha,
+            StableVersion,
+            QStringLiteral("\r\n  Back up your saved games.\r\n\r\n- New switch tracerestrict.\r\n\r\n"));
+        row("missing alpha version: stop box", versionFile(QString()), Alpha, "Vexal Pro", Alpha, StableVersion, {});
+        row("an error page saved as the file", "<html><head><title>404 Not Found</title></head></html>\n", Alpha,
+            "Vexal Pro", Alpha, "---", {}, "404 Not Found");
     }
 
     void versionFiles()
@@ -114,10 +110,10 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QByteArray, status);
         QFETCH(QString, storedAlpha);
-        QFETCH(QStringList, prompts);
+        QFETCH(QString, prompt);
         QFETCH(QString, latestAlpha);
         QFETCH(QString, description);
-        QFETCH(bool, checked);
+        const bool checked = !description.isEmpty();
         start(file);
         m_server->serve(QStringLiteral("/patch/_versions.txt"), {.status = status, .body = file});
         state().LatestAlpha = storedAlpha;
@@ -126,14 +122,15 @@ private slots:
 
         window().liveUpdate().cmdLU_Click();
         const auto asked = dialogs().takePrompts();
-        QCOMPARE(titlesOf(asked), prompts);
+        QCOMPARE(titlesOf(asked).join(u','), prompt);
         QCOMPARE(state().LatestAlpha, latestAlpha);
         QTEST(state().LatestStable, "latestStable");
         QCOMPARE(state().AlphaDescription, description);
         QCOMPARE(m_server->requestedPaths(), QStringList {"/patch/_versions.txt"});
         QVERIFY(state().ControlsEnabled);
-        QCOMPARE(c().imgNew->isVisibleTo(&window()), prompts.contains("AutoUpdate: TTDPatch"));
-        if (prompts.contains("AutoUpdate: TTDPatch")) {
+        const bool announced = prompt == QLatin1String("AutoUpdate: TTDPatch");
+        QCOMPARE(c().imgNew->isVisibleTo(&window()), announced);
+        if (announced) {
             QCOMPARE(asked.first().text, liveUpdateRules::announcement("TTDPatch", latestAlpha, "May 13, 2012"));
             QVERIFY(asked.first().text.startsWith("There is a new version available!\r\n\r\nNew version: TTDPatch "));
             QCOMPARE(asked.first().buttons, MessageButtons::YesNo);
@@ -205,22 +202,17 @@ private slots:
         QTest::addColumn<Answer>("takeSwitches");
         QTest::addColumn<QByteArray>("textMaker"); // none when empty
         QTest::addColumn<QString>("remote");
-        QTest::addColumn<QString>("local");
         QTest::addColumn<bool>("appended");
-
-        QTest::newRow("alpha, switches taken") << int(LiveUpdate::AlphaBeta) << Alpha << Answer::Yes
-                                               << portableExecutable() << "nightly/ttdpatchw-r2402.zip"
-                                               << "latestw.zip" << true;
+        const QString stable = QStringLiteral("ttdpw_25b10.zip"), alpha = QStringLiteral("nightly/ttdpatchw-r2402.zip");
+        QTest::newRow("alpha, switches taken")
+            << int(LiveUpdate::AlphaBeta) << Alpha << Answer::Yes << portableExecutable() << alpha << true;
         QTest::newRow("alpha, switches declined, no text maker")
-            << int(LiveUpdate::AlphaBeta) << Alpha << Answer::No << QByteArray() << "nightly/ttdpatchw-r2402.zip"
-            << "latestw.zip" << false;
+            << int(LiveUpdate::AlphaBeta) << Alpha << Answer::No << QByteArray() << alpha << false;
         // A program of this machine out of a downloaded archive is never run.
         QTest::newRow("stable while the newest block is the alpha's, native text maker")
-            << int(LiveUpdate::Stable) << Alpha << Answer::None << QByteArray("#!/bin/sh\n") << "ttdpw_25b10.zip"
-            << "ttdpw_25b10.zip" << false;
+            << int(LiveUpdate::Stable) << Alpha << Answer::None << QByteArray("#!/bin/sh\n") << stable << false;
         QTest::newRow("stable that is the newest")
-            << int(LiveUpdate::Stable) << StableVersion << Answer::Yes << QByteArray() << "ttdpw_25b10.zip"
-            << "ttdpw_25b10.zip" << true;
+            << int(LiveUpdate::Stable) << StableVersion << Answer::Yes << QByteArray() << stable << true;
     }
 
     void installation()
@@ -230,8 +222,8 @@ private slots:
         QFETCH(Answer, takeSwitches);
         QFETCH(QByteArray, textMaker);
         QFETCH(QString, remote);
-        QFETCH(QString, local);
         QFETCH(bool, appended);
+        const QString local = kind == LiveUpdate::Stable ? remote : QStringLiteral("latestw.zip");
         start(versionFile(Alpha, newest));
         state().LatestAlpha = Alpha;
         window().liveUpdate().cmdLU_Click();
@@ -347,30 +339,25 @@ private slots:
 
     void rules_data()
     {
-        QTest::addColumn<QString>("subject");
         QTest::addColumn<QString>("actual");
         QTest::addColumn<QString>("expected");
         namespace r = liveUpdateRules;
-        QTest::newRow("normalised") << "text file" << QString::fromLatin1(r::normalisedTextFile("a\nb\r\n"))
-                                    << QStringLiteral("a\r\nb\r\r\n\r\n");
-        QTest::newRow("line ends") << "lines" << basicText::lineInputLines("a\r\nb\rc\nd\r\r\ne").join('|')
-                                   << QStringLiteral("a|b|c|d||e");
-        QTest::newRow("no newer block") << "block"
-                                        << r::newestSwitchBlock({"[x]", " a = 1 ", "", "[y]"}, "x", "missing")
-                                        << QStringLiteral("a = 1\r\n\r\n[y]\r\n");
-        QTest::newRow("no newest block") << "block" << r::newestSwitchBlock({"a = 1", "[y]"}, "x", "y") << QString();
+        const auto length = [](const char *header) { return QString::number(r::contentLength(header).value_or(-1)); };
+        QTest::newRow("normalised") << QString::fromLatin1(r::normalisedTextFile("a\nb\r\n")) << "a\r\nb\r\r\n\r\n";
+        QTest::newRow("line ends") << basicText::lineInputLines("a\r\nb\rc\nd\r\r\ne").join('|') << "a|b|c|d||e";
+        QTest::newRow("no newer block") << r::newestSwitchBlock({"[x]", " a = 1 ", "", "[y]"}, "x", "missing")
+                                        << "a = 1\r\n\r\n[y]\r\n";
+        QTest::newRow("no newest block") << r::newestSwitchBlock({"a = 1", "[y]"}, "x", "y") << "";
         QTest::newRow("description to the end")
-            << "description" << r::alphaDescription({"[Alpha/Beta Description]", " one", ""})
-            << QStringLiteral(" one\r\n\r\n");
-        QTest::newRow("archive in a folder")
-            << "name" << r::localArchiveName("nightly\\a.zip") << QStringLiteral("a.zip");
-        QTest::newRow("archive that is a folder") << "name" << r::localArchiveName("nightly/") << QString();
-        QTest::newRow("3 GB progress") << "progress" << r::progressText(3221225472LL - 1024, 3221225472LL)
-                                       << QStringLiteral("3145727 KB downloaded, 3145728 KB total  (99% done)");
-        QTest::newRow("length with blanks")
-            << "length" << QString::number(r::contentLength(" 42 ").value_or(-1)) << QStringLiteral("42");
-        QTest::newRow("length 12.5") << "length" << QString::number(r::contentLength("12.5").value_or(-1))
-                                     << QStringLiteral("-1");
+            << r::alphaDescription({"[Alpha/Beta Description]", " one", ""}) << " one\r\n\r\n";
+        QTest::newRow("archive in a folder") << r::localArchiveName("nightly\\a.zip") << "a.zip";
+        QTest::newRow("archive that is a folder") << r::localArchiveName("nightly/") << "";
+        QTest::newRow("3 GB progress") << r::progressText(3221225472LL - 1024, 3221225472LL)
+                                       << "3145727 KB downloaded, 3145728 KB total  (99% done)";
+        QTest::newRow("length with blanks") << length(" 42 ") << "42";
+        QTest::newRow("length 12.5") << length("12.5") << "-1";
+        QTest::newRow("length of 18 digits") << length("999999999999999999") << "999999999999999999";
+        QTest::newRow("length of 19 digits") << length("1000000000000000000") << "-1";
     }
 
     void rules()

@@ -13,45 +13,27 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QProcess>
+#include <QTemporaryFile>
 #include <QtTest>
-
-#include <openssl/evp.h>
-#include <openssl/pem.h>
 
 using modMain::state;
 using Response = LoopbackServer::Response;
 
 namespace {
 
-// A signing key of the test's own, standing in for the release key.
-class TestKey {
-public:
-    QByteArray publicPem() const
-    {
-        BIO *bio = BIO_new(BIO_s_mem());
-        PEM_write_bio_PUBKEY(bio, m_key.get());
-        char *data = nullptr;
-        const long size = BIO_get_mem_data(bio, &data);
-        const QByteArray pem(data, size);
-        BIO_free(bio);
-        return pem;
-    }
-    QByteArray sign(const QByteArray &data) const
-    {
-        EVP_MD_CTX *context = EVP_MD_CTX_new();
-        unsigned char signature[64];
-        std::size_t size = sizeof signature;
-        EVP_DigestSignInit(context, nullptr, nullptr, nullptr, m_key.get());
-        EVP_DigestSign(context, signature, &size, reinterpret_cast<const unsigned char *>(data.constData()),
-            std::size_t(data.size()));
-        EVP_MD_CTX_free(context);
-        return QByteArray(reinterpret_cast<const char *>(signature), qsizetype(size)).toBase64();
-    }
+const QString DemoKey = QStringLiteral(VEXAL_DEMO_DIR "/../server/keys/demo-release");
 
-private:
-    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> m_key {
-        EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519"), &EVP_PKEY_free};
-};
+// A signature by the demo release key, whose private half is published, or by another key.
+QByteArray sign(const QByteArray &data, const QString &key = DemoKey + QStringLiteral(".key"))
+{
+    QTemporaryFile file;
+    QProcess openssl;
+    if (file.open() && file.write(data) == data.size() && file.flush())
+        openssl.start(QStringLiteral("openssl"), {"pkeyutl", "-sign", "-rawin", "-inkey", key, "-in", file.fileName()});
+    openssl.waitForFinished();
+    return openssl.readAllStandardOutput().toBase64();
+}
 
 QByteArray toolFile(const QByteArray &version, const QByteArray &signatures = {})
 {
@@ -78,14 +60,14 @@ class SelfUpdateTest : public QObject {
     {
         m_session.emplace(QStringLiteral("game"), realProcesses);
         m_session->open();
-        live().ReleaseKey = m_key.publicPem();
+        live().ReleaseKey = readBytes(DemoKey + QStringLiteral(".pub"));
         dialogs().takePrompts();
         m_session->t.shell.calls.clear();
     }
     // The update files, signed unless `how` names a fault.
     void serveUpdate(const QByteArray &updater, const QByteArray &program, const QString &how = {})
     {
-        QByteArray updaterSignature = m_key.sign(updater), programSignature = m_key.sign(program);
+        QByteArray updaterSignature = sign(updater), programSignature = sign(program);
         QByteArray servedUpdater = updater, servedProgram = program;
         if (how == QLatin1String("tampered updater"))
             servedUpdater[servedUpdater.size() / 2] = char(servedUpdater.at(servedUpdater.size() / 2) ^ 1);
@@ -94,7 +76,7 @@ class SelfUpdateTest : public QObject {
         else if (how == QLatin1String("unsigned program"))
             programSignature.clear();
         else if (how == QLatin1String("updater signed by another key"))
-            updaterSignature = TestKey().sign(updater);
+            updaterSignature = sign(updater, m_otherKey);
         else if (how == QLatin1String("garbled signature"))
             programSignature = "not base64 at all!";
         m_server->serve(ToolFile,
@@ -103,11 +85,19 @@ class SelfUpdateTest : public QObject {
         m_server->serve(QStringLiteral("/tool/files/vexalpro.exe"), {.body = servedProgram});
     }
 
-    TestKey m_key;
+    QTemporaryDir m_dir;
+    QString m_otherKey = m_dir.filePath(QStringLiteral("other.key"));
     std::optional<UpdateServer> m_server;
     std::optional<GameSession> m_session;
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(!sign("x").isEmpty());
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("openssl"), {"genpkey", "-algorithm", "ed25519", "-out", m_otherKey}), 0);
+    }
+
     void init()
     {
         m_server.emplace().serve(

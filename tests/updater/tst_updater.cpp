@@ -1,3 +1,5 @@
+// The updater program: it waits for the program to end, replaces it, keeps the previous version and
+// starts the new one; whatever goes wrong, the previous version stays in place and runs.
 #include "platform/settingsstore.h"
 #include "testsupport.h"
 #include "updater/runningprocesses.h"
@@ -7,13 +9,11 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <map>
@@ -29,11 +29,11 @@ const QByteArray OldOutput = "old version running";
 const QByteArray OlderBackup = "an older backup";
 constexpr int ProcessTimeoutMs = 15000;
 
-struct stat statusOf(const QString &path)
+mode_t modeOf(const QString &path)
 {
     struct stat status { };
     ::stat(QFile::encodeName(path).constData(), &status);
-    return status;
+    return status.st_mode & 07777;
 }
 
 // The old version installed, the new one downloaded, and the settings for the updater.
@@ -41,15 +41,13 @@ class Installation : public UpdaterInstallation {
 public:
     Installation()
     {
-        writeProgram(executable(), oldProgram(), 0755);
+        writeProgram(executable(), "#!/bin/sh\necho '" + OldOutput + "'\n", 0755);
         // As downloaded: not executable yet.
         writeProgram(download(), newProgram(), 0644);
         writeSettings(defaultSettings());
     }
 
     QString marker() const { return root() + u"/new-version-started"_s; }
-
-    QByteArray oldProgram() const { return "#!/bin/sh\necho '" + OldOutput + "'\n"; }
     // Records where it was started, so that the working folder can be checked too.
     QByteArray newProgram() const { return "#!/bin/sh\npwd -P > '" + QFile::encodeName(marker()) + "'\n"; }
 
@@ -93,23 +91,26 @@ public:
         return {code, updater.readAllStandardOutput(), updater.readAllStandardError()};
     }
 
-    // Puts a copy of sleep in the place of the installed program; returns its bytes. A real ELF
-    // program, because /proc/<pid>/exe of a script names its interpreter, not the script.
-    QByteArray installSleep() const
+    // Puts a copy of sleep in the place of the installed program and starts it for `seconds`. A
+    // real ELF program, because /proc/<pid>/exe of a script names its interpreter, not the script.
+    std::unique_ptr<RunningProcess> runSleep(const QString &seconds) const
     {
         QFile::remove(executable());
-        return QFile::copy(u"/bin/sleep"_s, executable()) ? readBytes(executable()) : QByteArray();
+        if (!QFile::copy(u"/bin/sleep"_s, executable()))
+            return nullptr;
+        auto program = std::make_unique<RunningProcess>(executable(), QStringList {seconds});
+        return program->waitForStarted() ? std::move(program) : nullptr;
+    }
+
+    // Left exactly as it was before the updater ran: the program `previous`, the download, no start.
+    void verifyNothingChanged(const QByteArray &previous, const QStringList &entries = {u"vexalpro"_s}) const
+    {
+        QCOMPARE(programFolderEntries(), entries);
+        QCOMPARE(readBytes(executable()), previous);
+        QCOMPARE(readBytes(download()), newProgram());
+        QVERIFY(!QFile::exists(marker()));
     }
 };
-
-// The installation left exactly as it was before the updater ran.
-void verifyNothingChanged(const Installation &in, const QByteArray &previous, const QStringList &entries)
-{
-    QCOMPARE(in.programFolderEntries(), entries);
-    QCOMPARE(readBytes(in.executable()), previous);
-    QCOMPARE(readBytes(in.download()), in.newProgram());
-    QVERIFY(!QFile::exists(in.marker()));
-}
 
 } // namespace
 
@@ -121,32 +122,12 @@ private slots:
     {
         Installation in;
         const auto version = in.runUpdater({}, {u"--version"_s});
-        QCOMPARE(version.exitCode, 0);
-        QVERIFY2(version.output.contains(VEXAL_VERSION), version.output.constData());
+        QVERIFY2(version.exitCode == 0 && version.output.contains(VEXAL_VERSION), version.output.constData());
         const auto help = in.runUpdater({}, {u"--help"_s});
-        QCOMPARE(help.exitCode, 0);
-        QVERIFY(help.output.contains("--version") && !help.output.contains("no-dialogs"));
+        QVERIFY(help.exitCode == 0 && help.output.contains("--version") && !help.output.contains("no-dialogs"));
         QCOMPARE(
             in.runUpdater({}, {u"--no-dialogs"_s, u"--wait-limit=soon"_s}).exitCode, int(UpdaterExit::CommandLine));
-        verifyNothingChanged(in, in.oldProgram(), {u"vexalpro"_s});
-    }
-
-    void planComesFromTheSettings()
-    {
-        Installation in;
-        auto settings = Installation::defaultSettings();
-        settings[u"AppPath"_s] = in.folder() + u"./"_s;
-        settings[u"msg1"_s] = u"Veuillez patienter…"_s;
-        settings[u"msg3"_s] = QString();
-        in.writeSettings(settings);
-        QString problem;
-        const auto plan = updatePlan::read(SettingsStore(in.settingsFolder()), in.cacheFolder(), &problem);
-        QVERIFY2(plan, qPrintable(problem));
-        QCOMPARE(plan->executablePath(), in.executable());
-        QCOMPARE(plan->downloadedFile, in.download());
-        QCOMPARE(plan->waitingText, u"Veuillez patienter…"_s);
-        QCOMPARE(plan->heading, u"Produktaktualisierungen werden übernommen"_s);
-        QCOMPARE(plan->cancelCaption, u"Cancel"_s); // the default when msg3 is missing
+        in.verifyNothingChanged(readBytes(in.executable()));
     }
 
     void replacesTheProgramAndStartsTheNewVersion_data()
@@ -159,25 +140,27 @@ private slots:
     {
         QFETCH(bool, previous);
         Installation in;
+        const QByteArray old = readBytes(in.executable());
         if (!previous)
             QVERIFY(QFile::remove(in.executable()));
+        // The folder given with a "./" in it, as a person may have typed it.
+        auto settings = Installation::defaultSettings();
+        settings[u"AppPath"_s] = in.folder() + u"./"_s;
+        in.writeSettings(settings);
         const auto run = in.runUpdater();
         QVERIFY2(run.exitCode == 0, run.errors.constData());
         QCOMPARE(readBytes(in.executable()), in.newProgram());
-        QCOMPARE(statusOf(in.executable()).st_mode & 07777, mode_t(0755));
+        QCOMPARE(modeOf(in.executable()), mode_t(0755));
         QVERIFY(!QFile::exists(in.download()));
-        QStringList entries {u"vexalpro"_s};
-        if (previous) {
-            QCOMPARE(readBytes(in.backup()), in.oldProgram());
-            QCOMPARE(statusOf(in.backup()).st_mode & 07777, mode_t(0755));
-            entries << u"vexalpro.old"_s;
-        }
-        QCOMPARE(in.programFolderEntries(), entries);
+        QCOMPARE(in.programFolderEntries().join(u' '), previous ? u"vexalpro vexalpro.old"_s : u"vexalpro"_s);
+        QCOMPARE(readBytes(in.backup()), previous ? old : QByteArray());
+        QVERIFY(!previous || modeOf(in.backup()) == 0755);
         // Started from the program folder.
         QTRY_COMPARE_WITH_TIMEOUT(
             readBytes(in.marker()).trimmed(), QFile::encodeName(QDir(in.folder()).canonicalPath()), 5000);
     }
 
+    // Each step made to fail as if the file system had refused it.
     void failureKeepsThePreviousVersion_data()
     {
         QTest::addColumn<QByteArray>("step");
@@ -192,27 +175,32 @@ private slots:
         QFETCH(QByteArray, step);
         QFETCH(bool, backupRenewed);
         Installation in;
+        const QByteArray old = readBytes(in.executable());
         writeProgram(in.backup(), OlderBackup, 0755);
-        const ino_t previousFile = statusOf(in.executable()).st_ino;
+        struct stat before { };
+        ::stat(QFile::encodeName(in.executable()).constData(), &before);
 
         const auto run = in.runUpdater(step);
         QVERIFY2(run.exitCode == int(UpdaterExit::ReplaceFailed), run.errors.constData());
         QVERIFY2(run.errors.contains("previous version is still in place"), run.errors.constData());
         // The very file that was installed before, still runnable; no temporary file left over.
-        verifyNothingChanged(in, in.oldProgram(), {u"vexalpro"_s, u"vexalpro.old"_s});
-        QCOMPARE(statusOf(in.executable()).st_ino, previousFile);
+        in.verifyNothingChanged(old, {u"vexalpro"_s, u"vexalpro.old"_s});
+        struct stat after { };
+        ::stat(QFile::encodeName(in.executable()).constData(), &after);
+        QCOMPARE(after.st_ino, before.st_ino);
         QCOMPARE(outputOf(in.executable()), OldOutput);
-        QCOMPARE(readBytes(in.backup()), backupRenewed ? in.oldProgram() : OlderBackup);
+        QCOMPARE(readBytes(in.backup()), backupRenewed ? old : OlderBackup);
     }
 
     void startFailureLeavesTheNewVersionInstalled()
     {
         Installation in;
+        const QByteArray old = readBytes(in.executable());
         const auto run = in.runUpdater("start");
-        QVERIFY2(run.exitCode == int(UpdaterExit::StartFailed), run.errors.constData());
-        QVERIFY2(run.errors.contains("has been updated"), run.errors.constData());
+        QVERIFY2(run.exitCode == int(UpdaterExit::StartFailed) && run.errors.contains("has been updated"),
+            run.errors.constData());
         QCOMPARE(readBytes(in.executable()), in.newProgram());
-        QCOMPARE(readBytes(in.backup()), in.oldProgram());
+        QCOMPARE(readBytes(in.backup()), old);
         QVERIFY(!QFile::exists(in.download()) && !QFile::exists(in.marker()));
     }
 
@@ -240,9 +228,9 @@ private slots:
         }
         const auto run = in.runUpdater(simulated ? "writable" : QByteArray());
         ::chmod(folder.constData(), 0755);
-        QVERIFY2(run.exitCode == int(UpdaterExit::NotWritable), run.errors.constData());
-        QVERIFY2(run.errors.contains("package manager"), run.errors.constData());
-        verifyNothingChanged(in, in.oldProgram(), {u"vexalpro"_s});
+        QVERIFY2(run.exitCode == int(UpdaterExit::NotWritable) && run.errors.contains("package manager"),
+            run.errors.constData());
+        in.verifyNothingChanged(readBytes(in.executable()));
     }
 
     void missingInputChangesNothing_data()
@@ -276,13 +264,14 @@ private slots:
             QVERIFY(QFile::remove(in.download()));
         else if (download.isEmpty())
             writeProgram(in.download(), {}, 0644);
+        const QByteArray old = readBytes(in.executable());
         const QByteArray downloaded = readBytes(in.download());
 
         const auto run = in.runUpdater();
         QVERIFY2(run.exitCode == int(UpdaterExit::NothingToInstall), run.errors.constData());
         QVERIFY2(run.errors.contains(said) && run.errors.contains("Nothing has been changed"), run.errors.constData());
         QCOMPARE(in.programFolderEntries(), QStringList({u"vexalpro"_s}));
-        QCOMPARE(readBytes(in.executable()), in.oldProgram());
+        QCOMPARE(readBytes(in.executable()), old);
         QCOMPARE(readBytes(in.download()), downloaded);
         QCOMPARE(QFile::exists(in.download()), !download.isNull());
         QVERIFY(!QFile::exists(in.root() + u"/elsewhere"_s) && !QFile::exists(in.marker()));
@@ -291,15 +280,14 @@ private slots:
     void findsTheProcessesRunningAnExecutable()
     {
         Installation in;
-        QVERIFY(!in.installSleep().isEmpty());
         QVERIFY(!runningProcesses::runsExecutable(in.executable()));
         {
-            RunningProcess sleeper(in.executable(), {u"10"_s});
-            QVERIFY(sleeper.waitForStarted());
-            QVERIFY(runningProcesses::runsExecutable(in.executable()));
+            const auto sleeper = in.runSleep(u"10"_s);
+            QVERIFY(sleeper);
             QVERIFY(QFile::link(in.executable(), in.root() + u"/link"_s));
-            QVERIFY(runningProcesses::runsExecutable(in.root() + u"/link"_s));
-            QVERIFY(runningProcesses::runsExecutable(in.folder() + u"../program/vexalpro"_s));
+            for (const QString &name :
+                QStringList {in.executable(), in.root() + u"/link"_s, in.folder() + u"../program/vexalpro"_s})
+                QVERIFY2(runningProcesses::runsExecutable(name), qPrintable(name));
             QVERIFY(!runningProcesses::runsExecutable(in.download()));
         }
         QVERIFY(!runningProcesses::runsExecutable(in.executable()));
@@ -308,26 +296,19 @@ private slots:
     void waitsUntilTheProgramHasExited()
     {
         Installation in;
-        const QByteArray previous = in.installSleep();
-        QVERIFY(!previous.isEmpty());
         QElapsedTimer clock;
         clock.start();
-        RunningProcess program(in.executable(), {u"2.5"_s});
-        QVERIFY(program.waitForStarted());
-
+        const auto program = in.runSleep(u"2.5"_s);
+        QVERIFY(program);
+        const QByteArray previous = readBytes(in.executable());
         QProcess updater;
         in.prepare(updater, {u"--no-dialogs"_s});
-        qint64 updaterEnded = -1;
-        connect(&updater, &QProcess::finished, this, [&] { updaterEnded = clock.elapsed(); });
         updater.start();
-        QVERIFY(updater.waitForStarted());
-        QTest::qWait(1000);
-        QCOMPARE(updater.state(), QProcess::Running);
+        QVERIFY(!updater.waitForFinished(1000));
         QCOMPARE(readBytes(in.executable()), previous);
-
-        QTRY_VERIFY_WITH_TIMEOUT(updaterEnded >= 0, ProcessTimeoutMs);
+        QVERIFY(updater.waitForFinished(ProcessTimeoutMs));
         QVERIFY2(updater.exitCode() == 0, updater.readAllStandardError().constData());
-        QVERIFY2(updaterEnded >= 2400, qPrintable(QString::number(updaterEnded)));
+        QVERIFY2(clock.elapsed() >= 2400, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(readBytes(in.executable()), in.newProgram());
         QCOMPARE(readBytes(in.backup()), previous);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(in.marker()), 5000);
@@ -336,13 +317,12 @@ private slots:
     void givesUpWhenTheProgramKeepsRunning()
     {
         Installation in;
-        const QByteArray previous = in.installSleep();
-        RunningProcess program(in.executable(), {u"20"_s});
-        QVERIFY(program.waitForStarted());
+        const auto program = in.runSleep(u"20"_s);
+        QVERIFY(program);
         const auto run = in.runUpdater({}, {u"--no-dialogs"_s, u"--wait-limit=0.6"_s});
-        QVERIFY2(run.exitCode == int(UpdaterExit::StillRunning), run.errors.constData());
-        QVERIFY2(run.errors.contains("still running"), run.errors.constData());
-        verifyNothingChanged(in, previous, {u"vexalpro"_s});
+        QVERIFY2(run.exitCode == int(UpdaterExit::StillRunning) && run.errors.contains("still running"),
+            run.errors.constData());
+        in.verifyNothingChanged(readBytes(in.executable()));
     }
 
     void windowShowsTheTextsAndCancelStopsTheWait_data()
@@ -355,10 +335,9 @@ private slots:
     {
         QFETCH(bool, byClosing);
         Installation in;
-        const QByteArray previous = in.installSleep();
-        auto program = std::make_unique<RunningProcess>(in.executable(), QStringList {u"20"_s});
-        QVERIFY(program->waitForStarted());
-
+        auto program = in.runSleep(u"20"_s);
+        QVERIFY(program);
+        const QByteArray previous = readBytes(in.executable());
         QString problem;
         const auto plan = updatePlan::read(SettingsStore(in.settingsFolder()), in.cacheFolder(), &problem);
         QVERIFY2(plan, qPrintable(problem));
@@ -369,25 +348,21 @@ private slots:
         window.show();
         session.start();
 
-        QCOMPARE(window.windowTitle(), u"Vexal Pro"_s);
-        auto *cancel = window.findChild<QPushButton *>(u"cmdCancel"_s);
-        QVERIFY(cancel);
-        QCOMPARE(cancel->text(), u"Abbrechen"_s);
-        QCOMPARE(window.findChild<QLabel *>(u"lblHeading"_s)->text(), u"Produktaktualisierungen werden übernommen"_s);
-        QCOMPARE(window.findChild<QLabel *>(u"lblMessage"_s)->text(), u"Bitte warten..."_s);
-
+        QCOMPARE(captionsOf(window).values(),
+            QStringList({u"Vexal Pro"_s, u"Abbrechen"_s, u"Produktaktualisierungen werden übernommen"_s,
+                u"Bitte warten..."_s}));
         const int threePolls = 3 * int(UpdateSession::PollInterval.count());
         QTest::qWait(threePolls);
         QCOMPARE(finished.count(), 0);
-        byClosing ? void(window.close()) : QTest::mouseClick(cancel, Qt::LeftButton);
+        byClosing ? void(window.close())
+                  : QTest::mouseClick(window.findChild<QPushButton *>(u"cmdCancel"_s), Qt::LeftButton);
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.first().first().toInt(), int(UpdaterExit::Cancelled));
-
         // The program ending afterwards must not start the replacement any more.
         program.reset();
         QTest::qWait(threePolls);
         QCOMPARE(finished.count(), 1);
-        verifyNothingChanged(in, previous, {u"vexalpro"_s});
+        in.verifyNothingChanged(previous);
     }
 };
 
