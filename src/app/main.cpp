@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
@@ -68,7 +70,10 @@ CommandLine parseCommandLine(int argc, char *argv[])
         qputenv(liveUpdateRules::PatchServerVariable, parser.value(patchServer).toUtf8());
     if (parser.isSet(toolServer))
         qputenv(liveUpdateRules::ToolServerVariable, parser.value(toolServer).toUtf8());
-    return {parser.isSet(settingsDir) ? parser.value(settingsDir) : SettingsStore::defaultFolder(),
+    // The updater reads the hand-over from the default folder, which this makes the one used here.
+    if (parser.isSet(settingsDir))
+        qputenv(SettingsStore::FolderVariable, QFile::encodeName(QFileInfo(parser.value(settingsDir)).absoluteFilePath()));
+    return {SettingsStore::defaultFolder(),
         parser.positionalArguments().value(0), parser.isSet(smokeTest)};
 }
 

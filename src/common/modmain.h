@@ -21,7 +21,7 @@ namespace modMain {
 // The program's name where it names itself: message titles, the About box, the application.
 inline const QString ProductName = QStringLiteral("Vexal Pro");
 
-inline constexpr int UiTextCount = 184;
+inline constexpr int UiTextCount = 187;
 
 struct LanguageRow {
     QString name; // resource name in capitals, e.g. "SPANISH"
