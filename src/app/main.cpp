@@ -72,9 +72,9 @@ CommandLine parseCommandLine(int argc, char *argv[])
         qputenv(liveUpdateRules::ToolServerVariable, parser.value(toolServer).toUtf8());
     // The updater reads the hand-over from the default folder, which this makes the one used here.
     if (parser.isSet(settingsDir))
-        qputenv(SettingsStore::FolderVariable, QFile::encodeName(QFileInfo(parser.value(settingsDir)).absoluteFilePath()));
-    return {SettingsStore::defaultFolder(),
-        parser.positionalArguments().value(0), parser.isSet(smokeTest)};
+        qputenv(
+            SettingsStore::FolderVariable, QFile::encodeName(QFileInfo(parser.value(settingsDir)).absoluteFilePath()));
+    return {SettingsStore::defaultFolder(), parser.positionalArguments().value(0), parser.isSet(smokeTest)};
 }
 
 } // namespace

@@ -124,7 +124,8 @@ void LiveUpdate::serverTyped(QComboBox &box)
     }
     box.setEditText(box.itemText(box.currentIndex()));
     m_services.dialogs.message(m_host.window(),
-        {modMain::ProductName, QString(uiText(187)).replace(QLatin1String("#ADDRESS#"), typed), MessageIcon::Exclamation});
+        {modMain::ProductName, QString(uiText(187)).replace(QLatin1String("#ADDRESS#"), typed),
+            MessageIcon::Exclamation});
 }
 
 bool LiveUpdate::startRun(const QString &server)
@@ -187,12 +188,12 @@ void LiveUpdate::startKeeping(Download &d)
 {
     const QByteArray header = m_intMain.bodyLength();
     const auto total = rules::contentLength(header);
+    c.tmrTimeout.stop();
+    setStatusLine(uiText(84));
     if (!header.isEmpty() && !total) {
         d.length = Download::Length::NotANumber;
         return;
     }
-    c.tmrTimeout.stop();
-    setStatusLine(uiText(84));
     d.length = total ? Download::Length::Known : Download::Length::Streamed;
     d.total = total.value_or(0);
     if (d.total > d.limit) {
@@ -234,8 +235,8 @@ void LiveUpdate::receive(Download &d)
             && !d.writeError && d.refusal.isEmpty();
         if (!keeping)
             continue; // nothing is kept of an answer without a usable length, or one refused
-        const qint64 wanted = d.length == Download::Length::Known ? qMin<qint64>(piece.size(), d.total - d.received)
-                                                                   : piece.size();
+        const qint64 wanted
+            = d.length == Download::Length::Known ? qMin<qint64>(piece.size(), d.total - d.received) : piece.size();
         if (d.received + wanted > d.limit) {
             d.refusal = QStringLiteral("it is larger than %1 bytes").arg(d.limit);
             m_intMain.cancel();

@@ -148,7 +148,8 @@ std::optional<QString> mirrorAddress(const QString &typed)
 {
     const QUrl url(typed.trimmed(), QUrl::StrictMode);
     const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-    if (!url.isValid() || !web || url.host().isEmpty() || url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
+    if (!url.isValid() || !web || url.host().isEmpty() || url.hasQuery() || url.hasFragment()
+        || !url.userInfo().isEmpty())
         return std::nullopt;
     QString address = url.toString(QUrl::FullyEncoded);
     if (!address.endsWith(QLatin1Char('/')))

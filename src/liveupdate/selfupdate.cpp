@@ -121,8 +121,8 @@ bool LiveUpdate::verifiedDownload(const QString &path, const QString &signatureK
     QString why;
     try {
         why = releaseSignature::check(
-            releaseSignature::signedMessage(basicText::trimBlanks(toolFileValue(QStringLiteral("version"))),
-                modMain::readWholeFile(path)),
+            releaseSignature::signedMessage(
+                basicText::trimBlanks(toolFileValue(QStringLiteral("version"))), modMain::readWholeFile(path)),
             toolFileValue(signatureKey).toLatin1(), ReleaseKey);
     } catch (const RuntimeError &error) {
         why = error.description;

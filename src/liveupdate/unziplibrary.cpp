@@ -351,8 +351,7 @@ zip_file_t *Extraction::open(zip_uint64_t index, const zip_stat_t &stat, const Q
 
 // Reads the member to its end, so that libzip checks the CRC, into a temporary file of the
 // target's folder that replaces the target only when it is complete.
-void Extraction::copyOut(
-    zip_file_t *file, const zip_stat_t &stat, const QString &target, const QString &name)
+void Extraction::copyOut(zip_file_t *file, const zip_stat_t &stat, const QString &target, const QString &name)
 {
     std::unique_ptr<QTemporaryFile> out;
     if (!target.isEmpty()) {

@@ -34,8 +34,8 @@ QString flag(const QCheckBox *box)
     return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-void loadServer(QComboBox &box, SettingsStore &store, const char *variable, const SettingKey &index,
-    const SettingKey &address)
+void loadServer(
+    QComboBox &box, SettingsStore &store, const char *variable, const SettingKey &index, const SettingKey &address)
 {
     if (liveUpdateRules::serverGiven(variable))
         return;
@@ -68,10 +68,14 @@ void LoadOptions(MainWindowControls &c, SettingsStore &store, modMain::State &st
     });
     // A server given for this run is its list's only entry: the choice stored among the mirrors is
     // neither applied nor an error, and it is kept for a start without that server.
-    trap.step([&] { loadServer(*c.cboPatchServer, store, liveUpdateRules::PatchServerVariable, k::PatchServer,
-                        k::PatchServerAddress); });
-    trap.step([&] { loadServer(*c.cboVexalServer, store, liveUpdateRules::ToolServerVariable, k::VexalServer,
-                        k::VexalServerAddress); });
+    trap.step([&] {
+        loadServer(
+            *c.cboPatchServer, store, liveUpdateRules::PatchServerVariable, k::PatchServer, k::PatchServerAddress);
+    });
+    trap.step([&] {
+        loadServer(
+            *c.cboVexalServer, store, liveUpdateRules::ToolServerVariable, k::VexalServer, k::VexalServerAddress);
+    });
     trap.step([&] { modMain::setListIndex(*c.cboFont, readSettingNumber(store, k::FontName)); });
     trap.step([&] { modMain::setListIndex(*c.cboSize, readSettingNumber(store, k::FontSize)); });
     trap.step([&] {

@@ -113,9 +113,9 @@ private slots:
         QTest::newRow("empty body with a length")
             << Response() << false << false << 0 << QByteArray() << QStringList() << Listing;
         QTest::newRow("error status with a length is saved")
-            << notFound << true << false << 0 << notFound.body << QStringList() << Listing;
-        QTest::newRow("no length, list") << noLength << true << true << 0 << Earlier << listFailure << NoList;
-        QTest::newRow("no length, archive") << noLength << false << true << 0 << Earlier << fileFailure << Unreachable;
+            << notFound << false << false << 0 << notFound.body << QStringList() << Listing;
+        QTest::newRow("no length: read to the end") << noLength << false << false << 0 << noLength.body << QStringList()
+                                                    << Listing;
         QTest::newRow("body cut short") << cutShort << false << true << 0 << Earlier << fileFailure << Unreachable;
         QTest::newRow("reset mid-body") << reset << true << true << 0 << Earlier << listFailure << NoList;
         QTest::newRow("length that is no number")

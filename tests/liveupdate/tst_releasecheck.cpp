@@ -5,6 +5,7 @@
 #include "info/frmwhatsnew.h"
 #include "liveupdate/liveupdate.h"
 #include "liveupdate/liveupdaterules.h"
+#include "platform/executables.h"
 #include "shell/frmmain.h"
 #include "testsupport.h"
 #include "zipbuilder.h"
@@ -105,7 +106,7 @@ private slots:
             << versionFile(QString()) << QByteArray("200 OK") << Alpha << QStringList {"Vexal Pro"} << Alpha
             << StableVersion << QString() << false;
         QTest::newRow("an error page saved as the file")
-            << QByteArray("<html><head><title>404 Not Found</title></head></html>\n") << QByteArray("404 Not Found")
+            << QByteArray("404 Not Found\n") << QByteArray("404 Not Found")
             << Alpha << QStringList {"Vexal Pro"} << Alpha << "---" << QString() << false;
     }
 
@@ -238,7 +239,9 @@ private slots:
         QVERIFY(dialogs().takePrompts().isEmpty());
 
         QTemporaryDir scratch;
-        Entries entries {{"ttdpatchw.exe", "#!/bin/sh\necho new patch\n", 0, 0755}, {"docs/readme.txt", "new release"}};
+        // A Windows patch, as releases hold: a program of this machine out of an archive never runs.
+        const QByteArray patch = portableExecutable() + QByteArray(160000, 'p');
+        Entries entries {{"ttdpatchw.exe", patch, 0, 0755}, {"docs/readme.txt", "new release"}};
         if (!textMaker.isEmpty())
             entries.append({"MKPTTXT.EXE", textMaker, 0, 0755});
         QDir(scratch.path()).mkpath("nightly");
@@ -262,7 +265,8 @@ private slots:
                                                                             : QStringLiteral("New TTDPatch version"))
                 .left(20));
         QCOMPARE(asked[1].text, "The new TTDPatch version has been installed successfully to:\r\n" + game);
-        QCOMPARE(readBytes(game + "ttdpatchw.exe"), QByteArray("#!/bin/sh\necho new patch\n"));
+        QCOMPARE(readBytes(game + "ttdpatchw.exe"), patch);
+        QVERIFY(!QFileInfo(game + "ttdpatchw.exe").isExecutable());
         // Members' folders are dropped, as the installation asks the extraction to.
         QCOMPARE(readBytes(game + "readme.txt"), QByteArray("new release"));
         QVERIFY(QFile::exists(game + local));
@@ -309,7 +313,7 @@ private slots:
 
         // A failed archive download unpacks nothing.
         m_server->serve(QStringLiteral("/patch/nightly/ttdpatchw-r2402.zip"),
-            {.body = "PK\3\4 and more", .length = Response::Length::Absent});
+            {.body = "PK\3\4 and more", .length = Response::Length::Text, .lengthText = "9000"});
         window().liveUpdate().cmdGetAlpha_Click();
         QVERIFY(window().liveUpdate().DownloadFailed);
         QVERIFY(!QFile::exists(m_session->folder + "latestw.zip"));
@@ -325,7 +329,7 @@ private slots:
         build.start(QStringLiteral("bash"), {QStringLiteral(VEXAL_DEMO_DIR "/../server/build"), served.path()});
         QVERIFY(build.waitForFinished(60000));
         QCOMPARE(build.exitCode(), 0);
-        start(readBytes(served.filePath("patch/_versions.txt")), true);
+        start(readBytes(served.filePath("patch/_versions.txt")));
         m_server->serveFolder(QStringLiteral("/patch/"), served.filePath("patch"));
         state().LatestAlpha = QStringLiteral("2.6 alpha 0 r2386");
         dialogs().queueAnswer(Answer::Yes); // install the announced release
@@ -335,11 +339,14 @@ private slots:
         QCOMPARE(titlesOf(dialogs().takePrompts()), QStringList({"AutoUpdate: TTDPatch", "Vexal Pro", "Vexal Pro"}));
         QCOMPARE(
             m_server->requestedPaths(), QStringList({"/patch/_versions.txt", "/patch/nightly/ttdpatchw-r2402.zip"}));
-        QVERIFY(QFileInfo(m_session->folder + "ttdpatchw.exe").isExecutable());
-        QCOMPARE(state().DetectedPatchVersion, "TTDPatch " + Alpha + " (Windows)");
-        // The archive's text maker is a shell script: out of a download, such a program never runs.
-        QVERIFY(QFile::exists(m_session->folder + "mkpttxt.exe"));
-        QVERIFY(!QFile::exists(m_session->folder + "mkpttxt-ran.txt"));
+        // Real Windows programs, unpacked without the run bit: the text maker goes to Wine.
+        const QString patch = m_session->folder + "ttdpatchw.exe";
+        QVERIFY(!QFileInfo(patch).isExecutable());
+        QCOMPARE(executables::kindOf(patch), executables::Kind::Windows);
+        QVERIFY(readBytes(patch).contains((Alpha + " (Windows)").toLatin1()));
+        const auto &calls = m_session->t.shell.calls;
+        QVERIFY(std::any_of(calls.cbegin(), calls.cend(),
+            [&](const auto &call) { return call.arguments.contains(m_session->folder + "mkpttxt.exe"); }));
         QCOMPARE(state().LatestVersionGot, Alpha);
         QCOMPARE(c().lblCap[5]->text(), QStringLiteral("Release date: May 13, 2012"));
         QCOMPARE(lastLogLine(), QStringLiteral("Done."));

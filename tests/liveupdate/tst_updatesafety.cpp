@@ -15,6 +15,8 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QStorageInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QtTest>
 
@@ -105,9 +107,10 @@ private slots:
             << Response {.body = page} << true << QStringLiteral("a web page instead of the list") << false;
         QTest::newRow("a web page, compressed and chunked")
             << Response {.body = page, .gzipChunked = true} << true << QStringLiteral("a web page") << false;
-        QTest::newRow("a length beyond the free space")
-            << Response {.body = "PK", .length = Response::Length::Text, .lengthText = QByteArray::number(free + (2LL << 30))}
-            << false << QStringLiteral("bytes free in") << true;
+        QTest::newRow("a length beyond the free space") << Response {.body = "PK",
+            .length = Response::Length::Text,
+            .lengthText = QByteArray::number(free + (2LL << 30))}
+                                                        << false << QStringLiteral("bytes free in") << true;
         QTest::newRow("compressed and chunked: read whole")
             << Response {.body = Earlier + QByteArray(3000, 'x') + "\nend", .gzipChunked = true} << true << QString()
             << false;
@@ -154,6 +157,52 @@ private slots:
         QVERIFY(state().AlphaDescription.contains(QLatin1String("level crossing")));
     }
 
+    void realWebServer()
+    {
+        // lighttpd as Debian ships it, with its compression module on, serving a patch server.
+        const QString lighttpd = QStringLiteral("/usr/sbin/lighttpd");
+        if (!QFileInfo(lighttpd).isExecutable())
+            QSKIP("lighttpd is not installed (scripts/setup installs it)");
+        QTemporaryDir served;
+        QDir(served.path()).mkpath(QStringLiteral("patch/nightly"));
+        QVERIFY(QFile::copy(VEXAL_DEMO_DIR "/../server/patch/_versions.txt", served.filePath("patch/_versions.txt")));
+        const QByteArray patch = portableExecutable() + QByteArray(200000, 'p');
+        QVERIFY(buildZip(served.filePath("patch/nightly/ttdpatchw-r2402.zip"), {{"ttdpatchw.exe", patch}}));
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        writeBytes(served.filePath("lighttpd.conf"),
+            QStringLiteral("server.document-root = \"%1\"\nserver.bind = \"127.0.0.1\"\nserver.port = %2\n"
+                           "server.errorlog = \"%1/error.log\"\nserver.modules += (\"mod_deflate\")\n"
+                           "deflate.mimetypes = (\"text/\")\nmimetype.assign = (\".txt\" => \"text/plain\")\n")
+                .arg(served.path())
+                .arg(port)
+                .toUtf8());
+        RunningProcess server(lighttpd, {"-D", "-f", served.filePath("lighttpd.conf")});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [port] {
+                QTcpSocket socket;
+                socket.connectToHost(QHostAddress::LocalHost, port);
+                return socket.waitForConnected(200);
+            }(),
+            10000);
+
+        m_session.reset();
+        ScopedEnvironment mirror(
+            liveUpdateRules::PatchServerVariable, QStringLiteral("http://127.0.0.1:%1/patch/").arg(port).toUtf8());
+        m_session.emplace();
+        m_session->open();
+        dialogs().takePrompts();
+        window().showTabStrip(2);
+        dialogs().queueAnswer(Answer::Yes); // install the announced alpha
+        dialogs().queueAnswer(Answer::No); // without its switches
+        live().cmdLU_Click();
+        QCOMPARE(titlesOf(dialogs().takePrompts()), QStringList({"AutoUpdate: TTDPatch", "Vexal Pro", "Vexal Pro"}));
+        QCOMPARE(state().LatestAlpha, QStringLiteral("2.6 alpha 1 r2402"));
+        QCOMPARE(readBytes(m_session->folder + "ttdpatchw.exe"), patch);
+    }
+
     void serverTextsStayText()
     {
         const QString markup = QStringLiteral("<img src=\"file:///etc/passwd\"><b>2.6</b>");
@@ -180,11 +229,16 @@ private slots:
         QTest::addColumn<QString>("description");
         QTest::addColumn<QString>("link");
         QTest::addColumn<bool>("opened");
-        QTest::newRow("javascript:") << "nodesc" << "javascript:alert(1)" << false;
-        QTest::newRow("file:") << "nodesc" << "file:///etc/passwd" << false;
-        QTest::newRow("a local path, after a description") << "Read this" << "/home/me/.bashrc" << false;
-        QTest::newRow("https") << "nodesc" << "https://example.org/news/1" << true;
-        QTest::newRow("http, after a description") << "Read this" << "http://example.org/news/2" << true;
+        QTest::newRow("javascript:") << "nodesc"
+                                     << "javascript:alert(1)" << false;
+        QTest::newRow("file:") << "nodesc"
+                               << "file:///etc/passwd" << false;
+        QTest::newRow("a local path, after a description") << "Read this"
+                                                           << "/home/me/.bashrc" << false;
+        QTest::newRow("https") << "nodesc"
+                               << "https://example.org/news/1" << true;
+        QTest::newRow("http, after a description") << "Read this"
+                                                   << "http://example.org/news/2" << true;
     }
 
     void newsLinks()
@@ -217,8 +271,10 @@ private slots:
         QTest::newRow("file") << "file:///home/me/mirror/" << QString();
         QTest::newRow("javascript") << "javascript:alert(1)" << QString();
         QTest::newRow("no host") << "https:///ttdpatch/" << QString();
-        QTest::newRow("final / added") << "  https://mirror.example.org/ttdpatch " << "https://mirror.example.org/ttdpatch/";
-        QTest::newRow("http with a port") << "http://127.0.0.1:8080/patch/" << "http://127.0.0.1:8080/patch/";
+        QTest::newRow("final / added") << "  https://mirror.example.org/ttdpatch "
+                                       << "https://mirror.example.org/ttdpatch/";
+        QTest::newRow("http with a port") << "http://127.0.0.1:8080/patch/"
+                                          << "http://127.0.0.1:8080/patch/";
     }
 
     void typedMirrors()
@@ -241,8 +297,8 @@ private slots:
         }
         t.reopenSettings();
         StartedProgram again(t);
-        QCOMPARE(again.main().liveUpdate().patchServer(),
-            chosen.isEmpty() ? liveUpdateRules::patchMirrors().at(1) : chosen);
+        QCOMPARE(
+            again.main().liveUpdate().patchServer(), chosen.isEmpty() ? liveUpdateRules::patchMirrors().at(1) : chosen);
     }
 
     void typedMirrorYieldsToTheCommandLine()
@@ -262,13 +318,12 @@ private slots:
         QTest::addColumn<QByteArray>("signedAs");
         QTest::addColumn<QString>("outcome"); // the last prompt's start, or "started"
         const QByteArray demo = readBytes(Keys + "demo-release.pub");
-        QTest::newRow("a test build trusts the demo key") << demo << QByteArray("1.2.6") << QByteArray("1.2.6")
-                                                         << "started";
+        QTest::newRow("a test build trusts the demo key")
+            << demo << QByteArray("1.2.6") << QByteArray("1.2.6") << "started";
         QTest::newRow("an older signed build under a newer version")
             << demo << QByteArray("1.3.0") << QByteArray("1.2.6") << "The downloaded file updater";
         QTest::newRow("a release build refuses the demo key")
-            << otherPublicKey() << QByteArray("1.2.6") << QByteArray("1.2.6")
-            << "The downloaded file updater";
+            << otherPublicKey() << QByteArray("1.2.6") << QByteArray("1.2.6") << "The downloaded file updater";
         QTest::newRow("a release build without a key offers nothing")
             << QByteArray() << QByteArray("1.2.6") << QByteArray("1.2.6")
             << "Vexal Pro 1.2.6 is available. This copy is updated by your package manager";
@@ -281,7 +336,8 @@ private slots:
         QFETCH(QByteArray, signedAs);
         QFETCH(QString, outcome);
         const QByteArray updater = portableExecutable(), program = "#!/bin/sh\necho next\n";
-        const auto signature = [&](const QByteArray &file) { return demoSignature("vexalpro " + signedAs + "\n" + file); };
+        const auto signature
+            = [&](const QByteArray &file) { return demoSignature("vexalpro " + signedAs + "\n" + file); };
         m_server->serve(QStringLiteral("/tool/1vexalup.txt"),
             {.body = "[VexalP]\nversion=" + listed + "\ndate=June 2, 2012\nupdatersig=" + signature(updater)
                     + "\nexesig=" + signature(program) + "\n"});
