@@ -43,14 +43,17 @@ demo: build
 	@bash scripts/demo $(BUILD)
 
 # An optimised build for installing and packaging, with Debian's hardening flags (stack protector,
-# fortified functions, full RELRO) as a distribution builds it.
+# fortified functions, full RELRO) as a distribution builds it. It trusts the program's own updates
+# signed with the key in VEXAL_RELEASE_KEY (a public-key file); without one it does not update itself.
 RELEASE_BUILD ?= build-release
+VEXAL_RELEASE_KEY ?=
 PREFIX        ?= /usr/local
 BUILDFLAGS     = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
 release: setup
 	@cmake -S . -B $(RELEASE_BUILD) $(CMAKE_FLAGS) -DVEXAL_WERROR=OFF -DCMAKE_BUILD_TYPE=Release \
 		-DCMAKE_CXX_FLAGS_RELEASE="$$($(BUILDFLAGS) CXXFLAGS) $$($(BUILDFLAGS) CPPFLAGS) -DNDEBUG" \
-		-DCMAKE_EXE_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)" -DVEXAL_BUILD_TESTS=OFF >/dev/null
+		-DCMAKE_EXE_LINKER_FLAGS="$$($(BUILDFLAGS) LDFLAGS)" -DVEXAL_BUILD_TESTS=OFF \
+		-DVEXAL_RELEASE_KEY="$(if $(VEXAL_RELEASE_KEY),$(abspath $(VEXAL_RELEASE_KEY)))" >/dev/null
 	@cmake --build $(RELEASE_BUILD) -j$(JOBS)
 
 # Honours DESTDIR, as install targets do.

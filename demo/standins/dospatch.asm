@@ -95,7 +95,10 @@ done:
     mov ax, 0x4C00
     int 0x21
 
-version:    db 'TTDPatch V2.0.1 alpha 67 (DOS) starting.', 13, 10
+%ifndef PATCH_VERSION                   ; server/build makes the sample releases with their own versions
+%define PATCH_VERSION '2.0.1 alpha 67'
+%endif
+version:    db 'TTDPatch V', PATCH_VERSION, ' (DOS) starting.', 13, 10
             db 'Usage: TTDPATCH [-options] [CfgFile] [Options for TTD]', 13, 10
 version_end:
 ran_name:   db 'RAN.TXT', 0

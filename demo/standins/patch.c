@@ -18,7 +18,11 @@
 /* Initialised, so that it takes room in the file. */
 const volatile char padding[PATCH_PADDING] = {1};
 
-static const char version[] = "2.6 alpha 0 r1651 (Windows)";
+/* server/build makes the sample releases with their own versions. */
+#ifndef PATCH_VERSION
+#define PATCH_VERSION "2.6 alpha 0 r1651"
+#endif
+static const char version[] = PATCH_VERSION " (Windows)";
 
 int main(int argc, char **argv)
 {

@@ -14,6 +14,8 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QImageReader>
 #include <QTextStream>
@@ -98,8 +100,12 @@ CommandLine parseCommandLine(int argc, char *argv[])
         qputenv(liveUpdateRules::PatchServerVariable, parser.value(patchServer).toUtf8());
     if (parser.isSet(toolServer))
         qputenv(liveUpdateRules::ToolServerVariable, parser.value(toolServer).toUtf8());
-    return {parser.isSet(settingsDir) ? parser.value(settingsDir) : SettingsStore::defaultFolder(),
-        parser.positionalArguments().value(0), parser.isSet(smokeTest), parser.value(check), parser.value(switches)};
+    // The updater reads the hand-over from the default folder, which this makes the one used here.
+    if (parser.isSet(settingsDir))
+        qputenv(
+            SettingsStore::FolderVariable, QFile::encodeName(QFileInfo(parser.value(settingsDir)).absoluteFilePath()));
+    return {SettingsStore::defaultFolder(), parser.positionalArguments().value(0), parser.isSet(smokeTest),
+        parser.value(check), parser.value(switches)};
 }
 
 // Like --help, before any window system is touched: it works without a display.

@@ -219,20 +219,20 @@ QString message(const Verdict &verdict, QStringView line, const Setting &setting
 {
     switch (verdict.kind) {
     case Kind::None: break;
-    case Kind::Unknown: return filled(193, line, setting);
+    case Kind::Unknown: return filled(188, line, setting);
     case Kind::OutOfRange:
-        return filled(194, line, setting)
+        return filled(189, line, setting)
             .replace(QLatin1String("#MIN#"), verdict.known->number(verdict.known->minimum))
             .replace(QLatin1String("#MAX#"), verdict.known->number(verdict.known->maximum));
-    case Kind::NotNumber: return filled(195, line, setting);
-    case Kind::NotYesNo: return filled(196, line, setting);
+    case Kind::NotNumber: return filled(190, line, setting);
+    case Kind::NotYesNo: return filled(191, line, setting);
     }
     return {};
 }
 
 QString repeatMessage(QStringView line, const Setting &setting, int earlierLine)
 {
-    return filled(197, line, setting).replace(QLatin1String("#LINE#"), QString::number(earlierLine));
+    return filled(192, line, setting).replace(QLatin1String("#LINE#"), QString::number(earlierLine));
 }
 
 QString description(const Switch &known)
@@ -240,12 +240,12 @@ QString description(const Switch &known)
     QString text = known.description;
     if (known.ranged)
         text += QLatin1Char('\n')
-            + QString(modMain::uiText(198))
+            + QString(modMain::uiText(193))
                   .replace(QLatin1String("#MIN#"), known.number(known.minimum))
                   .replace(QLatin1String("#MAX#"), known.number(known.maximum))
                   .replace(QLatin1String("#DEFAULT#"), known.number(known.fallback));
     else if (!known.text)
-        text += QLatin1Char('\n') + modMain::uiText(199);
+        text += QLatin1Char('\n') + modMain::uiText(194);
     return text;
 }
 

@@ -171,7 +171,9 @@ QString readIniString(const QString &section, const QString &key, const QString 
     if (!file.open(QIODevice::ReadOnly))
         return fallback;
     const QByteArray bytes = file.readAll();
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    // Stateless: a sequence cut off by the end of the file is an error too, so the whole file is
+    // read as Latin-1 rather than losing its last character.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
     if (utf8.hasError())
         text = QString::fromLatin1(bytes);

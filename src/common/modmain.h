@@ -21,7 +21,7 @@ namespace modMain {
 // The program's name where it names itself: message titles, the About box, the application.
 inline const QString ProductName = QStringLiteral("Vexal Pro");
 
-inline constexpr int UiTextCount = 201;
+inline constexpr int UiTextCount = 196;
 
 struct LanguageRow {
     QString name; // resource name in capitals, e.g. "SPANISH"
@@ -94,7 +94,7 @@ struct State {
 State &state();
 // Back to a fresh process's values (tests).
 void resetState();
-// Interface text n (1 to 184) of the current language.
+// Interface text n (1 to 196) of the current language.
 const QString &uiText(int n);
 
 // --- Shared helpers --------------------------------------------------------------------------

@@ -25,6 +25,9 @@ inline constexpr SettingKey Language {Section, "Language", "---"};
 inline constexpr SettingKey AutoLU {Section, "AutoLU", "3"};
 inline constexpr SettingKey PatchServer {Section, "PatchServer", "0"};
 inline constexpr SettingKey VexalServer {Section, "VexalServer", "0"};
+// A server address typed in the Settings tab, chosen instead of the list's entries; empty when none.
+inline constexpr SettingKey PatchServerAddress {Section, "PatchServerAddress", ""};
+inline constexpr SettingKey VexalServerAddress {Section, "VexalServerAddress", ""};
 inline constexpr SettingKey FontName {Section, "FontName", "1"};
 inline constexpr SettingKey FontSize {Section, "FontSize", "2"};
 inline constexpr SettingKey ColorCoding {Section, "ColorCoding", "1"};

@@ -50,6 +50,8 @@ void frmWhatsNew::Form_Activate()
 {
     const auto &s = modMain::state();
     setWindowTitle(uiText(26));
+    // The version comes from the patch server: shown as it is, never as markup.
+    lblMain->setTextFormat(Qt::PlainText);
     lblMain->setText(QLatin1String(" What's new in ") + s.LatestAlpha + QLatin1Char(' '));
     txtMain->setPlainText(QString(s.AlphaDescription).replace(QLatin1String("\r\n"), QLatin1String("\n")));
     cmdOK->setText(uiText(68));

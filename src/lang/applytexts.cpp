@@ -31,7 +31,7 @@ constexpr Caption PlainLabelCaptions[] = {{"lblCap(7)", 29}, {"lblCap(9)", 30}, 
 
 constexpr Caption MenuCaptions[] = {{"mnuFile", 1}, {"mnuActions", 6}, {"mnuHelp", 11}, {"mnuOpen", 2}, {"mnuSave", 3},
     {"mnuSaveAndRun", 4}, {"mnuExit", 5}, {"mnuRunTTD", 7}, {"mnuRunPloven", 8}, {"mnuRunNarwick", 9},
-    {"mnuVersionGet", 10}, {"mnuNextProblem", 201}, {"mnuReadme", 12}, {"mnuForums", 13}, {"mnuLinksTTD", 14}, {"mnuLinksTools", 15},
+    {"mnuVersionGet", 10}, {"mnuNextProblem", 196}, {"mnuReadme", 12}, {"mnuForums", 13}, {"mnuLinksTTD", 14}, {"mnuLinksTools", 15},
     {"mnuLinksGraphics", 16}, {"mnuPatchAlpha", 18}, {"mnuPatchPrevious", 19}, {"mnuDownloadTTD", 21},
     {"mnuCheckVexal", 22}, {"mnuWebsite", 23}, {"mnuMainsite", 69}, {"mnuMirror1", 70}};
 

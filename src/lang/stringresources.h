@@ -6,9 +6,9 @@
 
 #include <optional>
 
-// The program's numbered string table: English texts 1-184, the About texts 500 and 501, the
+// The program's numbered string table: English texts 1-196, the About texts 500 and 501, the
 // language names 600+k, the language count 650, and each further language's texts in its own
-// block of 1000 (language k: k*1000+1 to k*1000+184).
+// block of 1000 (language k: k*1000+1 to k*1000+187).
 class StringResources {
 public:
     // The tables compiled into the program.

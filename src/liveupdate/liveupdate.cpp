@@ -6,18 +6,22 @@
 #include "common/mainwindowhost.h"
 #include "common/modmain.h"
 #include "platform/connectionprobe.h"
+#include "platform/dialogs.h"
 #include "releasesignature.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMetaMethod>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QStorageInfo>
 #include <QTimer>
 
 #include <limits>
@@ -27,15 +31,26 @@ namespace rules = liveUpdateRules;
 
 // One running download: the answer's length, what has arrived and the file it goes to.
 struct LiveUpdate::Download {
-    explicit Download(const QString &target)
+    Download(const QString &target, qint64 limit)
         : file(target)
+        , limit(limit)
     { }
-    enum class Length { Unknown, Absent, NotANumber, Known } length = Length::Unknown;
+    // Streamed: an answer without a length (chunked, or compressed by the server anyway), kept
+    // when the transfer ends whole.
+    enum class Length { Unknown, Streamed, NotANumber, Known } length = Length::Unknown;
     qint64 total = 0;
     qint64 received = 0;
     // A progress bar counts in int: long transfers are shown in coarser steps.
     int barShift = 0;
     QSaveFile file;
+    // Lists are small; more than this is no list, and is not kept.
+    qint64 limit;
+    // Why the answer was not kept, for the log; empty while it may be.
+    QString refusal;
+    // The message for a download that does not fit on the disk.
+    QString noRoom;
+    // The first bytes, to tell a web page from a list.
+    QByteArray head;
     std::optional<RuntimeError> writeError;
     // The last count the bar and the status line do not show yet, and since when they show theirs.
     std::optional<qint64> unshownCount;
@@ -64,6 +79,10 @@ LiveUpdate::LiveUpdate(Services &services, MainWindowHost &host, const LiveUpdat
     connect(&c.cmdDetails, &QPushButton::clicked, this, &LiveUpdate::cmdDetails_Click);
     connect(&c.chkUpdatePatch, &QCheckBox::clicked, this, &LiveUpdate::chkUpdatePatch_Click);
     connect(&c.chkUpdateVexal, &QCheckBox::clicked, this, &LiveUpdate::chkUpdateVexal_Click);
+    for (QComboBox *box : {&c.cboPatchServer, &c.cboVexalServer}) {
+        if (QLineEdit *edit = box->lineEdit())
+            connect(edit, &QLineEdit::editingFinished, this, [this, box] { serverTyped(*box); });
+    }
 }
 
 void LiveUpdate::setStatusLine(const QString &text)
@@ -72,14 +91,41 @@ void LiveUpdate::setStatusLine(const QString &text)
     emit statusLineChanged(text);
 }
 
+// The box's chosen entry, never text still being typed into it.
 QString LiveUpdate::patchServer() const
 {
-    return c.cboPatchServer.currentText();
+    return c.cboPatchServer.itemText(c.cboPatchServer.currentIndex());
 }
 
 QString LiveUpdate::toolServer() const
 {
-    return c.cboVexalServer.currentText();
+    return c.cboVexalServer.itemText(c.cboVexalServer.currentIndex());
+}
+
+void chooseServer(QComboBox &box, const QString &address)
+{
+    int index = box.findText(address);
+    if (index < 0) {
+        box.addItem(address);
+        index = box.count() - 1;
+    }
+    box.setCurrentIndex(index);
+}
+
+void LiveUpdate::serverTyped(QComboBox &box)
+{
+    const QString typed = box.currentText();
+    if (box.currentIndex() >= 0 && typed == box.itemText(box.currentIndex()))
+        return;
+    const auto address = rules::mirrorAddress(typed);
+    if (address) {
+        chooseServer(box, *address);
+        return;
+    }
+    box.setEditText(box.itemText(box.currentIndex()));
+    m_services.dialogs.message(m_host.window(),
+        {modMain::ProductName, QString(uiText(187)).replace(QLatin1String("#ADDRESS#"), typed),
+            MessageIcon::Exclamation});
 }
 
 bool LiveUpdate::startRun(const QString &server)
@@ -97,7 +143,7 @@ void LiveUpdate::DownloadFile(const QString &FileURL, const QString &TargetFile,
 {
     Countdown = rules::CountdownStart;
     DownloadFailed = false;
-    Download download(TargetFile);
+    Download download(TargetFile, IsUpdateList ? rules::ListSizeLimit : std::numeric_limits<qint64>::max());
     // The body is written as it arrives; the wait below is where it arrives.
     const auto arriving = connect(&m_intMain, &Transfer::responseArrived, this, [&] { receive(download); });
     QEventLoop wait;
@@ -113,17 +159,24 @@ void LiveUpdate::DownloadFile(const QString &FileURL, const QString &TargetFile,
     showProgress(download);
     c.pgbMain.setVisible(false);
 
-    switch (download.length) {
-    case Download::Length::Unknown:
-    case Download::Length::Absent: downloadFailedEnding(IsUpdateList); return;
-    case Download::Length::NotANumber: throw RuntimeError::of(errorNumber::TypeMismatch);
-    case Download::Length::Known: break;
-    }
+    if (download.length == Download::Length::NotANumber)
+        throw RuntimeError::of(errorNumber::TypeMismatch);
     if (download.writeError)
         throw *download.writeError;
-    if (download.received < download.total) {
-        // Cut short: the file stays as it was, so nothing takes half a body for a whole one.
+    // A list that is a web page (a server's error or log-in page) would read as an empty list.
+    if (download.refusal.isEmpty() && IsUpdateList && download.head.trimmed().startsWith('<'))
+        download.refusal = QStringLiteral("the server sent a web page instead of the list");
+    const bool whole = download.length == Download::Length::Known
+        ? download.received >= download.total
+        : download.length == Download::Length::Streamed && !m_intMain.failed() && m_intMain.bodyIntact();
+    if (!download.refusal.isEmpty() || !whole) {
+        // Cut short or refused: the file stays as it was, so nothing takes half a body for a whole one.
+        download.file.cancelWriting();
         downloadFailedEnding(IsUpdateList);
+        if (!download.refusal.isEmpty())
+            LiveUpdateEvent(QStringLiteral("%1 was not kept: %2.").arg(QUrl(FileURL).fileName(), download.refusal));
+        if (!download.noRoom.isEmpty())
+            m_services.dialogs.message(m_host.window(), {modMain::ProductName, download.noRoom, MessageIcon::Critical});
         return;
     }
     // Flushed first: commit() overlooks a failure of the last buffered write (a full disk).
@@ -131,37 +184,66 @@ void LiveUpdate::DownloadFile(const QString &FileURL, const QString &TargetFile,
         throw RuntimeError::fromFile(download.file);
 }
 
+void LiveUpdate::startKeeping(Download &d)
+{
+    const QByteArray header = m_intMain.bodyLength();
+    const auto total = rules::contentLength(header);
+    c.tmrTimeout.stop();
+    setStatusLine(uiText(84));
+    if (!header.isEmpty() && !total) {
+        d.length = Download::Length::NotANumber;
+        return;
+    }
+    d.length = total ? Download::Length::Known : Download::Length::Streamed;
+    d.total = total.value_or(0);
+    if (d.total > d.limit) {
+        d.refusal = QStringLiteral("it is larger than %1 bytes").arg(d.limit);
+        return m_intMain.cancel();
+    }
+    // Stopped before it starts, rather than at a full disk after minutes of waiting.
+    const QString folder = QFileInfo(d.file.fileName()).absolutePath();
+    const qint64 free = QStorageInfo(folder).bytesAvailable();
+    if (free >= 0 && d.total > free) {
+        d.refusal = QStringLiteral("%1 bytes do not fit in the %2 bytes free in %3").arg(d.total).arg(free).arg(folder);
+        d.noRoom = QString(uiText(185))
+                       .replace(QLatin1String("#FOLDER#"), folder)
+                       .replace(QLatin1String("#SIZE#"), QString::number((d.total + 1048575) / 1048576))
+                       .replace(QLatin1String("#FREE#"), QString::number(free / 1048576));
+        return m_intMain.cancel();
+    }
+    while ((d.total >> d.barShift) > std::numeric_limits<int>::max())
+        ++d.barShift;
+    c.pgbMain.setValue(0);
+    // Without a length the bar only shows that something arrives.
+    c.pgbMain.setMaximum(int(d.total >> d.barShift));
+    c.pgbMain.setVisible(true);
+    if (!d.file.open(QIODevice::WriteOnly))
+        d.writeError = RuntimeError::fromFile(d.file);
+}
+
 void LiveUpdate::receive(Download &d)
 {
     if (d.length == Download::Length::Unknown) {
         if (!m_intMain.hasResponse())
             return;
-        const QByteArray header = m_intMain.GetHeader("Content-Length");
-        const auto total = rules::contentLength(header);
-        if (header.isEmpty()) {
-            d.length = Download::Length::Absent;
-        } else {
-            c.tmrTimeout.stop();
-            setStatusLine(uiText(84));
-            d.length = total ? Download::Length::Known : Download::Length::NotANumber;
-        }
-        if (d.length == Download::Length::Known) {
-            d.total = *total;
-            while ((d.total >> d.barShift) > std::numeric_limits<int>::max())
-                ++d.barShift;
-            c.pgbMain.setValue(0);
-            c.pgbMain.setMaximum(int(d.total >> d.barShift));
-            c.pgbMain.setVisible(true);
-            if (!d.file.open(QIODevice::WriteOnly))
-                d.writeError = RuntimeError::fromFile(d.file);
-        }
+        startKeeping(d);
     }
     const qint64 receivedBefore = d.received;
     while (m_intMain.bytesAvailable() > 0) {
         const QByteArray piece = m_intMain.read(64 * 1024);
-        if (d.length != Download::Length::Known || d.writeError)
-            continue; // nothing is kept of an answer without a usable length
-        const qint64 wanted = qMin<qint64>(piece.size(), d.total - d.received);
+        const bool keeping = (d.length == Download::Length::Known || d.length == Download::Length::Streamed)
+            && !d.writeError && d.refusal.isEmpty();
+        if (!keeping)
+            continue; // nothing is kept of an answer without a usable length, or one refused
+        const qint64 wanted
+            = d.length == Download::Length::Known ? qMin<qint64>(piece.size(), d.total - d.received) : piece.size();
+        if (d.received + wanted > d.limit) {
+            d.refusal = QStringLiteral("it is larger than %1 bytes").arg(d.limit);
+            m_intMain.cancel();
+            continue;
+        }
+        if (d.head.size() < 64)
+            d.head += piece.left(64 - d.head.size());
         if (wanted > 0 && d.file.write(piece.constData(), wanted) != wanted) {
             d.writeError = RuntimeError::fromFile(d.file);
             m_intMain.cancel();
@@ -169,6 +251,8 @@ void LiveUpdate::receive(Download &d)
         }
         d.received += wanted;
     }
+    if (d.length != Download::Length::Known)
+        return;
     const QList<qint64> counts = rules::progressCountsBetween(receivedBefore, d.received, d.total);
     if (counts.isEmpty())
         return;

@@ -81,6 +81,8 @@ public:
     void UpdateLUDisplay();
     void chkUpdatePatch_Click();
     void chkUpdateVexal_Click();
+    // A server address typed into a server box: taken when it is one, else refused with a message.
+    void serverTyped(QComboBox &box);
 
     QString patchServer() const;
     QString toolServer() const;
@@ -104,6 +106,8 @@ signals:
 private:
     struct Download;
     void receive(Download &download);
+    // The answer's headers are in: refuses it, or opens its file.
+    void startKeeping(Download &download);
     // Puts the last count received on the progress bar and the status line.
     void showProgress(Download &download);
     void downloadFailedEnding(bool isUpdateList);
@@ -128,6 +132,9 @@ private:
     // Releases installed in this run, by kind: their install buttons stay blocked.
     std::array<bool, 2> m_installed {};
 };
+
+// Makes `address` the server box's choice, adding it after the entries when it is none of them.
+void chooseServer(QComboBox &box, const QString &address);
 
 // Every LF becomes CR LF and one more CR LF ends the file, as the servers' files are read.
 void FixTextFile(const QString &FileName);

@@ -3,6 +3,8 @@
 #include "common/basictext.h"
 #include "common/modmain.h"
 
+#include <QUrl>
+
 using modMain::uiText;
 
 namespace liveUpdateRules {
@@ -140,6 +142,19 @@ QStringList patchMirrors()
     return {QStringLiteral("https://www.ttdpatch.example/liveupdate/"),
         QStringLiteral("https://uk.ttdpatch.example/liveupdate/"),
         QStringLiteral("https://dk.ttdpatch.example/liveupdate/")};
+}
+
+std::optional<QString> mirrorAddress(const QString &typed)
+{
+    const QUrl url(typed.trimmed(), QUrl::StrictMode);
+    const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    if (!url.isValid() || !web || url.host().isEmpty() || url.hasQuery() || url.hasFragment()
+        || !url.userInfo().isEmpty())
+        return std::nullopt;
+    QString address = url.toString(QUrl::FullyEncoded);
+    if (!address.endsWith(QLatin1Char('/')))
+        address += QLatin1Char('/');
+    return address;
 }
 
 QStringList toolMirrors()

@@ -17,6 +17,8 @@ inline constexpr QLatin1String AlphaSection {"TTDP Alpha-Beta"};
 inline constexpr QLatin1String SwitchesSection {"Latest Versions Switches"};
 inline constexpr QLatin1String Missing {"---"};
 inline constexpr int CountdownStart = 30;
+// The version lists and the news: a larger answer is no list of ours.
+inline constexpr qint64 ListSizeLimit = 1024 * 1024;
 
 // Server kinds, as the countdown text names them.
 enum class ServerKind { None = 0, Patch = 1, Tool = 2 };
@@ -62,5 +64,8 @@ QStringList patchMirrors();
 // True when the variable names a server for this run: the mirror list is then that one server.
 bool serverGiven(const char *variable);
 QStringList toolMirrors();
+// A server address a person typed, as the program uses it: an http or https URL with a host and
+// nothing after its path, ending in '/'; empty when the text is no such address.
+std::optional<QString> mirrorAddress(const QString &typed);
 
 } // namespace liveUpdateRules

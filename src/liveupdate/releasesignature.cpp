@@ -25,6 +25,11 @@ QByteArray builtInKey()
     return QByteArray(ReleaseKeyPem);
 }
 
+QByteArray signedMessage(const QString &version, const QByteArray &file)
+{
+    return "vexalpro " + version.trimmed().toUtf8() + '\n' + file;
+}
+
 QString check(const QByteArray &data, const QByteArray &signatureBase64, const QByteArray &publicKeyPem)
 {
     if (signatureBase64.trimmed().isEmpty())

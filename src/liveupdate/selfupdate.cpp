@@ -90,7 +90,14 @@ void LiveUpdate::CheckVexalUpdate()
         m_host.UpdateNewsTicker();
     m_host.blocks().SelfCheck = true;
 
-    if (basicText::trimBlanks(version) != s.ProgramVersion) {
+    if (basicText::trimBlanks(version) != s.ProgramVersion && ReleaseKey.isEmpty()) {
+        // A build without a release key of its own is updated by its package manager.
+        LiveUpdateEvent(QLatin1String("Vexal Pro ") + version + QLatin1String(" released!"));
+        if (!AutomaticCheck)
+            m_services.dialogs.message(m_host.window(),
+                {ProductName, QString(uiText(186)).replace(QLatin1String("#VERSION#"), basicText::trimBlanks(version)),
+                    MessageIcon::Information});
+    } else if (basicText::trimBlanks(version) != s.ProgramVersion) {
         LiveUpdateEvent(QLatin1String("Vexal Pro ") + version + QLatin1String(" released!"));
         const QString date = toolFileValue(QStringLiteral("date"));
         modForceFore::ForceForeground(*m_host.window());
@@ -113,7 +120,10 @@ bool LiveUpdate::verifiedDownload(const QString &path, const QString &signatureK
 {
     QString why;
     try {
-        why = releaseSignature::check(modMain::readWholeFile(path), toolFileValue(signatureKey).toLatin1(), ReleaseKey);
+        why = releaseSignature::check(
+            releaseSignature::signedMessage(
+                basicText::trimBlanks(toolFileValue(QStringLiteral("version"))), modMain::readWholeFile(path)),
+            toolFileValue(signatureKey).toLatin1(), ReleaseKey);
     } catch (const RuntimeError &error) {
         why = error.description;
     }

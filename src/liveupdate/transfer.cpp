@@ -3,12 +3,58 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include <zlib.h>
+
 namespace {
 // Enough that Qt's network thread seldom waits for this one (with 256 kB a fast download ran at
 // half the speed of one read straight from the socket), small enough that a stalled reader holds
 // little.
 constexpr qint64 ReadBufferSize = 4 * 1024 * 1024;
 } // namespace
+
+// Undoes a gzip or zlib coding as the pieces arrive. Qt does this only for the answers to its own
+// "gzip, deflate" offer, and the program offers none: a server that compresses all the same is
+// still understood.
+class Transfer::Inflater {
+public:
+    Inflater() { m_ok = inflateInit2(&m_stream, 15 + 32) == Z_OK; } // 32: gzip or zlib, by the header
+    ~Inflater() { inflateEnd(&m_stream); }
+    Inflater(const Inflater &) = delete;
+    Inflater &operator=(const Inflater &) = delete;
+
+    bool ok() const { return m_ok; }
+    QByteArray inflate(const QByteArray &piece)
+    {
+        QByteArray out;
+        if (!m_ok || m_ended)
+            return out;
+        m_stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(piece.constData()));
+        m_stream.avail_in = uInt(piece.size());
+        char buffer[64 * 1024];
+        while (m_stream.avail_in > 0) {
+            m_stream.next_out = reinterpret_cast<Bytef *>(buffer);
+            m_stream.avail_out = sizeof buffer;
+            const int result = ::inflate(&m_stream, Z_NO_FLUSH);
+            out.append(buffer, qsizetype(sizeof buffer - m_stream.avail_out));
+            if (result == Z_STREAM_END) {
+                m_ended = true;
+                break;
+            }
+            if (result != Z_OK) {
+                m_ok = false;
+                break;
+            }
+        }
+        return out;
+    }
+    // A body that stopped before its compressed stream ended is not whole.
+    bool complete() const { return m_ok && m_ended; }
+
+private:
+    z_stream m_stream {};
+    bool m_ok = false;
+    bool m_ended = false;
+};
 
 Transfer::Transfer(QObject *parent)
     : QObject(parent)
@@ -30,8 +76,14 @@ void Transfer::start(const QUrl &url)
         m_reply->deleteLater();
     }
     m_hasResponse = false;
+    m_failed = false;
     m_executing = true;
+    m_inflater.reset();
     QNetworkRequest request(url);
+    // Files are saved as sent, with their lengths, so a server is asked not to compress them.
+    request.setRawHeader("Accept-Encoding", "identity");
+    // From http to https within one host, as a web server moving to TLS answers; never back to http.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(m_requestTimeoutMs);
     // Files are always fetched afresh: a cached version file would hide a new release.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
@@ -64,6 +116,9 @@ void Transfer::onMetaData()
     if (status >= 300 && status < 400 && m_reply->hasRawHeader("Location"))
         return;
     m_hasResponse = true;
+    const QByteArray coding = m_reply->rawHeader("Content-Encoding").trimmed().toLower();
+    if (!coding.isEmpty() && coding != "identity")
+        m_inflater = std::make_unique<Inflater>();
     emit StateChanged(Receiving);
     emit responseArrived();
 }
@@ -79,6 +134,7 @@ void Transfer::onFinished()
     if (m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
         m_hasResponse = true;
     m_executing = false;
+    m_failed = failed;
     if (failed) {
         emit StateChanged(Error);
     } else {
@@ -99,6 +155,11 @@ QByteArray Transfer::GetHeader(const QByteArray &name) const
     return m_reply && m_hasResponse ? m_reply->rawHeader(name) : QByteArray();
 }
 
+QByteArray Transfer::bodyLength() const
+{
+    return m_inflater ? QByteArray() : GetHeader("Content-Length");
+}
+
 qint64 Transfer::bytesAvailable() const
 {
     return m_reply ? m_reply->bytesAvailable() : 0;
@@ -106,5 +167,17 @@ qint64 Transfer::bytesAvailable() const
 
 QByteArray Transfer::read(qint64 maxBytes)
 {
-    return m_reply ? m_reply->read(maxBytes) : QByteArray();
+    if (!m_reply)
+        return {};
+    const QByteArray piece = m_reply->read(maxBytes);
+    return m_inflater ? m_inflater->inflate(piece) : piece;
+}
+
+bool Transfer::bodyIntact() const
+{
+    if (!m_inflater)
+        return true;
+    const QByteArray coding = m_reply ? m_reply->rawHeader("Content-Encoding").trimmed().toLower() : QByteArray();
+    const bool known = coding == "gzip" || coding == "x-gzip" || coding == "deflate";
+    return known && m_inflater->complete();
 }

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QUrl>
 
+#include <memory>
+
 class QNetworkReply;
 
 // The main window's transfer control: one HTTP GET at a time over Qt Network. It tells its
@@ -36,14 +38,22 @@ public:
     void setRequestTimeout(int milliseconds) { m_requestTimeoutMs = milliseconds; }
     void start(const QUrl &url);
     bool StillExecuting() const { return m_executing; }
+    // The last request ended in a broken connection or protocol, not in an answer.
+    bool failed() const { return m_failed; }
     // Ends a pending request; what has arrived stays readable.
     void cancel();
     // True once the final answer's headers are in.
     bool hasResponse() const { return m_hasResponse; }
     // A response header's value; empty when the answer has no such header.
     QByteArray GetHeader(const QByteArray &name) const;
+    // The Content-Length as it counts what read() gives: empty when the answer has none, and when
+    // the server compressed the body anyway (the header then counts the compressed bytes).
+    QByteArray bodyLength() const;
     qint64 bytesAvailable() const;
+    // The body as the server meant it: a gzip or deflate coding is undone here.
     QByteArray read(qint64 maxBytes);
+    // False when a compressed body did not decode.
+    bool bodyIntact() const;
 
 signals:
     void StateChanged(int state);
@@ -55,10 +65,13 @@ signals:
 private:
     void onMetaData();
     void onFinished();
+    class Inflater;
 
     QNetworkAccessManager m_manager;
     QPointer<QNetworkReply> m_reply;
+    std::unique_ptr<Inflater> m_inflater;
     int m_requestTimeoutMs = 60000;
     bool m_executing = false;
     bool m_hasResponse = false;
+    bool m_failed = false;
 };

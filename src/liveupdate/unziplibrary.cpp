@@ -127,7 +127,7 @@ private:
     std::optional<QString> prepareFolders(const QStringList &folders, const QString &name);
     bool mayWrite(const QString &target, const zip_stat_t &stat);
     zip_file_t *open(zip_uint64_t index, const zip_stat_t &stat, const QString &name);
-    void copyOut(zip_file_t *file, const zip_stat_t &stat, const QString &target, const QString &name, bool runnable);
+    void copyOut(zip_file_t *file, const zip_stat_t &stat, const QString &target, const QString &name);
 
     zip_t *m_archive;
     const Options &m_options;
@@ -223,7 +223,7 @@ void Extraction::entry(zip_uint64_t index, const QString &name)
     }
     ZipFile file(open(index, stat, name), &zip_fclose);
     if (file)
-        copyOut(file.get(), stat, target, name, opsys == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IXUSR));
+        copyOut(file.get(), stat, target, name);
 }
 
 // The game folder comes from Windows, where TTDPATCHW.EXE and ttdpatchw.exe are one file: a
@@ -351,8 +351,7 @@ zip_file_t *Extraction::open(zip_uint64_t index, const zip_stat_t &stat, const Q
 
 // Reads the member to its end, so that libzip checks the CRC, into a temporary file of the
 // target's folder that replaces the target only when it is complete.
-void Extraction::copyOut(
-    zip_file_t *file, const zip_stat_t &stat, const QString &target, const QString &name, bool runnable)
+void Extraction::copyOut(zip_file_t *file, const zip_stat_t &stat, const QString &target, const QString &name)
 {
     std::unique_ptr<QTemporaryFile> out;
     if (!target.isEmpty()) {
@@ -400,12 +399,10 @@ void Extraction::copyOut(
         print(QStringLiteral("    testing: %1   OK").arg(name));
         return;
     }
-    // The run bit is kept, as unzip keeps it, so that a native program in a release runs; no
-    // other mode bit of the archive (set-id, world-writable) is ever taken over.
-    QFileDevice::Permissions permissions
+    // No run bit and no other mode bit of the archive: a patch release holds Windows and DOS
+    // programs, which their runners start, so nothing unpacked can run as a program of this machine.
+    const QFileDevice::Permissions permissions
         = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    if (runnable)
-        permissions |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
     out->setPermissions(permissions);
     if (!out->flush()
         || ::rename(QFile::encodeName(out->fileName()).constData(), QFile::encodeName(target).constData()) != 0) {

@@ -156,7 +156,8 @@ void LiveUpdate::StartTextMaker()
     const QString textMaker = modMain::fileIgnoringCase(s.GameFolder, QStringLiteral("mkpttxt.exe"));
     // It came out of a downloaded archive: only a Windows or DOS program, run by Wine or DOSBox,
     // never a program of this machine.
-    if (modMain::fileExists(textMaker) && executables::kindOf(textMaker) != executables::Kind::Native)
+    const auto kind = modMain::fileExists(textMaker) ? executables::kindOf(textMaker) : executables::Kind::NotRunnable;
+    if (kind == executables::Kind::Windows || kind == executables::Kind::Dos)
         programStart::start(
             m_services, m_host.window(), {textMaker, {}, s.GameFolder, WindowMode::Hidden, s.GameFolder, {}});
 }

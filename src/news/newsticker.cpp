@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
 
@@ -39,7 +40,7 @@ QList<NewsRecord> readNewsRecords(const QString &text)
     // Reading past the end gives an empty field, so a record cut short keeps what it has.
     const auto readLine = [&] { return next < lines.size() ? lines.at(next++) : QString(); };
     QList<NewsRecord> records;
-    while (next < lines.size()) {
+    while (next < lines.size() && records.size() < NewsRecordLimit) {
         NewsRecord record;
         record.headline = readLine();
         if (basicText::trimBlanks(record.headline).isEmpty())
@@ -81,6 +82,8 @@ QLabel *NewsTicker::createLabel(int index, int top)
 {
     auto *label = new QLabel(&m_picNews);
     label->setObjectName(QStringLiteral("lblNews(%1)").arg(index));
+    // Headlines come from a server: shown as they are, never as markup.
+    label->setTextFormat(Qt::PlainText);
     // Without tracking, a label hears of the mouse only while a button is held.
     label->setMouseTracking(true);
     label->installEventFilter(this);
@@ -250,13 +253,18 @@ void NewsTicker::lblNews_MouseDown(int index)
     // Copies: the dialog below runs its own event loop, in which the ticker may be reloaded.
     const QString description = m_descriptions.value(index);
     const QString link = m_links.value(index);
+    // Only a web page is opened: a server's javascript:, file: or local path stays unopened.
+    const QUrl address(link, QUrl::StrictMode);
+    const bool web = (address.scheme() == QLatin1String("http") || address.scheme() == QLatin1String("https"))
+        && !address.host().isEmpty();
     MessageRequest request;
     request.title = QStringLiteral("News Flash");
     request.text = description;
     request.icon = MessageIcon::Information;
     if (description == QLatin1String("nodesc")) {
-        modMain::openDocument(m_services, link);
-    } else if (link != QLatin1String("nolink")) {
+        if (web)
+            modMain::openDocument(m_services, link);
+    } else if (web) {
         request.buttons = MessageButtons::OkCancel;
         if (m_services.dialogs.message(m_picNews.window(), request) == Answer::Ok)
             modMain::openDocument(m_services, link);

@@ -20,7 +20,10 @@ struct NewsRecord {
     bool operator==(const NewsRecord &) const = default;
 };
 
-// The records of a news file's text, up to the first headline that is blank or the end of the text.
+// A ticker shows a few dozen headlines; a file of thousands is no news file of ours.
+inline constexpr qsizetype NewsRecordLimit = 200;
+// The records of a news file's text, up to the first headline that is blank, the end of the text
+// or the limit above.
 QList<NewsRecord> readNewsRecords(const QString &text);
 
 // The main window's controls the news line works on.

@@ -60,6 +60,8 @@ QString displayText(QString text)
 Answer QtDialogs::message(QWidget *parent, const MessageRequest &request)
 {
     QMessageBox box(toQt(request.icon), request.title, displayText(request.text), QMessageBox::NoButton, parent);
+    // News descriptions and release texts come from a server: shown as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
     for (Answer answer : buttonsOf(request.buttons))
         box.addButton(toQt(answer));
     box.setDefaultButton(toQt(effectiveDefault(request)));

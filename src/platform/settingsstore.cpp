@@ -55,7 +55,7 @@ bool looksDamaged(const QString &path)
 
 QString SettingsStore::defaultFolder()
 {
-    const QString fromEnvironment = qEnvironmentVariable("VEXALP_SETTINGS_DIR");
+    const QString fromEnvironment = qEnvironmentVariable(FolderVariable);
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1String("/vexalpro");

@@ -16,6 +16,7 @@ class SettingsStore {
 public:
     // The folder: $VEXALP_SETTINGS_DIR when set, otherwise the user's configuration folder.
     static QString defaultFolder();
+    static constexpr const char *FolderVariable = "VEXALP_SETTINGS_DIR";
 
     explicit SettingsStore(QString folder = defaultFolder());
     ~SettingsStore();

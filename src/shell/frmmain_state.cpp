@@ -139,7 +139,7 @@ void frmMain::showProblemCount()
     const SwitchMarks &marks = m_documents->switchMarks();
     c.lblProblems->setVisible(marks.active());
     c.lblProblems->setText(
-        QString(uiText(200)).replace(QLatin1String("#COUNT#"), QString::number(marks.problemCount())));
+        QString(uiText(195)).replace(QLatin1String("#COUNT#"), QString::number(marks.problemCount())));
 }
 
 void frmMain::tmrLanguage_Timer()

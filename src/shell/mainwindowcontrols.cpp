@@ -277,6 +277,11 @@ QWidget *settingsPanel(MainWindowControls &c)
     // The mirrors, in the order their stored index counts them.
     c.cboPatchServer = comboBox(QStringLiteral("cboPatchServer"), liveUpdateRules::patchMirrors());
     c.cboVexalServer = comboBox(QStringLiteral("cboVexalServer"), liveUpdateRules::toolMirrors());
+    // A mirror of one's own is typed in; the live update checks it when the typing ends.
+    for (QComboBox *box : {c.cboPatchServer, c.cboVexalServer}) {
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+    }
     updates->addWidget(c.lblCap[15], 0, 0, 1, 2);
     updates->addWidget(c.chkUpdatePatch, 1, 0);
     updates->addWidget(c.chkUpdateVexal, 1, 1);
@@ -377,8 +382,11 @@ void MainWindowControls::showPanel(std::size_t index)
 
 void buildMainWindowControls(QMainWindow &window, MainWindowControls &c)
 {
-    for (std::size_t i = 0; i < c.lblCap.size(); ++i)
+    for (std::size_t i = 0; i < c.lblCap.size(); ++i) {
         c.lblCap[i] = named<QLabel>(QStringLiteral("lblCap(%1)").arg(i));
+        // Release versions and dates come from a server: shown as they are, never as markup.
+        c.lblCap[i]->setTextFormat(Qt::PlainText);
+    }
 
     buildMenus(window, c);
 

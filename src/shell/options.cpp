@@ -2,6 +2,7 @@
 
 #include "common/modmain.h"
 #include "common/settingkeys.h"
+#include "liveupdate/liveupdate.h"
 #include "liveupdate/liveupdaterules.h"
 #include "mainwindowcontrols.h"
 #include "platform/settingsstore.h"
@@ -33,6 +34,27 @@ QString flag(const QCheckBox *box)
     return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
 }
 
+void loadServer(
+    QComboBox &box, SettingsStore &store, const char *variable, const SettingKey &index, const SettingKey &address)
+{
+    if (liveUpdateRules::serverGiven(variable))
+        return;
+    if (const auto typed = liveUpdateRules::mirrorAddress(readSetting(store, address)))
+        chooseServer(box, *typed);
+    else
+        modMain::setListIndex(box, readSettingNumber(store, index));
+}
+
+void saveServer(const QComboBox &box, SettingsStore &store, const char *variable, qsizetype builtIn,
+    const SettingKey &index, const SettingKey &address)
+{
+    if (liveUpdateRules::serverGiven(variable))
+        return;
+    const bool typed = box.currentIndex() >= builtIn;
+    writeSetting(store, index, typed ? 0 : box.currentIndex());
+    writeSetting(store, address, typed ? box.itemText(box.currentIndex()) : QString());
+}
+
 } // namespace
 
 void LoadOptions(MainWindowControls &c, SettingsStore &store, modMain::State &state, ErrorTrap &trap)
@@ -47,12 +69,12 @@ void LoadOptions(MainWindowControls &c, SettingsStore &store, modMain::State &st
     // A server given for this run is its list's only entry: the choice stored among the mirrors is
     // neither applied nor an error, and it is kept for a start without that server.
     trap.step([&] {
-        if (!liveUpdateRules::serverGiven(liveUpdateRules::PatchServerVariable))
-            modMain::setListIndex(*c.cboPatchServer, readSettingNumber(store, k::PatchServer));
+        loadServer(
+            *c.cboPatchServer, store, liveUpdateRules::PatchServerVariable, k::PatchServer, k::PatchServerAddress);
     });
     trap.step([&] {
-        if (!liveUpdateRules::serverGiven(liveUpdateRules::ToolServerVariable))
-            modMain::setListIndex(*c.cboVexalServer, readSettingNumber(store, k::VexalServer));
+        loadServer(
+            *c.cboVexalServer, store, liveUpdateRules::ToolServerVariable, k::VexalServer, k::VexalServerAddress);
     });
     trap.step([&] { modMain::setListIndex(*c.cboFont, readSettingNumber(store, k::FontName)); });
     trap.step([&] { modMain::setListIndex(*c.cboSize, readSettingNumber(store, k::FontSize)); });
@@ -96,10 +118,10 @@ void SaveOptions(const MainWindowControls &c, SettingsStore &store, modMain::Sta
     writeSetting(store, k::Language, state.LanguageName);
     state.AutoLUMode = (c.chkUpdatePatch->isChecked() ? 1 : 0) + (c.chkUpdateVexal->isChecked() ? 2 : 0);
     writeSetting(store, k::AutoLU, state.AutoLUMode);
-    if (!liveUpdateRules::serverGiven(liveUpdateRules::PatchServerVariable))
-        writeSetting(store, k::PatchServer, c.cboPatchServer->currentIndex());
-    if (!liveUpdateRules::serverGiven(liveUpdateRules::ToolServerVariable))
-        writeSetting(store, k::VexalServer, c.cboVexalServer->currentIndex());
+    saveServer(*c.cboPatchServer, store, liveUpdateRules::PatchServerVariable, liveUpdateRules::patchMirrors().size(),
+        k::PatchServer, k::PatchServerAddress);
+    saveServer(*c.cboVexalServer, store, liveUpdateRules::ToolServerVariable, liveUpdateRules::toolMirrors().size(),
+        k::VexalServer, k::VexalServerAddress);
     writeSetting(store, k::FontName, c.cboFont->currentIndex());
     writeSetting(store, k::FontSize, c.cboSize->currentIndex());
     writeSetting(store, k::AutoLoadLast, flag(c.chkAutoload));

@@ -5,6 +5,7 @@
 #include "info/frmwhatsnew.h"
 #include "liveupdate/liveupdate.h"
 #include "liveupdate/liveupdaterules.h"
+#include "platform/executables.h"
 #include "shell/frmmain.h"
 #include "testsupport.h"
 #include "zipbuilder.h"
@@ -101,8 +102,7 @@ private slots:
             StableVersion,
             QStringLiteral("\r\n  Back up your saved games.\r\n\r\n- New switch tracerestrict.\r\n\r\n"));
         row("missing alpha version: stop box", versionFile(QString()), Alpha, "Vexal Pro", Alpha, StableVersion, {});
-        row("an error page saved as the file", "<html><head><title>404 Not Found</title></head></html>\n", Alpha,
-            "Vexal Pro", Alpha, "---", {}, "404 Not Found");
+        row("an error page saved as the file", "404 Not Found\n", Alpha, "Vexal Pro", Alpha, "---", {}, "404 Not Found");
     }
 
     void versionFiles()
@@ -230,7 +230,9 @@ private slots:
         QVERIFY(dialogs().takePrompts().isEmpty());
 
         QTemporaryDir scratch;
-        Entries entries {{"ttdpatchw.exe", "#!/bin/sh\necho new patch\n", 0, 0755}, {"docs/readme.txt", "new release"}};
+        // A Windows patch, as releases hold: a program of this machine out of an archive never runs.
+        const QByteArray patch = portableExecutable() + QByteArray(160000, 'p');
+        Entries entries {{"ttdpatchw.exe", patch, 0, 0755}, {"docs/readme.txt", "new release"}};
         if (!textMaker.isEmpty())
             entries.append({"MKPTTXT.EXE", textMaker, 0, 0755});
         QDir(scratch.path()).mkpath("nightly");
@@ -254,7 +256,8 @@ private slots:
                                                                             : QStringLiteral("New TTDPatch version"))
                 .left(20));
         QCOMPARE(asked[1].text, "The new TTDPatch version has been installed successfully to:\r\n" + game);
-        QCOMPARE(readBytes(game + "ttdpatchw.exe"), QByteArray("#!/bin/sh\necho new patch\n"));
+        QCOMPARE(readBytes(game + "ttdpatchw.exe"), patch);
+        QVERIFY(!QFileInfo(game + "ttdpatchw.exe").isExecutable());
         // Members' folders are dropped, as the installation asks the extraction to.
         QCOMPARE(readBytes(game + "readme.txt"), QByteArray("new release"));
         QVERIFY(QFile::exists(game + local));
@@ -301,7 +304,7 @@ private slots:
 
         // A failed archive download unpacks nothing.
         m_server->serve(QStringLiteral("/patch/nightly/ttdpatchw-r2402.zip"),
-            {.body = "PK\3\4 and more", .length = Response::Length::Absent});
+            {.body = "PK\3\4 and more", .length = Response::Length::Text, .lengthText = "9000"});
         window().liveUpdate().cmdGetAlpha_Click();
         QVERIFY(window().liveUpdate().DownloadFailed);
         QVERIFY(!QFile::exists(m_session->folder + "latestw.zip"));
@@ -317,7 +320,7 @@ private slots:
         build.start(QStringLiteral("bash"), {QStringLiteral(VEXAL_DEMO_DIR "/../server/build"), served.path()});
         QVERIFY(build.waitForFinished(60000));
         QCOMPARE(build.exitCode(), 0);
-        start(readBytes(served.filePath("patch/_versions.txt")), true);
+        start(readBytes(served.filePath("patch/_versions.txt")));
         m_server->serveFolder(QStringLiteral("/patch/"), served.filePath("patch"));
         state().LatestAlpha = QStringLiteral("2.6 alpha 0 r2386");
         dialogs().queueAnswer(Answer::Yes); // install the announced release
@@ -327,11 +330,14 @@ private slots:
         QCOMPARE(titlesOf(dialogs().takePrompts()), QStringList({"AutoUpdate: TTDPatch", "Vexal Pro", "Vexal Pro"}));
         QCOMPARE(
             m_server->requestedPaths(), QStringList({"/patch/_versions.txt", "/patch/nightly/ttdpatchw-r2402.zip"}));
-        QVERIFY(QFileInfo(m_session->folder + "ttdpatchw.exe").isExecutable());
-        QCOMPARE(state().DetectedPatchVersion, "TTDPatch " + Alpha + " (Windows)");
-        // The archive's text maker is a shell script: out of a download, such a program never runs.
-        QVERIFY(QFile::exists(m_session->folder + "mkpttxt.exe"));
-        QVERIFY(!QFile::exists(m_session->folder + "mkpttxt-ran.txt"));
+        // Real Windows programs, unpacked without the run bit: the text maker goes to Wine.
+        const QString patch = m_session->folder + "ttdpatchw.exe";
+        QVERIFY(!QFileInfo(patch).isExecutable());
+        QCOMPARE(executables::kindOf(patch), executables::Kind::Windows);
+        QVERIFY(readBytes(patch).contains((Alpha + " (Windows)").toLatin1()));
+        const auto &calls = m_session->t.shell.calls;
+        QVERIFY(std::any_of(calls.cbegin(), calls.cend(),
+            [&](const auto &call) { return call.arguments.contains(m_session->folder + "mkpttxt.exe"); }));
         QCOMPARE(state().LatestVersionGot, Alpha);
         QCOMPARE(c().lblCap[5]->text(), QStringLiteral("Release date: May 13, 2012"));
         QCOMPARE(lastLogLine(), QStringLiteral("Done."));

@@ -3,6 +3,7 @@
 #include "common/modmain.h"
 #include "common/settingkeys.h"
 #include "liveupdate/liveupdate.h"
+#include "liveupdate/releasesignature.h"
 #include "news/newsticker.h"
 #include "platform/settingsstore.h"
 #include "shell/frmmain.h"
@@ -67,7 +68,11 @@ class SelfUpdateTest : public QObject {
     // The update files, signed unless `how` names a fault.
     void serveUpdate(const QByteArray &updater, const QByteArray &program, const QString &how = {})
     {
-        QByteArray updaterSignature = sign(updater), programSignature = sign(program);
+        // The signed data names the version it is offered as.
+        const auto signRelease = [](const QByteArray &file, const QString &key = DemoKey + QStringLiteral(".key")) {
+            return sign(releaseSignature::signedMessage(QStringLiteral("1.2.6"), file), key);
+        };
+        QByteArray updaterSignature = signRelease(updater), programSignature = signRelease(program);
         QByteArray servedUpdater = updater, servedProgram = program;
         if (how == QLatin1String("tampered updater"))
             servedUpdater[servedUpdater.size() / 2] = char(servedUpdater.at(servedUpdater.size() / 2) ^ 1);
@@ -76,7 +81,7 @@ class SelfUpdateTest : public QObject {
         else if (how == QLatin1String("unsigned program"))
             programSignature.clear();
         else if (how == QLatin1String("updater signed by another key"))
-            updaterSignature = sign(updater, m_otherKey);
+            updaterSignature = signRelease(updater, m_otherKey);
         else if (how == QLatin1String("garbled signature"))
             programSignature = "not base64 at all!";
         m_server->serve(ToolFile,
@@ -161,7 +166,7 @@ private slots:
     {
         start();
         writeBytes(state().NewsTmpPath, "Yesterday's headline\nnodesc\nnolink\n---\n");
-        m_server->serve(ToolFile, {.body = toolFile("1.2.6"), .length = Response::Length::Absent});
+        m_server->serve(ToolFile, {.body = toolFile("1.2.6"), .length = Response::Length::Text, .lengthText = "9000"});
         live().mnuCheckVexal_Click();
         QCOMPARE(m_server->requestedPaths(), QStringList {ToolFile});
         QCOMPARE(window().news().labels().value(0)->text(), QStringLiteral("Yesterday's headline"));
@@ -255,7 +260,8 @@ private slots:
         m_server->serve(ToolFile, {.body = toolFile("1.2.5")});
         m_server->serve(Versions,
             {.body = "[TTDP Alpha-Beta]\nversion=2.0.1 alpha 29\n",
-                .length = patchServerAnswers ? Response::Length::Exact : Response::Length::Absent});
+                .length = patchServerAnswers ? Response::Length::Exact : Response::Length::Text,
+                .lengthText = "9000"});
         m_session.emplace();
         m_session->t.presetSettings({{"AutoLU", QString::number(mode)}, {"LastCheckDate", lastPatchCheck},
             {"LastVexalCheckDate", lastToolCheck}});

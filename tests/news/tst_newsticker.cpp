@@ -142,7 +142,7 @@ private slots:
         const auto left = Qt::LeftButton, right = Qt::RightButton;
         const auto okCancel = MessageButtons::OkCancel, ok = MessageButtons::Ok;
         QTest::newRow("nodesc") << nodesc << Link << left << true << Answer::None << ok << true << true;
-        QTest::newRow("nodesc, nolink") << nodesc << nolink << left << true << Answer::None << ok << true << true;
+        QTest::newRow("nodesc, nolink") << nodesc << nolink << left << true << Answer::None << ok << false << true;
         QTest::newRow("OK") << story << Link << left << true << Answer::Ok << okCancel << true << false;
         QTest::newRow("Cancel") << story << Link << left << true << Answer::Cancel << okCancel << false << false;
         QTest::newRow("nolink") << story << nolink << left << true << Answer::Ok << ok << false << true;

@@ -335,10 +335,14 @@ private slots:
             for (QObject *control : blocked)
                 QVERIFY2(control->property("enabled").toBool() == enabled, qPrintable(control->objectName()));
         };
-        // Everything named in the window that the set does not name stays as it is.
+        // Everything named in the window that the set does not name or hold stays as it is.
         QList<QWidget *> others;
+        const auto held = [&](QWidget *widget) {
+            while ((widget = widget->parentWidget()) && !blocked.contains(widget)) { }
+            return widget != nullptr;
+        };
         for (QWidget *widget : w.findChildren<QWidget *>()) {
-            if (!widget->objectName().isEmpty() && widget->isEnabled() && !blocked.contains(widget)
+            if (!widget->objectName().isEmpty() && widget->isEnabled() && !blocked.contains(widget) && !held(widget)
                 && widget != c.chkBlend)
                 others.append(widget);
         }

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+#include <zlib.h>
+
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -40,6 +42,32 @@ void resetOnClose(QTcpSocket *socket)
 {
     const linger value {1, 0};
     setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &value, sizeof value);
+}
+
+QByteArray gzipped(const QByteArray &bytes)
+{
+    z_stream stream {};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY); // 16: gzip
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(bytes.size()))) + 32, Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.truncate(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
+// Small chunks, so that a body spans several of them.
+QByteArray chunked(const QByteArray &bytes)
+{
+    QByteArray out;
+    for (qsizetype at = 0; at < bytes.size(); at += 100) {
+        const QByteArray piece = bytes.mid(at, 100);
+        out += QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n";
+    }
+    return out + "0\r\n\r\n";
 }
 
 } // namespace
@@ -124,6 +152,7 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
     if (!connection.head.contains("\r\n\r\n"))
         return;
     connection.answered = true;
+    m_heads.append(connection.head);
 
     // "GET /patch/_versions.txt HTTP/1.1"
     const QByteArray target = connection.head.left(connection.head.indexOf('\n')).split(' ').value(1);
@@ -132,6 +161,11 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
     connection.done = response.stallBeforeHeaders;
     if (connection.done)
         return;
+    if (response.gzipChunked) {
+        response.body = chunked(gzipped(connection.file ? connection.file->readAll() : response.body));
+        connection.file.reset();
+        response.length = Response::Length::Absent;
+    }
 
     qint64 realSize = response.body.size();
     if (connection.file)
@@ -146,7 +180,9 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
     case Response::Length::Text: header += "Content-Length: " + response.lengthText + "\r\n"; break;
     case Response::Length::Absent: break;
     }
-    socket->write(header + "Connection: close\r\n\r\n");
+    if (response.gzipChunked)
+        header += "Content-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n";
+    socket->write(header + (response.gzipChunked ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n"));
     pump(socket);
 }
 
@@ -201,6 +237,11 @@ void LoopbackServer::pump(QTcpSocket *socket)
     }
     if (connection.bodySent < connection.bodyToSend || socket->bytesToWrite() > 0)
         return;
+    if (connection.response.gzipChunked) {
+        // Open for the next request, as a web server keeps a connection alive.
+        connection = Connection();
+        return;
+    }
     connection.done = true;
     if (connection.response.reset)
         resetWhenSent(socket);

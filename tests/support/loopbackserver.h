@@ -28,6 +28,9 @@ public:
         qint64 sendLimit = -1; // >= 0: only this many body bytes are sent
         bool reset = false; // the connection ends in a reset once the body is sent, not in a close
         bool stallBeforeHeaders = false; // read the request, answer nothing, keep the connection open
+        // As a web server that compresses on the fly: gzipped whatever was asked, sent chunked
+        // without a length, the connection kept open for the next request.
+        bool gzipChunked = false;
     };
 
     explicit LoopbackServer(QObject *parent = nullptr);
@@ -42,6 +45,8 @@ public:
     QUrl url(const QString &path = QStringLiteral("/")) const; // http://127.0.0.1:<port><path>
     // The request targets as received, in the order received.
     QStringList requestedPaths() const { return m_requested; }
+    // The requests' header lines, in the order received.
+    QList<QByteArray> requestHeads() const { return m_heads; }
 
     // The generated body's byte at index: deterministic, and varied so that misplaced pieces show.
     static char patternByte(qint64 index);
@@ -60,5 +65,6 @@ private:
     QMap<QString, Response> m_responses;
     QMap<QString, QString> m_folders; // URL prefix -> folder
     QStringList m_requested;
+    QList<QByteArray> m_heads;
     std::unordered_map<QTcpSocket *, std::unique_ptr<Connection>> m_connections;
 };
