@@ -12,37 +12,20 @@
 #include "shell/frmmain.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontDatabase>
-#include <QImageReader>
 #include <QTextStream>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
-#include <future>
 
 namespace {
 
 #ifndef VEXAL_APP_VERSION
 #define VEXAL_APP_VERSION VEXAL_VERSION
 #endif
-
-// Reading the system's fonts, and the instance of every image-format plugin that Qt makes at the
-// first picture it reads, took a good part of the start. A second core does both while the
-// settings, the texts and the windows are prepared; the windows wait only where they need them.
-std::future<void> prepareFontsAndPictures()
-{
-    return std::async(std::launch::async, [] {
-        QFontDatabase::families();
-        QBuffer nothing;
-        nothing.open(QIODevice::ReadOnly);
-        QImageReader(&nothing, "png").canRead();
-    });
-}
 
 void nameApplication()
 {
@@ -129,7 +112,6 @@ int main(int argc, char *argv[])
         return checkWithoutWindow(commandLine);
 
     QApplication app(argc, argv);
-    const std::future<void> prepared = prepareFontsAndPictures();
     nameApplication();
     modMain::state().ProgramArguments = QCoreApplication::arguments().mid(1);
     // No application display name: on X11 Qt would add it to every title, and the windows and
