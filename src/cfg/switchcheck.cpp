@@ -1,6 +1,5 @@
 #include "switchcheck.h"
 
-#include "cfgrules.h"
 #include "common/errortrap.h"
 #include "common/modmain.h"
 #include "platform/textcodec.h"
@@ -23,18 +22,31 @@ constexpr qint64 FileSizeLimit = 8 * 1024 * 1024;
 // shows yes/no switches.
 const QStringList TextSwitches = {QStringLiteral("cdpath"), QStringLiteral("newgrfcfg")};
 
-bool isYesNo(QStringView value)
-{
-    static const QStringList words = {QStringLiteral("yes"), QStringLiteral("y"), QStringLiteral("on"),
-        QStringLiteral("1"), QStringLiteral("no"), QStringLiteral("n"), QStringLiteral("off"), QStringLiteral("0")};
-    return words.contains(value, Qt::CaseInsensitive);
-}
+const QStringList OffWords = {QStringLiteral("no"), QStringLiteral("n"), QStringLiteral("off"), QStringLiteral("0")};
 
 bool isOff(QStringView value)
 {
-    return value.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0
-        || value.compare(QLatin1String("n"), Qt::CaseInsensitive) == 0
-        || value.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0 || value == QLatin1String("0");
+    return OffWords.contains(value, Qt::CaseInsensitive);
+}
+
+bool isYesNo(QStringView value)
+{
+    static const QStringList onWords = {QStringLiteral("yes"), QStringLiteral("y"), QStringLiteral("on"), QStringLiteral("1")};
+    return isOff(value) || onWords.contains(value, Qt::CaseInsensitive);
+}
+
+// The configuration and the list as the editor reads them (in the system's code page); a file
+// larger than the limit is refused with an error.
+QString readText(const QString &path)
+{
+    return TextCodec(modMain::state().AnsiCodePage).decode(modMain::readWholeFile(path, FileSizeLimit));
+}
+
+// Lines as TTDPatch reads them: a line feed ends one, a carriage return before it belongs to it.
+QStringList linesOf(const QString &text)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("\r?\n"));
+    return text.split(lineBreak);
 }
 
 bool isAsciiLetter(QChar c)
@@ -90,7 +102,7 @@ QString Switch::number(qint64 value) const
 SwitchList SwitchList::parse(const QString &text)
 {
     SwitchList list;
-    const QStringList lines = cfgRules::splitLines(QString(text).replace(QLatin1String("\n"), QLatin1String("\r")));
+    const QStringList lines = linesOf(text);
     for (qsizetype i = 1; i < lines.size(); ++i) {
         // -XX name min max default description; '-' where a switch has no letter or no range.
         static const QRegularExpression format(
@@ -125,7 +137,7 @@ SwitchList SwitchList::fromFile(const QString &path)
 {
     if (!modMain::fileExists(path))
         return {};
-    return parse(TextCodec(modMain::state().AnsiCodePage).decode(modMain::readWholeFile(path, FileSizeLimit)));
+    return parse(readText(path));
 }
 
 SwitchList SwitchList::inFolder(const QString &folder)
@@ -279,28 +291,20 @@ int checkCommand(const QString &configuration, const QString &listPath, QTextStr
         : listPath;
     QString text;
     SwitchList list;
-    for (const QString &path : {configuration, listFile}) {
-        try {
-            const QString read
-                = TextCodec(modMain::state().AnsiCodePage).decode(modMain::readWholeFile(path, FileSizeLimit));
-            if (path == configuration)
-                text = read;
-            else
-                list = SwitchList::parse(read);
-        } catch (const RuntimeError &error) {
-            err << path << ": " << error.description << Qt::endl;
-            return 2;
-        }
+    QString reading = configuration;
+    try {
+        text = readText(configuration);
+        reading = listFile;
+        list = SwitchList::parse(readText(listFile));
+    } catch (const RuntimeError &error) {
+        err << reading << ": " << error.description << Qt::endl;
+        return 2;
     }
     if (list.isEmpty()) {
         err << listFile << ": no switch list (run the patch with -!S to write one)" << Qt::endl;
         return 2;
     }
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString &line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-    }
+    const QStringList lines = linesOf(text);
     const QList<Finding> findings = check(list, lines);
     for (const Finding &finding : findings)
         out << configuration << ':' << finding.line << ": warning: " << finding.message << '\n';

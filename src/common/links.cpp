@@ -48,4 +48,10 @@ QString addressOf(const char *entry)
 
 #undef PATCH_SITE
 
+bool isWebAddress(const QUrl &url)
+{
+    return url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+        && !url.host().isEmpty();
+}
+
 } // namespace links

@@ -47,6 +47,7 @@ struct LiveUpdate::Download {
     qint64 limit;
     // Why the answer was not kept, for the log; empty while it may be.
     QString refusal;
+    void refuseAsTooLarge() { refusal = QStringLiteral("it is larger than %1 bytes").arg(limit); }
     // The message for a download that does not fit on the disk.
     QString noRoom;
     // The first bytes, to tell a web page from a list.
@@ -197,7 +198,7 @@ void LiveUpdate::startKeeping(Download &d)
     d.length = total ? Download::Length::Known : Download::Length::Streamed;
     d.total = total.value_or(0);
     if (d.total > d.limit) {
-        d.refusal = QStringLiteral("it is larger than %1 bytes").arg(d.limit);
+        d.refuseAsTooLarge();
         return m_intMain.cancel();
     }
     // Stopped before it starts, rather than at a full disk after minutes of waiting.
@@ -238,7 +239,7 @@ void LiveUpdate::receive(Download &d)
         const qint64 wanted
             = d.length == Download::Length::Known ? qMin<qint64>(piece.size(), d.total - d.received) : piece.size();
         if (d.received + wanted > d.limit) {
-            d.refusal = QStringLiteral("it is larger than %1 bytes").arg(d.limit);
+            d.refuseAsTooLarge();
             m_intMain.cancel();
             continue;
         }

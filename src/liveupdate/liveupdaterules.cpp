@@ -1,6 +1,7 @@
 #include "liveupdaterules.h"
 
 #include "common/basictext.h"
+#include "common/links.h"
 #include "common/modmain.h"
 
 #include <QUrl>
@@ -147,9 +148,7 @@ QStringList patchMirrors()
 std::optional<QString> mirrorAddress(const QString &typed)
 {
     const QUrl url(typed.trimmed(), QUrl::StrictMode);
-    const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-    if (!url.isValid() || !web || url.host().isEmpty() || url.hasQuery() || url.hasFragment()
-        || !url.userInfo().isEmpty())
+    if (!links::isWebAddress(url) || url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
         return std::nullopt;
     QString address = url.toString(QUrl::FullyEncoded);
     if (!address.endsWith(QLatin1Char('/')))

@@ -90,14 +90,15 @@ void LiveUpdate::CheckVexalUpdate()
         m_host.UpdateNewsTicker();
     m_host.blocks().SelfCheck = true;
 
-    if (basicText::trimBlanks(version) != s.ProgramVersion && ReleaseKey.isEmpty()) {
+    const QString offered = basicText::trimBlanks(version);
+    if (offered != s.ProgramVersion && ReleaseKey.isEmpty()) {
         // A build without a release key of its own is updated by its package manager.
         LiveUpdateEvent(QLatin1String("Vexal Pro ") + version + QLatin1String(" released!"));
         if (!AutomaticCheck)
             m_services.dialogs.message(m_host.window(),
-                {ProductName, QString(uiText(186)).replace(QLatin1String("#VERSION#"), basicText::trimBlanks(version)),
+                {ProductName, QString(uiText(186)).replace(QLatin1String("#VERSION#"), offered),
                     MessageIcon::Information});
-    } else if (basicText::trimBlanks(version) != s.ProgramVersion) {
+    } else if (offered != s.ProgramVersion) {
         LiveUpdateEvent(QLatin1String("Vexal Pro ") + version + QLatin1String(" released!"));
         const QString date = toolFileValue(QStringLiteral("date"));
         modForceFore::ForceForeground(*m_host.window());

@@ -22,7 +22,6 @@ public:
     Inflater(const Inflater &) = delete;
     Inflater &operator=(const Inflater &) = delete;
 
-    bool ok() const { return m_ok; }
     QByteArray inflate(const QByteArray &piece)
     {
         QByteArray out;
@@ -175,9 +174,6 @@ QByteArray Transfer::read(qint64 maxBytes)
 
 bool Transfer::bodyIntact() const
 {
-    if (!m_inflater)
-        return true;
-    const QByteArray coding = m_reply ? m_reply->rawHeader("Content-Encoding").trimmed().toLower() : QByteArray();
-    const bool known = coding == "gzip" || coding == "x-gzip" || coding == "deflate";
-    return known && m_inflater->complete();
+    // A coding other than gzip or deflate never decodes, so it is never whole either.
+    return !m_inflater || m_inflater->complete();
 }

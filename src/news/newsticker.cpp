@@ -2,6 +2,7 @@
 
 #include "common/basictext.h"
 #include "common/errortrap.h"
+#include "common/links.h"
 #include "common/modmain.h"
 #include "common/twips.h"
 #include "platform/dialogs.h"
@@ -254,9 +255,7 @@ void NewsTicker::lblNews_MouseDown(int index)
     const QString description = m_descriptions.value(index);
     const QString link = m_links.value(index);
     // Only a web page is opened: a server's javascript:, file: or local path stays unopened.
-    const QUrl address(link, QUrl::StrictMode);
-    const bool web = (address.scheme() == QLatin1String("http") || address.scheme() == QLatin1String("https"))
-        && !address.host().isEmpty();
+    const bool web = links::isWebAddress(QUrl(link, QUrl::StrictMode));
     MessageRequest request;
     request.title = QStringLiteral("News Flash");
     request.text = description;
