@@ -1,12 +1,12 @@
 #include "applytexts.h"
 
 #include "common/mainwindowhost.h"
+#include "common/namedobjects.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
-#include <QRegularExpression>
 #include <QTabBar>
 #include <QWidget>
 
@@ -42,23 +42,18 @@ constexpr const char *CharsetControls[] = {"chkAutoload", "chkBlend", "chkColor"
 
 constexpr const char *TextSettingHintControls[] = {"cboFont", "cboSize", "chkColor", "chkVersionget"};
 
-template <typename T> T *child(QWidget &window, const QString &name)
+void setLabel(const NamedObjects &controls, const QString &name, const QString &text)
 {
-    return window.findChild<T *>(name);
-}
-
-void setLabel(QWidget &window, const QString &name, const QString &text)
-{
-    if (auto *label = child<QLabel>(window, name))
+    if (auto *label = controls.find<QLabel>(name))
         label->setText(text);
 }
 
 // Menus are QMenus (their title is the caption) or plain actions.
-void setMenuCaption(QWidget &window, const QString &name, const QString &text)
+void setMenuCaption(const NamedObjects &controls, const QString &name, const QString &text)
 {
-    if (auto *menu = child<QMenu>(window, name))
+    if (auto *menu = controls.find<QMenu>(name))
         menu->setTitle(text);
-    else if (auto *action = window.findChild<QAction *>(name))
+    else if (auto *action = controls.find<QAction>(name))
         action->setText(text);
 }
 
@@ -77,56 +72,58 @@ void setFontCharset(QWidget &control, int charset)
 void applyInterfaceTexts(QWidget &window, MainWindowHost &host, const modMain::State &state)
 {
     // 1. Character set.
-    const auto labels = window.findChildren<QLabel *>(QRegularExpression(QStringLiteral("^lblCap\\(\\d+\\)$")));
-    for (QLabel *label : labels)
-        setFontCharset(*label, state.FontCharset);
+    const NamedObjects controls(window);
+    for (QLabel *label : window.findChildren<QLabel *>()) {
+        if (label->objectName().startsWith(QLatin1String("lblCap(")))
+            setFontCharset(*label, state.FontCharset);
+    }
     for (const char *name : CharsetControls) {
-        if (auto *control = child<QWidget>(window, QLatin1String(name)))
+        if (auto *control = controls.find<QWidget>(QLatin1String(name)))
             setFontCharset(*control, state.FontCharset);
     }
 
     // 2. Tool tips.
     for (const char *name : TextSettingHintControls) {
-        if (auto *control = child<QWidget>(window, QLatin1String(name)))
+        if (auto *control = controls.find<QWidget>(QLatin1String(name)))
             control->setToolTip(uiText(152));
     }
 
     // 3. Check boxes and buttons.
     for (const auto &caption : ButtonCaptions) {
-        if (auto *button = child<QAbstractButton>(window, QLatin1String(caption.name)))
+        if (auto *button = controls.find<QAbstractButton>(QLatin1String(caption.name)))
             button->setText(uiText(caption.text));
     }
 
     // 4. The label array; 6, 8 and 12 are status labels that other procedures fill.
     const QString blank = QStringLiteral(" ");
-    setLabel(window, lblCapName(0), blank + uiText(25) + blank);
-    setLabel(window, lblCapName(1), uiText(78) + state.LatestStable);
-    setLabel(window, lblCapName(2), uiText(95) + state.LatestStableDate);
-    setLabel(window, lblCapName(3), blank + uiText(26) + blank);
-    setLabel(window, lblCapName(4), uiText(78) + state.LatestAlpha);
-    setLabel(window, lblCapName(5), uiText(95) + state.LatestAlphaDate);
-    setLabel(window, lblCapName(10), uiText(80) + state.LatestVersionGot);
-    setLabel(window, lblCapName(11), uiText(79) + state.LastCheckDate);
+    setLabel(controls, lblCapName(0), blank + uiText(25) + blank);
+    setLabel(controls, lblCapName(1), uiText(78) + state.LatestStable);
+    setLabel(controls, lblCapName(2), uiText(95) + state.LatestStableDate);
+    setLabel(controls, lblCapName(3), blank + uiText(26) + blank);
+    setLabel(controls, lblCapName(4), uiText(78) + state.LatestAlpha);
+    setLabel(controls, lblCapName(5), uiText(95) + state.LatestAlphaDate);
+    setLabel(controls, lblCapName(10), uiText(80) + state.LatestVersionGot);
+    setLabel(controls, lblCapName(11), uiText(79) + state.LastCheckDate);
     for (const auto &caption : PlainLabelCaptions)
-        setLabel(window, QLatin1String(caption.name), uiText(caption.text));
+        setLabel(controls, QLatin1String(caption.name), uiText(caption.text));
 
     // 5. Menus.
     for (const auto &caption : MenuCaptions)
-        setMenuCaption(window, QLatin1String(caption.name), uiText(caption.text));
+        setMenuCaption(controls, QLatin1String(caption.name), uiText(caption.text));
     QString alter = uiText(8);
     setMenuCaption(
-        window, QStringLiteral("mnuRunAlter"), alter.replace(QLatin1String("Ploven"), QLatin1String("TTD Alter")));
-    setMenuCaption(window, QStringLiteral("mnuRegedit"), uiText(81) + QLatin1String("..."));
-    setMenuCaption(window, QStringLiteral("mnuPatchUsa"), uiText(17) + QLatin1String(" (USA)"));
-    setMenuCaption(window, QStringLiteral("mnuPatchUk"), uiText(17) + QLatin1String(" (UK)"));
-    setMenuCaption(window, QStringLiteral("mnuPatchDk"), uiText(17) + QLatin1String(" (Denmark)"));
-    setMenuCaption(window, QStringLiteral("mnuAbout"), uiText(24) + QLatin1String("..."));
+        controls, QStringLiteral("mnuRunAlter"), alter.replace(QLatin1String("Ploven"), QLatin1String("TTD Alter")));
+    setMenuCaption(controls, QStringLiteral("mnuRegedit"), uiText(81) + QLatin1String("..."));
+    setMenuCaption(controls, QStringLiteral("mnuPatchUsa"), uiText(17) + QLatin1String(" (USA)"));
+    setMenuCaption(controls, QStringLiteral("mnuPatchUk"), uiText(17) + QLatin1String(" (UK)"));
+    setMenuCaption(controls, QStringLiteral("mnuPatchDk"), uiText(17) + QLatin1String(" (Denmark)"));
+    setMenuCaption(controls, QStringLiteral("mnuAbout"), uiText(24) + QLatin1String("..."));
 
     // 6. Live-update display.
     host.UpdateLUDisplay();
 
     // 7. The settings tab; the other three keep their fixed captions.
-    if (auto *tabs = child<QTabBar>(window, QStringLiteral("TabStrip1")); tabs && tabs->count() == 4)
+    if (auto *tabs = controls.find<QTabBar>(QStringLiteral("TabStrip1")); tabs && tabs->count() == 4)
         tabs->setTabText(3, uiText(148));
 
     // 8. Version display once a file is open, else the welcome line.

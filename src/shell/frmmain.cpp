@@ -7,6 +7,7 @@
 #include "cfg/switchmarks.h"
 #include "cfg/textsearch.h"
 #include "common/links.h"
+#include "common/namedobjects.h"
 #include "common/settingkeys.h"
 #include "controlpanel/frmcontrolpanel.h"
 #include "info/frmabout.h"
@@ -47,7 +48,6 @@ frmMain::frmMain(Services &services, const StringResources &resources, ErrorRepo
     , m_programFolder(std::move(programFolder))
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/vexalpro.svg")));
     buildMainWindowControls(*this, c);
     // The options as the window is built: the status bar shows, the boxes start unticked.
     c.chkStatusbar->setChecked(true);
@@ -107,8 +107,9 @@ void frmMain::connectHandlers()
     connect(m_patchVersion, &PatchVersion::switchListWritten, this, [&marks] { marks.loadFrom(st().GameFolder); });
     connect(&marks, &SwitchMarks::problemCountChanged, this, &frmMain::showProblemCount);
     connect(c.mnuNextProblem, &QAction::triggered, &marks, &SwitchMarks::nextProblem);
+    const NamedObjects controls(*this);
     for (const links::Link &link : links::table()) {
-        if (auto *entry = findChild<QAction *>(QString::fromLatin1(link.entry))) {
+        if (auto *entry = controls.find<QAction>(QString::fromLatin1(link.entry))) {
             const QString address = QString::fromLatin1(link.address);
             connect(entry, &QAction::triggered, this, [this, address] { modMain::openDocument(m_services, address); });
         }
@@ -134,8 +135,9 @@ void frmMain::connectHandlers()
 
 void frmMain::watchForHints()
 {
+    const NamedObjects controls(*this);
     for (const QString &name : mainWindowRules::hintedControls()) {
-        if (auto *control = findChild<QWidget *>(name))
+        if (auto *control = controls.find<QWidget>(name))
             control->installEventFilter(this);
     }
     c.cboLanguage->installEventFilter(this);
