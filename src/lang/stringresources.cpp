@@ -38,12 +38,40 @@ QString unescape(QStringView raw, bool *ok)
 
 const StringResources &StringResources::builtIn()
 {
-    static const StringResources resources = load(QStringLiteral(":/lang"));
+    static const StringResources resources = [] {
+        StringResources english;
+        english.m_folder = QStringLiteral(":/lang");
+        english.readFile(QStringLiteral("english"), 0, nullptr);
+        return english;
+    }();
     return resources;
+}
+
+void StringResources::readLanguage(int k) const
+{
+    // Block 0 is English and the language names, read first.
+    if (k <= 0 || m_folder.isEmpty() || m_languagesRead.contains(k))
+        return;
+    m_languagesRead.insert(k);
+    const QString name = m_strings.value(600 + k);
+    if (!name.isEmpty())
+        readFile(name.toLower(), k * 1000, nullptr);
+}
+
+void StringResources::readFile(const QString &name, int blockBase, QStringList *problems) const
+{
+    QFile file(m_folder + QLatin1Char('/') + name + QLatin1String(".txt"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (problems)
+            problems->append(file.fileName() + QLatin1String(": cannot be read"));
+        return;
+    }
+    m_strings.insert(parse(file.readAll(), blockBase, problems));
 }
 
 std::optional<QString> StringResources::string(int id) const
 {
+    readLanguage(id / 1000);
     const auto it = m_strings.constFind(id);
     if (it == m_strings.constEnd())
         return std::nullopt;
@@ -52,11 +80,14 @@ std::optional<QString> StringResources::string(int id) const
 
 void StringResources::set(int id, const QString &text)
 {
+    // The language first, so that reading it later cannot undo the change.
+    readLanguage(id / 1000);
     m_strings.insert(id, text);
 }
 
 void StringResources::remove(int id)
 {
+    readLanguage(id / 1000);
     m_strings.remove(id);
 }
 
@@ -90,21 +121,14 @@ QHash<int, QString> StringResources::parse(const QByteArray &data, int blockBase
 StringResources StringResources::load(const QString &folder, QStringList *problems)
 {
     StringResources resources;
-    auto readFile = [&](const QString &name, int blockBase) {
-        QFile file(folder + QLatin1Char('/') + name + QLatin1String(".txt"));
-        if (!file.open(QIODevice::ReadOnly)) {
-            if (problems)
-                problems->append(file.fileName() + QLatin1String(": cannot be read"));
-            return;
-        }
-        resources.m_strings.insert(parse(file.readAll(), blockBase, problems));
-    };
-    readFile(QStringLiteral("english"), 0);
-    const int count = resources.string(650).value_or(QString()).toInt();
+    resources.m_folder = folder;
+    resources.readFile(QStringLiteral("english"), 0, problems);
+    const int count = resources.m_strings.value(650).toInt();
     for (int k = 1; k < count; ++k) {
-        const QString name = resources.string(600 + k).value_or(QString());
+        const QString name = resources.m_strings.value(600 + k);
         if (!name.isEmpty())
-            readFile(name.toLower(), k * 1000);
+            resources.readFile(name.toLower(), k * 1000, problems);
+        resources.m_languagesRead.insert(k);
     }
     return resources;
 }

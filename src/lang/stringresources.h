@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -11,7 +12,8 @@
 // block of 1000 (language k: k*1000+1 to k*1000+187).
 class StringResources {
 public:
-    // The tables compiled into the program.
+    // The tables compiled into the program. English is read at once, each further language when
+    // one of its texts is first asked for: a start needs one language, rarely two.
     static const StringResources &builtIn();
 
     std::optional<QString> string(int id) const;
@@ -26,5 +28,12 @@ public:
     static StringResources load(const QString &folder, QStringList *problems = nullptr);
 
 private:
-    QHash<int, QString> m_strings;
+    // Reads language k's file into its block once; without a folder everything is in already.
+    void readLanguage(int k) const;
+    void readFile(const QString &name, int blockBase, QStringList *problems) const;
+
+    // Filled as texts are asked for, which only the interface's thread does.
+    QString m_folder;
+    mutable QHash<int, QString> m_strings;
+    mutable QSet<int> m_languagesRead;
 };
