@@ -1,4 +1,5 @@
 #include "cfg/switchcheck.h"
+#include "common/icons.h"
 #include "lang/modlanguage.h"
 #include "lang/stringresources.h"
 #include "liveupdate/liveupdaterules.h"
@@ -117,7 +118,7 @@ int main(int argc, char *argv[])
     // No application display name: on X11 Qt would add it to every title, and the windows and
     // message boxes carry their own titles already. The desktop entry names the program.
     QApplication::setDesktopFileName(QStringLiteral("vexalpro"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vexalpro.svg")));
+    QApplication::setWindowIcon(programIcon());
 
     QtDialogs dialogs;
     DesktopShell shell;

@@ -1,18 +1,23 @@
 #include "icons.h"
 
 #include <QEvent>
+#include <QIcon>
 #include <QLabel>
+
+#include <functional>
 
 namespace {
 
 const QString PendingName = QStringLiteral("pendingPicture");
 
+using Picture = std::function<QIcon(const QLabel &)>;
+
 // Puts the picture on the label at its first show, then goes.
 class PictureOnShow : public QObject {
 public:
-    PictureOnShow(QLabel &label, QStyle::StandardPixmap picture, int size)
+    PictureOnShow(QLabel &label, Picture picture, int size)
         : QObject(&label)
-        , m_picture(picture)
+        , m_picture(std::move(picture))
         , m_size(size)
     {
         setObjectName(PendingName);
@@ -24,27 +29,46 @@ public:
         if (event->type() == QEvent::Show) {
             auto &label = static_cast<QLabel &>(*watched);
             label.removeEventFilter(this);
-            label.setPixmap(label.style()->standardIcon(m_picture).pixmap(m_size, m_size));
+            label.setPixmap(m_picture(label).pixmap(m_size, m_size));
             deleteLater();
         }
         return false;
     }
 
 private:
-    QStyle::StandardPixmap m_picture;
+    Picture m_picture;
     int m_size;
 };
 
-} // namespace
-
-void setStandardPicture(QLabel &label, QStyle::StandardPixmap picture, int size)
+// The picture is made (and its file read) only when the label shows: the pictures of pages nobody
+// has opened yet, and Qt's loading of every image-format plugin at the first picture it reads,
+// were a good part of the program's start.
+void setPictureOnShow(QLabel &label, Picture picture, int size)
 {
     // A picture asked for later replaces one that was never shown.
     delete label.findChild<QObject *>(PendingName, Qt::FindDirectChildrenOnly);
     if (label.isVisible())
-        label.setPixmap(label.style()->standardIcon(picture).pixmap(size, size));
+        label.setPixmap(picture(label).pixmap(size, size));
     else
-        new PictureOnShow(label, picture, size);
+        new PictureOnShow(label, std::move(picture), size);
+}
+
+} // namespace
+
+const QIcon &programIcon()
+{
+    static const QIcon icon(QStringLiteral(":/icons/vexalpro.svg"));
+    return icon;
+}
+
+void setProgramPicture(QLabel &label, int size)
+{
+    setPictureOnShow(label, [](const QLabel &) { return programIcon(); }, size);
+}
+
+void setStandardPicture(QLabel &label, QStyle::StandardPixmap picture, int size)
+{
+    setPictureOnShow(label, [picture](const QLabel &shown) { return shown.style()->standardIcon(picture); }, size);
 }
 
 void setNumberedIcon(QLabel &label, int iconNumber, int size)

@@ -2,6 +2,7 @@
 
 #include <QStyle>
 
+class QIcon;
 class QLabel;
 
 // The program's numbered pictures: 97 unknown version, 98 detecting, 100 Windows edition, 101 DOS
@@ -9,7 +10,11 @@ class QLabel;
 // in its "iconNumber" property.
 void setNumberedIcon(QLabel &label, int iconNumber, int size = 16);
 
-// One of the style's pictures on a label, read from its file when the label is first shown.
-// The pictures of pages nobody has opened yet, and Qt's loading of every image-format plugin at
-// the first picture it reads, were a good part of the program's start.
+// The program's own picture, read once and shared by everything that shows it.
+const QIcon &programIcon();
+
+// The program's picture on a label, drawn when the label is first shown.
+void setProgramPicture(QLabel &label, int size);
+
+// One of the style's pictures on a label, read when the label is first shown.
 void setStandardPicture(QLabel &label, QStyle::StandardPixmap picture, int size);

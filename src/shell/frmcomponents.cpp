@@ -1,5 +1,6 @@
 #include "frmcomponents.h"
 
+#include "common/icons.h"
 #include "common/settingkeys.h"
 #include "frmerror.h"
 #include "frmmain.h"
@@ -29,7 +30,7 @@ QLabel *namedLabel(const QString &name, QStyle::StandardPixmap icon = QStyle::SP
     auto *label = new QLabel;
     label->setObjectName(name);
     if (icon != QStyle::SP_CustomBase)
-        label->setPixmap(label->style()->standardIcon(icon).pixmap(32, 32));
+        setStandardPicture(*label, icon, 32);
     return label;
 }
 
@@ -55,7 +56,6 @@ frmComponents::frmComponents(
 {
     setObjectName(QStringLiteral("frmComponents"));
     setWindowTitle(modMain::ProductName);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/vexalpro.svg")));
 }
 
 frmComponents::~frmComponents() = default;
@@ -111,7 +111,7 @@ void frmComponents::buildPage()
     buttons->addWidget(cmdExit);
 
     auto *image1 = namedLabel(QStringLiteral("Image1"));
-    image1->setPixmap(QIcon(QStringLiteral(":/icons/vexalpro.svg")).pixmap(48, 48));
+    setProgramPicture(*image1, 48);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(image1, 0, Qt::AlignLeft);
     layout->addWidget(fraProblem);

@@ -348,7 +348,7 @@ QWidget *welcomeFrame(MainWindowControls &c)
     c.fraWelcome = named<QFrame>(QStringLiteral("fraWelcome"));
     auto *layout = new QVBoxLayout(c.fraWelcome);
     c.imgWelcome = named<QLabel>(QStringLiteral("imgWelcome"));
-    c.imgWelcome->setPixmap(QIcon(QStringLiteral(":/icons/vexalpro.svg")).pixmap(96, 96));
+    setProgramPicture(*c.imgWelcome, 96);
     c.lblCap[23]->setWordWrap(true);
     for (QLabel *label : {c.lblCap[23], c.lblCap[28]})
         label->setAlignment(Qt::AlignCenter);
