@@ -140,12 +140,20 @@ SwitchMarks::SwitchMarks(QPlainTextEdit &editor)
     });
     m_editor.viewport()->installEventFilter(this);
     m_names = new QStringListModel(this);
-    m_completer = new QCompleter(m_names, this);
-    m_completer->setCaseSensitivity(Qt::CaseInsensitive);
-    m_completer->setWidget(&m_editor);
-    // The completer hands every key to the editor first, which would take Enter for a new line.
-    m_completer->popup()->installEventFilter(this);
-    connect(m_completer, qOverload<const QString &>(&QCompleter::activated), this, &SwitchMarks::complete);
+}
+
+QCompleter &SwitchMarks::completer()
+{
+    // Made when first wanted: a completer and its popup are a noticeable part of the start.
+    if (!m_completer) {
+        m_completer = new QCompleter(m_names, this);
+        m_completer->setCaseSensitivity(Qt::CaseInsensitive);
+        m_completer->setWidget(&m_editor);
+        // The completer hands every key to the editor first, which would take Enter for a new line.
+        m_completer->popup()->installEventFilter(this);
+        connect(m_completer, qOverload<const QString &>(&QCompleter::activated), this, &SwitchMarks::complete);
+    }
+    return *m_completer;
 }
 
 SwitchMarks::~SwitchMarks() = default;
@@ -291,20 +299,20 @@ void SwitchMarks::offerCompletion()
     const bool name = word.size() >= 2 && word.at(0).isLetter()
         && std::all_of(word.begin(), word.end(), [](QChar c) { return c.isLetterOrNumber(); });
     if (!name) {
-        m_completer->popup()->hide();
+        if (m_completer)
+            m_completer->popup()->hide();
         return;
     }
-    m_completer->setCompletionPrefix(word);
-    if (m_completer->completionCount() == 0
-        || (m_completer->completionCount() == 1
-            && m_completer->currentCompletion().compare(word, Qt::CaseInsensitive) == 0)) {
-        m_completer->popup()->hide();
+    QCompleter &names = completer();
+    names.setCompletionPrefix(word);
+    if (names.completionCount() == 0
+        || (names.completionCount() == 1 && names.currentCompletion().compare(word, Qt::CaseInsensitive) == 0)) {
+        names.popup()->hide();
         return;
     }
     QRect where = m_editor.cursorRect();
-    where.setWidth(
-        m_completer->popup()->sizeHintForColumn(0) + m_completer->popup()->verticalScrollBar()->sizeHint().width());
-    m_completer->complete(where);
+    where.setWidth(names.popup()->sizeHintForColumn(0) + names.popup()->verticalScrollBar()->sizeHint().width());
+    names.complete(where);
 }
 
 void SwitchMarks::complete(const QString &name)
@@ -328,7 +336,7 @@ bool SwitchMarks::eventFilter(QObject *watched, QEvent *event)
             QToolTip::showText(help->globalPos(), tip, m_editor.viewport());
         return true;
     }
-    if (event->type() == QEvent::KeyPress && watched == m_completer->popup()) {
+    if (event->type() == QEvent::KeyPress && m_completer && watched == m_completer->popup()) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         const QModelIndex chosen = m_completer->popup()->currentIndex();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab) && chosen.isValid()) {

@@ -57,6 +57,7 @@ private:
     void judge(const QTextBlock &block);
     void settle();
     void offerCompletion();
+    QCompleter &completer();
     void complete(const QString &name);
 
     QPlainTextEdit &m_editor;
