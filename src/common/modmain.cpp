@@ -68,6 +68,14 @@ std::optional<QString> entryIgnoringCase(const QString &folder, const QString &n
 {
     if (name.isEmpty() || name.contains(QLatin1Char('/')))
         return std::nullopt;
+    // The exact spelling is one look at the file system; the listing below, which the start ran
+    // for every file it looks for, is for the other spellings.
+    const QFileInfo exact(QDir(folder).filePath(name));
+    const bool exactFits = filters.testFlag(QDir::Files) && filters.testFlag(QDir::Dirs) ? exact.exists()
+        : filters.testFlag(QDir::Dirs)                                                   ? exact.isDir()
+                                                                                         : exact.isFile();
+    if (exactFits && (filters.testFlag(QDir::Hidden) || !name.startsWith(QLatin1Char('.'))))
+        return name;
     // A name filter narrows the listing, but a name with wildcard characters would be taken as a pattern.
     static const QRegularExpression wildcard(QStringLiteral("[*?\\[\\]]"));
     const QStringList patterns = name.contains(wildcard) ? QStringList() : QStringList {name};
