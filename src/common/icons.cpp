@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 
 #include <functional>
 
@@ -66,9 +67,23 @@ void setProgramPicture(QLabel &label, int size)
     setPictureOnShow(label, [](const QLabel &) { return programIcon(); }, size);
 }
 
+QIcon styleIcon(const QWidget &widget, QStyle::StandardPixmap picture, int size)
+{
+    // The style's pixmap is one small picture; its icon decodes every size it has (up to 128
+    // pixels), which was a good part of the program's start. The pixmap serves where it is enough.
+    QStyle &style = *widget.style();
+    if (widget.devicePixelRatio() == 1) {
+        const QPixmap small = style.standardPixmap(picture, nullptr, &widget);
+        if (!small.isNull() && small.width() >= size)
+            return QIcon(small);
+    }
+    return style.standardIcon(picture, nullptr, &widget);
+}
+
 void setStandardPicture(QLabel &label, QStyle::StandardPixmap picture, int size)
 {
-    setPictureOnShow(label, [picture](const QLabel &shown) { return shown.style()->standardIcon(picture); }, size);
+    setPictureOnShow(
+        label, [picture, size](const QLabel &shown) { return styleIcon(shown, picture, size); }, size);
 }
 
 void setNumberedIcon(QLabel &label, int iconNumber, int size)

@@ -4,6 +4,7 @@
 
 class QIcon;
 class QLabel;
+class QWidget;
 
 // The program's numbered pictures: 97 unknown version, 98 detecting, 100 Windows edition, 101 DOS
 // edition, 104 nothing found. They are drawn from the style's icons; the label keeps the number
@@ -15,6 +16,9 @@ const QIcon &programIcon();
 
 // The program's picture on a label, drawn when the label is first shown.
 void setProgramPicture(QLabel &label, int size);
+
+// One of the style's pictures, for showing at `size` pixels.
+QIcon styleIcon(const QWidget &widget, QStyle::StandardPixmap picture, int size);
 
 // One of the style's pictures on a label, read when the label is first shown.
 void setStandardPicture(QLabel &label, QStyle::StandardPixmap picture, int size);

@@ -418,9 +418,10 @@ void buildMainWindowControls(QMainWindow &window, MainWindowControls &c)
     c.cmdSave = named<QPushButton>(QStringLiteral("cmdSave"));
     c.cmdRun = named<QPushButton>(QStringLiteral("cmdRun"));
     c.cmdExit = named<QPushButton>(QStringLiteral("cmdExit"));
-    c.cmdOpen->setIcon(central->style()->standardIcon(QStyle::SP_DialogOpenButton));
-    c.cmdSave->setIcon(central->style()->standardIcon(QStyle::SP_DialogSaveButton));
-    c.cmdRun->setIcon(central->style()->standardIcon(QStyle::SP_MediaPlay));
+    const int iconSize = c.cmdOpen->iconSize().width();
+    c.cmdOpen->setIcon(styleIcon(*central, QStyle::SP_DialogOpenButton, iconSize));
+    c.cmdSave->setIcon(styleIcon(*central, QStyle::SP_DialogSaveButton, iconSize));
+    c.cmdRun->setIcon(styleIcon(*central, QStyle::SP_MediaPlay, iconSize));
     buttons->addWidget(c.cmdOpen);
     buttons->addWidget(c.cmdSave);
     buttons->addWidget(c.cmdRun);
