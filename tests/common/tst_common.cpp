@@ -80,7 +80,6 @@ private slots:
         trap.step([&] {
             ran << "1";
             throw RuntimeError::of(53);
-            ran << "1 after";
         });
         trap.step([&] {
             ran << "2";
@@ -153,11 +152,9 @@ private slots:
     {
         for (const QString &subject : QStringList {"a&b=c", "bug #5 here", "100%? ok", "Vexal Pro ñandú"}) {
             const QUrl url(modMain::mailReportAddress(subject), QUrl::StrictMode);
-            QVERIFY2(url.isValid() && url.scheme() == QLatin1String("mailto"), qPrintable(url.toString()));
-            QVERIFY(!url.hasFragment());
-            const QUrlQuery query(url);
-            QCOMPARE(query.queryItems().size(), 1);
-            QCOMPARE(query.queryItemValue("subject", QUrl::FullyDecoded), subject);
+            QVERIFY2(
+                url.isValid() && !url.hasFragment() && QUrlQuery(url).queryItems().size() == 1, qPrintable(subject));
+            QCOMPARE(QUrlQuery(url).queryItemValue("subject", QUrl::FullyDecoded), subject);
         }
     }
 

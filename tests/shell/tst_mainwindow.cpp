@@ -60,12 +60,6 @@ class MainWindowTest : public QObject {
     static QString text(int id) { return StringResources::builtIn().string(id).value_or(QString()); }
     QString stored(const QString &key) const { return t->stored(key).toString(); }
     static bool opacityIs(const QWidget &w, int level) { return qAbs(w.windowOpacity() - level / 255.0) < 0.01; }
-    // What the About box is told of the machine's memory.
-    std::optional<qint64> bytes;
-    frmAbout::MemorySource source()
-    {
-        return [this]() { return bytes; };
-    }
     static QString memoryLine(const QString &kilobytes)
     {
         return u"Physical memory available to Windows: %1 KB"_s.arg(kilobytes);
@@ -83,20 +77,17 @@ class MainWindowTest : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        t.emplace();
-        bytes.reset();
-    }
+    void init() { t.emplace(); }
     void cleanup() { program.reset(); }
 
+    // Closing during a transfer asks first; it writes every option, the shown tab's index too.
     void emptyStoreGivesTheDefaultsAndClosingWritesThemAll()
     {
         // The mirror choices are not among them: the tests give both servers, and a given server
         // leaves the stored choice alone.
         const QList<std::pair<const char *, const char *>> defaults = {{"Language", "ENGLISH"}, {"AutoLU", "3"},
             {"FontName", "1"}, {"FontSize", "2"}, {"AutoLoadLast", "1"}, {"ColorCoding", "1"}, {"VersionGet", "1"},
-            {"News", "1"}, {"Statbar", "1"}, {"Blend", "0"}, {"nBlend", "0"}, {"Tab", "0"},
+            {"News", "1"}, {"Statbar", "1"}, {"Blend", "0"}, {"nBlend", "0"}, {"Tab", "3"},
             {"LatestStable", "TTDPatch 2.0 rev 1"}, {"LatestStableDate", "October 24, 2003"},
             {"LatestAlpha", "2.0.1 alpha 29"}, {"LatestAlphaDate", "June 25, 2004"}, {"LatestVersionGot", ""},
             {"LastCheckDate", "May 6, 2004"}, {"LastVexalCheckDate", ""}};
@@ -107,10 +98,18 @@ private slots:
         QCOMPARE(w.windowOpacity(), 1.0);
         QCOMPARE(c.rtbPatch->font().family(), QStringLiteral("Courier New"));
         QCOMPARE(c.lblCap[1]->text(), QStringLiteral("Latest version available: TTDPatch 2.0 rev 1"));
-        QVERIFY(!c.TabStrip1->isVisible() && c.fraWelcome->isVisible());
-        QVERIFY(t->dialogs.prompts().isEmpty());
+        QVERIFY(!c.TabStrip1->isVisible() && c.fraWelcome->isVisible() && t->dialogs.prompts().isEmpty());
         for (const auto &[key, value] : defaults)
             QVERIFY2(!t->stored(key).isValid(), key);
+        w.showTabStrip(3);
+        w.DisableControls();
+        t->dialogs.queueAnswer(Answer::No);
+        QVERIFY(!w.close() && w.isVisible());
+        QCOMPARE(t->dialogs.prompts().size(), 1);
+        QCOMPARE(t->dialogs.prompts().first().text, text(130));
+        QCOMPARE(t->dialogs.prompts().first().defaultButton, Answer::No);
+        QVERIFY(!t->stored(QStringLiteral("Tab")).isValid());
+        t->dialogs.queueAnswer(Answer::Yes);
         closeProgram();
         for (const auto &[key, value] : defaults)
             QVERIFY2(t->stored(key).isValid() && stored(key) == QString::fromUtf8(value), key);
@@ -231,23 +230,6 @@ private slots:
         // The page's pictures are read at its first show.
         QVERIFY(!c.imgPatchIco->pixmap().isNull() && !c.imgPatchVersion->pixmap().isNull());
         QVERIFY(c.imgSettings->pixmap().isNull());
-    }
-
-    // Only the text after "Vexal Pro <version>" is typed again, two characters a tick.
-    void titleTypesItselfTwoCharactersPerTick()
-    {
-        frmMain &w = start();
-        const QString title = QStringLiteral("Vexal Pro ") + QStringLiteral(VEXAL_VERSION);
-        QTRY_COMPARE(w.windowTitle(), title);
-        QSignalSpy titles(&w, &QWidget::windowTitleChanged);
-        state().DetectedPatchVersion = QStringLiteral("TTDPatch 2.6 alpha 0 r1651 (Windows)");
-        state().PatchEdition = modMain::Edition::Windows;
-        w.UpdateVersionDisplay();
-        const QString full = title + QStringLiteral(" - TTDPatch 2.6 alpha 0 r1651 (Windows) detected.");
-        QTRY_COMPARE(w.windowTitle(), full);
-        QVERIFY(!w.controls().tmrTitlebar->isActive());
-        QCOMPARE(titles.first().first().toString(), full.left(title.size() + 3));
-        QCOMPARE(titles.size(), 1 + (full.size() - title.size() - 2) / 2); // the last tick may add one
     }
 
     // Without translucency support the caption is set at once.
@@ -379,24 +361,6 @@ private slots:
                  d.cboPatchServer, d.lblCap[16], d.mnuRegedit, d.mnuCheckVexal, d.cmdLU, d.cmdGetStable, d.chkBlend})
             QVERIFY2(!off->property("enabled").toBool(), qPrintable(off->objectName()));
         QVERIFY(d.cboVexalServer->isEnabled() && d.cmdGetAlpha->isEnabled());
-    }
-
-    void closingDuringTransferAsksThenWritesTheShownTab()
-    {
-        frmMain &w = start();
-        w.showTabStrip(3);
-        w.DisableControls();
-        t->dialogs.queueAnswer(Answer::No);
-        QVERIFY(!w.close());
-        QVERIFY(w.isVisible());
-        QCOMPARE(t->dialogs.prompts().size(), 1);
-        const auto prompt = t->dialogs.prompts().first();
-        QCOMPARE(prompt.text, text(130));
-        QCOMPARE(prompt.defaultButton, Answer::No);
-        QVERIFY(!t->stored(QStringLiteral("Tab")).isValid());
-        t->dialogs.queueAnswer(Answer::Yes);
-        closeProgram();
-        QCOMPARE(stored(QStringLiteral("Tab")), QStringLiteral("3")); // its index
     }
 
     void recentFileEntries_data()
@@ -538,8 +502,9 @@ private slots:
         for (const auto &[amount, text] : rows)
             QCOMPARE(frmAbout::kilobytesText(amount), text);
         useEnglishTexts();
-        bytes = 512 * 3000001;
-        frmAbout about(*t->services, nullptr, source());
+        std::optional<qint64> bytes = 512 * 3000001;
+        const auto source = [&bytes] { return bytes; };
+        frmAbout about(*t->services, nullptr, source);
         QCOMPARE(about.lblMemo->text(), memoryLine(u"1500000.5"_s));
         about.show();
         bytes = 2048 + 256;
@@ -547,51 +512,43 @@ private slots:
         about.hide();
         QVERIFY(!about.tmrMemo->isActive());
         bytes = std::nullopt;
-        QCOMPARE(frmAbout(*t->services, nullptr, source()).lblMemo->text(), memoryLine(u"?"_s));
+        QCOMPARE(frmAbout(*t->services, nullptr, source).lblMemo->text(), memoryLine(u"?"_s));
         const QRegularExpression line(u"^%1$"_s.arg(memoryLine(u"[1-9][0-9]*(\\.[0-9]*[1-9])?"_s)));
         const QString own = frmAbout(*t->services).lblMemo->text();
         QVERIFY2(line.match(own).hasMatch(), qPrintable(own));
     }
 
-    void aboutLabelClicks()
+    // Left clicks on the labels: the program page, the zip library's credit (a message only), the
+    // author's notice and then the mail. Other character sets get plain maker lines.
+    void aboutLabels()
     {
         useEnglishTexts();
-        frmAbout about(*t->services, nullptr, source());
+        frmAbout about(*t->services);
         about.show();
         QTest::mouseClick(about.lblVexalsite, Qt::RightButton);
         QVERIFY(t->shell.calls.isEmpty());
         QTest::mouseClick(about.lblVexalsite, Qt::LeftButton);
-        QCOMPARE(t->shell.calls.size(), 1);
-        QCOMPARE(t->shell.calls[0].target, modMain::programPageAddress(true));
-        // The zip library's credit: a message only, naming the library's version and its licence.
         QTest::mouseClick(about.lblInfoZip, Qt::LeftButton);
         QCOMPARE(t->dialogs.prompts().size(), 1);
         const QString credit = t->dialogs.prompts().first().text;
         QVERIFY2(credit.contains(QRegularExpression(u"libzip 1\\.[0-9]+"_s)) && credit.contains(u"BSD"_s),
             qPrintable(credit));
-        QCOMPARE(t->shell.calls.size(), 1);
-        // The author's label: the notice first, then the mail.
         qsizetype promptsWhenMailed = -1;
         t->shell.onCall = [&](const RecordingShell::Call &) { promptsWhenMailed = t->dialogs.prompts().size(); };
         QTest::mouseClick(about.lblBrakemoor, Qt::LeftButton);
-        QCOMPARE(t->dialogs.prompts().size(), 2);
         QCOMPARE(t->dialogs.prompts().last().title, u"Email Notice"_s);
         QCOMPARE(promptsWhenMailed, 2);
         QCOMPARE(t->shell.calls.size(), 2);
+        QCOMPARE(t->shell.calls[0].target, modMain::programPageAddress(true));
         QCOMPARE(t->shell.calls[1].target, modMain::mailReportAddress("Vexal Pro " + state().ProgramVersion));
-    }
 
-    void aboutOtherCharacterSetsGetPlainMakerLines()
-    {
-        useEnglishTexts();
         const auto isAscii = [](const QString &text) {
             return std::all_of(
                 text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
         };
-        frmAbout western(*t->services, nullptr, source());
-        QVERIFY(!isAscii(western.lblCopyr->text()) && !isAscii(western.lblBrakemoor->text()));
+        QVERIFY(!isAscii(about.lblCopyr->text()) && !isAscii(about.lblBrakemoor->text()));
         state().FontCharset = 238;
-        frmAbout central(*t->services, nullptr, source());
+        frmAbout central(*t->services);
         QCOMPARE(central.lblCopyr->text(), u"Copyright (c) 2004-2026 Brakemoor Solutions. All rights reserved."_s);
         QVERIFY(isAscii(central.lblBrakemoor->text()) && central.lblBrakemoor->text().contains(u"Brakemoor"_s));
         QCOMPARE(central.cmdOK->property("FontCharset").toInt(), 238);

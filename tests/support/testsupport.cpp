@@ -17,7 +17,6 @@
 #include "lang/modlanguage.h"
 #include "lang/stringresources.h"
 #include "liveupdate/liveupdaterules.h"
-#include "shell/frmcomponents.h"
 #include "shell/frmerror.h"
 #include "shell/frmmain.h"
 
@@ -206,15 +205,10 @@ QList<Component> testComponents(const QString &missing)
     return components;
 }
 
-StartedProgram::StartedProgram(TestServices &t, const StartupEnvironment &env, const StringResources *resources)
+StartedProgram::StartedProgram(TestServices &t, const std::optional<StartupEnvironment> &env, const QString &missing)
     : m_startup(std::make_unique<frmComponents>(
-        *t.services, resources ? *resources : StringResources::builtIn(), env, testComponents()))
-{
-    m_startup->Form_Load();
-}
-
-StartedProgram::StartedProgram(TestServices &t)
-    : StartedProgram(t, t.environment())
+        *t.services, StringResources::builtIn(), env.value_or(t.environment()), testComponents(missing)))
+    , outcome(m_startup->Form_Load())
 { }
 
 StartedProgram::~StartedProgram() = default;
@@ -360,12 +354,7 @@ frmMain &GameSession::main()
     return m_program->main();
 }
 
-void GameSession::open()
+void GameSession::open(const QString &file)
 {
-    open(path());
-}
-
-void GameSession::open(const QString &path)
-{
-    main().documents().openFile(path);
+    main().documents().openFile(file.isEmpty() ? path() : file);
 }
