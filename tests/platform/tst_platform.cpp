@@ -288,7 +288,6 @@ private slots:
     {
         if (!m_corpus)
             QSKIP("no corpus");
-        QVERIFY(m_corpus->is64Bit());
         QCOMPARE(m_corpus->serialized(), m_corpusBytes);
         const QString copy = registryFile(m_corpusBytes);
         auto copied = WineRegistry::load(copy);
@@ -372,53 +371,40 @@ private slots:
         QCOMPARE(reread->value(TtdKey64, u"zeta"_s)->text, u"z"_s);
     }
 
-    void keyFor32BitProgram_data()
-    {
-        QTest::addColumn<QByteArray>("arch");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("expected");
-        const QByteArray win64 = "#arch=win64\n";
-        QTest::newRow("win64") << win64 << TtdKey << TtdKey64;
-        QTest::newRow("win64, case") << win64 << u"\\SOFTWARE\\X\\"_s << u"SOFTWARE\\Wow6432Node\\X"_s;
-        QTest::newRow("win64, done") << win64 << TtdKey64 << TtdKey64;
-        QTest::newRow("win64, System") << win64 << u"System\\X"_s << u"System\\X"_s;
-        QTest::newRow("win64, Software alone") << win64 << u"Software"_s << u"Software\\Wow6432Node"_s;
-        QTest::newRow("no arch line") << QByteArray() << TtdKey << TtdKey;
-        QTest::newRow("win32") << QByteArray("#arch=win32\n") << TtdKey << TtdKey;
-    }
+    // A 64-bit prefix keeps 32-bit programs' keys under Software\Wow6432Node, whatever the spelling.
     void keyFor32BitProgram()
     {
-        QFETCH(QByteArray, arch);
-        QFETCH(QString, key);
-        const auto registry = WineRegistry::load(registryFile(Header + arch));
-        QVERIFY(registry);
-        QCOMPARE(registry->is64Bit(), arch.contains("win64"));
-        QTEST(registry->keyFor32BitProgram(key), "expected");
+        const QByteArray win64 = "#arch=win64\n";
+        const QList<std::tuple<QByteArray, QString, QString>> cases = {{win64, TtdKey, TtdKey64},
+            {win64, u"\\SOFTWARE\\X\\"_s, u"SOFTWARE\\Wow6432Node\\X"_s}, {win64, TtdKey64, TtdKey64},
+            {win64, u"System\\X"_s, u"System\\X"_s}, {win64, u"Software"_s, u"Software\\Wow6432Node"_s},
+            {"", TtdKey, TtdKey}, {"#arch=win32\n", TtdKey, TtdKey}};
+        for (const auto &[arch, key, expected] : cases) {
+            const auto registry = WineRegistry::load(registryFile(Header + arch));
+            QVERIFY(registry);
+            QCOMPARE(registry->keyFor32BitProgram(key), expected);
+        }
     }
 
-    void writesTextAsWine_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("written");
-        QTest::newRow("accents, smiley") << u"d\u00e9j\u00e0 \u263a"_s << QByteArray("d\\xe9j\\xe0 \\x263a");
-        QTest::newRow("hex digit follows") << u"\u00e9b\u00e91"_s << QByteArray("\\x00e9b\\x00e91");
-        QTest::newRow("quotes, backslash") << u"a\"b\\c"_s << QByteArray("a\\\"b\\\\c");
-        QTest::newRow("controls") << u"\t\n\r\x1b|\x01|\0017|\x10"_s << QByteArray("\\t\\n\\r\\e|\\1|\\0017|\\20");
-        QTest::newRow("astral") << u"\U0001F600"_s << QByteArray("\\xd83d\\xde00");
-    }
+    // Texts go out in Wine's escapes and come back from the file as they were.
     void writesTextAsWine()
     {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, written);
+        const QList<std::pair<QString, QByteArray>> texts = {{u"d\u00e9j\u00e0 \u263a"_s, "d\\xe9j\\xe0 \\x263a"},
+            {u"\u00e9b\u00e91"_s, "\\x00e9b\\x00e91"}, {u"a\"b\\c"_s, "a\\\"b\\\\c"},
+            {u"\t\n\r\x1b|\x01|\0017|\x10"_s, "\\t\\n\\r\\e|\\1|\\0017|\\20"}, {u"\U0001F600"_s, "\\xd83d\\xde00"}};
         const QString path = registryFile(Header + "#arch=win64\n");
         auto registry = WineRegistry::load(path);
         QVERIFY(registry);
-        registry->setString(u"Software\\K"_s, text, text);
-        QVERIFY(registry->serialized().endsWith(QByteArray('"' + written + "\"=\"" + written + "\"\n")));
+        for (const auto &[text, written] : texts) {
+            registry->setString(u"Software\\K"_s, text, text);
+            QVERIFY2(registry->serialized().endsWith(QByteArray('"' + written + "\"=\"" + written + "\"\n")),
+                written.constData());
+        }
         QVERIFY(registry->save());
         const auto reread = WineRegistry::load(path);
         QVERIFY(reread);
-        QCOMPARE(reread->value(u"software\\k"_s, text)->text, text);
+        for (const auto &[text, written] : texts)
+            QCOMPARE(reread->value(u"software\\k"_s, text)->text, text);
     }
 
     void badInput_data()
@@ -507,22 +493,17 @@ private slots:
         }
     }
 
-    void prefixFor_data()
-    {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QByteArray>("winePrefix"); // null: unset
-        QTest::addColumn<QString>("prefix");
-        QTest::newRow("drive_c") << u"/games/pfx/drive_c/TTD/"_s << QByteArray("/other") << u"/games/pfx/"_s;
-        QTest::newRow("nested") << u"/a/drive_c/b/drive_c"_s << QByteArray() << u"/a/drive_c/b/"_s;
-        QTest::newRow("WINEPREFIX") << u"/opt/ttd"_s << QByteArray("/srv/pfx//") << u"/srv/pfx/"_s;
-        QTest::newRow("default") << u"/opt/ttd"_s << QByteArray() << QDir::homePath() + u"/.wine/"_s;
-    }
     void prefixFor()
     {
-        QFETCH(QString, folder);
-        QFETCH(QByteArray, winePrefix);
-        const ScopedEnvironment set("WINEPREFIX", winePrefix.isNull() ? std::nullopt : std::optional(winePrefix));
-        QTEST(wine::prefixFor(folder), "prefix");
+        // game folder, WINEPREFIX (empty: unset), prefix
+        const QList<std::tuple<QString, QByteArray, QString>> cases
+            = {{u"/games/pfx/drive_c/TTD/"_s, "/other", u"/games/pfx/"_s},
+                {u"/a/drive_c/b/drive_c"_s, {}, u"/a/drive_c/b/"_s}, {u"/opt/ttd"_s, "/srv/pfx//", u"/srv/pfx/"_s},
+                {u"/opt/ttd"_s, {}, QDir::homePath() + u"/.wine/"_s}};
+        for (const auto &[folder, winePrefix, prefix] : cases) {
+            const ScopedEnvironment set("WINEPREFIX", winePrefix.isEmpty() ? std::nullopt : std::optional(winePrefix));
+            QCOMPARE(wine::prefixFor(folder), prefix);
+        }
     }
 
     void windowsPathFor_data()
