@@ -116,24 +116,19 @@ private slots:
         QVERIFY(!t->stored(QStringLiteral("PatchServer")).isValid());
     }
 
-    void autoUpdateModes_data()
-    {
-        QTest::addColumn<QString>("storedValue");
-        QTest::addColumn<int>("mode"); // 3: patch and program, 2: program only, 0: neither
-        for (auto [value, mode] : {std::pair {"0", 0}, {"2", 2}, {"3", 3}, {"7", 0}, {"both", 0}, {"2 (program)", 2}})
-            QTest::newRow(value) << QString::fromLatin1(value) << mode;
-    }
     void autoUpdateModes()
     {
-        QFETCH(QString, storedValue);
-        QFETCH(int, mode);
-        t->presetSettings({{QStringLiteral("AutoLU"), storedValue}});
-        auto &c = start().controls();
-        QCOMPARE(c.chkUpdatePatch->isChecked(), mode == 3);
-        QCOMPARE(c.chkUpdateVexal->isChecked(), mode >= 2);
-        closeProgram();
-        QCOMPARE(state().AutoLUMode, mode);
-        QCOMPARE(stored(QStringLiteral("AutoLU")), QString::number(mode));
+        // stored value, mode (3: patch and program, 2: program only, 0: neither)
+        for (auto [value, mode] : {std::pair {"0", 0}, {"2", 2}, {"3", 3}, {"7", 0}, {"both", 0}, {"2 (program)", 2}}) {
+            t.emplace();
+            t->presetSettings({{QStringLiteral("AutoLU"), QString::fromLatin1(value)}});
+            auto &c = start().controls();
+            QCOMPARE(c.chkUpdatePatch->isChecked(), mode == 3);
+            QCOMPARE(c.chkUpdateVexal->isChecked(), mode >= 2);
+            closeProgram();
+            QCOMPARE(state().AutoLUMode, mode);
+            QCOMPARE(stored(QStringLiteral("AutoLU")), QString::number(mode));
+        }
     }
 
     void outOfRangeIndexIsReportedAndTheRestLoads()
@@ -233,39 +228,29 @@ private slots:
     }
 
     // Without translucency support the caption is set at once.
-    void versionDisplay_data()
-    {
-        QTest::addColumn<QString>("detected");
-        QTest::addColumn<int>("edition");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<int>("icon");
-        const auto row = [](const char *name, const char *detected, int edition, const char *status, int icon) {
-            QTest::newRow(name) << QString::fromLatin1(detected) << edition << QString::fromLatin1(status) << icon;
-        };
-        row("querying", "quering...", 1, "Detecting TTDPatch version...", 98);
-        row("unknown", "(unknown TTDPatch version)", 1, "Using unknown TTDPatch version.", 97);
-        row("none", "none", 2, "No TTDPatch version was found.", 104);
-        row("off, Windows", "(version detection off)", 1, "Using TTDPatch for Windows.", 100);
-        row("off, DOS", "(version detection off)", 2, "Using TTDPatch for DOS.", 101);
-        row("a version, DOS", "TTDPatch V2.0.1 alpha 67", 2, "TTDPatch V2.0.1 alpha 67 detected.", 101);
-    }
     void versionDisplay()
     {
-        QFETCH(QString, detected);
-        QFETCH(int, edition);
-        QFETCH(QString, status);
-        QFETCH(int, icon);
+        // detected version, edition, status, icon
+        const QList<std::tuple<QString, int, QString, int>> rows
+            = {{"quering...", 1, "Detecting TTDPatch version...", 98},
+                {"(unknown TTDPatch version)", 1, "Using unknown TTDPatch version.", 97},
+                {"none", 2, "No TTDPatch version was found.", 104},
+                {"(version detection off)", 1, "Using TTDPatch for Windows.", 100},
+                {"(version detection off)", 2, "Using TTDPatch for DOS.", 101},
+                {"TTDPatch V2.0.1 alpha 67", 2, "TTDPatch V2.0.1 alpha 67 detected.", 101}};
         frmMain &w = start(false);
         auto &c = w.controls();
-        state().DetectedPatchVersion = detected;
-        state().PatchEdition = modMain::Edition(edition);
-        w.UpdateVersionDisplay();
-        QCOMPARE(c.lblCap[6]->text(), status);
-        QCOMPARE(c.stbPanels[0]->text(), status);
-        // Only while the detection runs is there more to wait for.
-        QCOMPARE(c.stbPanels[1]->text(), icon == 98 ? QStringLiteral("Please wait...") : QStringLiteral("Done"));
-        QCOMPARE(c.imgPatchVersion->property("iconNumber").toInt(), icon);
-        QCOMPARE(w.windowTitle(), QStringLiteral("Vexal Pro %1 - %2").arg(state().ProgramVersion, status));
+        for (const auto &[detected, edition, status, icon] : rows) {
+            state().DetectedPatchVersion = detected;
+            state().PatchEdition = modMain::Edition(edition);
+            w.UpdateVersionDisplay();
+            QCOMPARE(c.lblCap[6]->text(), status);
+            QCOMPARE(c.stbPanels[0]->text(), status);
+            // Only while the detection runs is there more to wait for.
+            QCOMPARE(c.stbPanels[1]->text(), icon == 98 ? QStringLiteral("Please wait...") : QStringLiteral("Done"));
+            QCOMPARE(c.imgPatchVersion->property("iconNumber").toInt(), icon);
+            QCOMPARE(w.windowTitle(), QStringLiteral("Vexal Pro %1 - %2").arg(state().ProgramVersion, status));
+        }
     }
 
     void translucencyAndStatusBarFollowTheirBoxes()
@@ -363,37 +348,30 @@ private slots:
         QVERIFY(d.cboVexalServer->isEnabled() && d.cmdGetAlpha->isEnabled());
     }
 
-    void recentFileEntries_data()
-    {
-        QTest::addColumn<QString>("recent1");
-        QTest::addColumn<QString>("recent2");
-        QTest::addColumn<bool>("ql1");
-        QTest::addColumn<bool>("ql2");
-        QTest::newRow("both") << QStringLiteral("a.cfg") << QStringLiteral("b.cfg") << true << true;
-        QTest::newRow("first unset") << QStringLiteral("---") << QStringLiteral("b.cfg") << false << true;
-        QTest::newRow("first gone") << QStringLiteral("gone.cfg") << QStringLiteral("---") << false << false;
-        QTest::newRow("a folder") << QStringLiteral(".") << QStringLiteral("a.cfg") << false << true;
-    }
+    // An entry shows for a file that is there; the second opens its file.
     void recentFileEntries()
     {
-        QFETCH(QString, recent1);
-        QFETCH(QString, recent2);
-        QFETCH(bool, ql1);
-        QFETCH(bool, ql2);
-        writeBytes(t->root() + QStringLiteral("/a.cfg"), {});
-        writeBytes(t->root() + QStringLiteral("/b.cfg"), {});
-        auto path = [this](const QString &name) {
+        const auto path = [this](const QString &name) {
             return name == QLatin1String("---") ? name : t->root() + QLatin1Char('/') + name;
         };
-        t->presetSettings({{QStringLiteral("Recent1"), path(recent1)}, {QStringLiteral("Recent2"), path(recent2)}});
-        auto &c = start().controls();
-        QCOMPARE(c.QL1->isVisible(), ql1);
-        QCOMPARE(c.QL2->isVisible(), ql2);
-        QCOMPARE(c.brk00->isVisible(), ql1 || ql2);
-        if (ql2) {
-            QCOMPARE(c.QL2->text(), path(recent2));
-            c.QL2->trigger();
-            QCOMPARE(state().CfgFileName, path(recent2));
+        // Recent1, Recent2, whether each shows
+        const QList<std::tuple<QString, QString, bool, bool>> rows = {{"a.cfg", "b.cfg", true, true},
+            {"---", "b.cfg", false, true}, {"gone.cfg", "---", false, false}, {".", "a.cfg", false, true}};
+        for (const auto &[recent1, recent2, ql1, ql2] : rows) {
+            program.reset();
+            t.emplace();
+            writeBytes(t->root() + QStringLiteral("/a.cfg"), {});
+            writeBytes(t->root() + QStringLiteral("/b.cfg"), {});
+            t->presetSettings({{QStringLiteral("Recent1"), path(recent1)}, {QStringLiteral("Recent2"), path(recent2)}});
+            auto &c = start().controls();
+            QCOMPARE(c.QL1->isVisible(), ql1);
+            QCOMPARE(c.QL2->isVisible(), ql2);
+            QCOMPARE(c.brk00->isVisible(), ql1 || ql2);
+            if (ql2) {
+                QCOMPARE(c.QL2->text(), path(recent2));
+                c.QL2->trigger();
+                QCOMPARE(state().CfgFileName, path(recent2));
+            }
         }
     }
 
