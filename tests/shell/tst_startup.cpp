@@ -228,23 +228,19 @@ private slots:
         const QStringList arguments {QStringLiteral("--settings-dir"), t.settingsFolder(), QStringLiteral("a b.cfg")};
         state().ProgramArguments = arguments;
         bool mainVisible = true;
-        const auto restart = [&mainVisible](QDialog &form) {
+        const auto restart = [&mainVisible](frmError &form) {
             mainVisible = false;
             for (QWidget *window : QApplication::topLevelWidgets())
                 mainVisible |= window->objectName() == QLatin1String("frmMain") && window->isVisible();
-            static_cast<frmError &>(form).cmdRestart->click();
+            form.cmdRestart->click();
         };
         if (duringLoad) {
             t.presetSettings({{QStringLiteral("FontSize"), QStringLiteral("99")}});
-            t.dialogs.queueForm(restart);
+            t.dialogs.queueForm([&restart](QDialog &form) { restart(static_cast<frmError &>(form)); });
         }
         StartedProgram p(t);
-        if (!duringLoad) {
-            t.dialogs.queueForm(restart);
-            ErrorTrap trap(&p.startup().errorReporter());
-            trap.raise(RuntimeError::of(errorNumber::DeviceIoError));
-            trap.report(QStringLiteral("@ ReadSettings"));
-        }
+        if (!duringLoad)
+            reportError(p, t, errorNumber::DeviceIoError, QStringLiteral("@ ReadSettings"), restart);
         QCOMPARE(mainVisible, !duringLoad);
         QCOMPARE(t.endProgramCalls, 1);
         QCOMPARE(t.shell.calls.size(), 1);

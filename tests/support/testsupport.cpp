@@ -46,7 +46,7 @@ bool RecordingShell::record(Call::Kind kind, const ProgramStart &start)
     calls.append({kind, start.program, start.arguments, start.workingFolder, start.outputFile, start.environment});
     if (onCall)
         onCall(calls.last());
-    return result;
+    return true;
 }
 
 TestServices::TestServices()
@@ -63,8 +63,6 @@ TestServices::TestServices()
     QDir(root()).mkpath(QStringLiteral("program"));
     reopenSettings();
 }
-
-TestServices::~TestServices() = default;
 
 QString TestServices::settingsFile() const
 {
@@ -106,16 +104,12 @@ QVariant TestServices::stored(const QString &key) const
 
 StartupEnvironment TestServices::environment(const QString &localeLanguage) const
 {
-    StartupEnvironment env;
-    env.osName = QStringLiteral("Debian GNU/Linux 12 (bookworm)");
-    env.programFolder = QDir(root()).filePath(QStringLiteral("program")) + QLatin1Char('/');
-    env.systemFolder = QStringLiteral("/usr/");
-    env.cacheFolder = QDir(root()).filePath(QStringLiteral("cache/vexalp")) + QLatin1Char('/');
-    env.localeLanguageName = localeLanguage;
-    env.ansiCodePage = QStringLiteral("1252");
-    env.translucency = true;
-    env.onNetworkFileSystem = false;
-    return env;
+    return {.osName = QStringLiteral("Debian GNU/Linux 12 (bookworm)"),
+        .programFolder = root() + QStringLiteral("/program/"),
+        .systemFolder = QStringLiteral("/usr/"),
+        .cacheFolder = root() + QStringLiteral("/cache/vexalp/"),
+        .localeLanguageName = localeLanguage,
+        .ansiCodePage = QStringLiteral("1252")};
 }
 
 UpdateServer::UpdateServer()

@@ -35,7 +35,6 @@ public:
         QList<std::pair<QString, QString>> environment;
     };
     QList<Call> calls;
-    bool result = true;
     // Runs with each call, as the started program would (e.g. writing its output file).
     std::function<void(const Call &)> onCall;
 
@@ -51,11 +50,9 @@ private:
 
 class FakeClock final : public Clock {
 public:
-    QDate date {2026, 12, 5};
-    qint64 seconds = 0;
     mutable qint64 milliseconds = 0;
-    QDate today() const override { return date; }
-    qint64 wholeSeconds() const override { return seconds; }
+    QDate today() const override { return {2026, 12, 5}; }
+    qint64 wholeSeconds() const override { return 0; }
     // Half a second passes at each reading, so that waits end at once.
     qint64 elapsedMs() const override { return milliseconds += 500; }
 };
@@ -71,7 +68,6 @@ public:
 class TestServices {
 public:
     TestServices();
-    ~TestServices();
 
     QString root() const { return m_dir.path(); }
     QString settingsFolder() const { return m_dir.filePath(QStringLiteral("settings")); }
