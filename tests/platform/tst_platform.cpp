@@ -12,7 +12,6 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -55,8 +54,14 @@ class TestPlatform : public QObject {
     const QString m_corpusFile = QStringLiteral(VEXAL_CORPUS_DIR "/wine/system.reg");
     QByteArray m_corpusBytes;
     std::optional<WineRegistry> m_corpus;
+    std::optional<QTemporaryDir> m_dir;
+
+    // A system.reg of these bytes in the test's folder.
+    QString registryFile(const QByteArray &bytes) { return writeFile(m_dir->filePath(u"system.reg"_s), bytes); }
 
 private slots:
+    void init() { m_dir.emplace(); }
+
     // Each value comes back exactly, also to a store in another folder that reads the file afresh.
     void settingsValuesRoundTripExactly()
     {
@@ -78,16 +83,14 @@ private slots:
             }
         }
         // A hand-edited value with bare commas reads as the text it shows.
-        QTemporaryDir dir;
-        writeBytes(dir.filePath(App + ".ini"), "[VexalP]\nLatestAlpha=2.0.1 alpha 30,with fixes\n");
-        QCOMPARE(SettingsStore(dir.path()).read(App, Section, "LatestAlpha", {}),
+        writeBytes(m_dir->filePath(App + ".ini"), "[VexalP]\nLatestAlpha=2.0.1 alpha 30,with fixes\n");
+        QCOMPARE(SettingsStore(m_dir->path()).read(App, Section, "LatestAlpha", {}),
             QStringLiteral("2.0.1 alpha 30, with fixes"));
     }
 
     void absentKeysGiveDefaultsAndRemoveApplicationRemovesJustItsFile()
     {
-        QTemporaryDir dir;
-        SettingsStore store(dir.path());
+        SettingsStore store(m_dir->path());
         store.write(App, "PLVN", "Language", "x");
         QVERIFY(!store.contains(App, Section, "Language"));
         QCOMPARE(readLanguage(store), QStringLiteral("---"));
@@ -99,11 +102,11 @@ private slots:
         QVERIFY(store.sync());
         QVERIFY(store.removeApplication("VexalP"));
         QVERIFY(!store.removeApplication("VexalP"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {App + ".ini"});
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList {App + ".ini"});
         // Nothing of the removed application comes back, neither in this store nor in the next one.
         QCOMPARE(store.read("VexalP", Section, "Language", "-"), QStringLiteral("-"));
         QVERIFY(store.sync());
-        SettingsStore next(dir.path());
+        SettingsStore next(m_dir->path());
         QVERIFY(!next.contains("VexalP", Section, "Language"));
         QCOMPARE(readLanguage(next), QStringLiteral("SPANISH"));
     }
@@ -133,35 +136,33 @@ private slots:
         }
         // A folder in the file's place: defaults, whatever stood there is not lost, and the failed
         // write is told.
-        QTemporaryDir dir;
-        const QString path = dir.filePath(App + ".ini");
-        QVERIFY(QDir(dir.path()).mkpath(App + ".ini/inside"));
-        SettingsStore store(dir.path());
+        const QString path = m_dir->filePath(App + ".ini");
+        QVERIFY(QDir(m_dir->path()).mkpath(App + ".ini/inside"));
+        SettingsStore store(m_dir->path());
         QCOMPARE(readLanguage(store), QStringLiteral("---"));
         store.write(App, Section, "Language", "DUTCH");
         store.sync();
         QVERIFY(QFileInfo::exists(path + "/inside") || QFileInfo::exists(path + ".bad/inside"));
-        writeBytes(dir.filePath("plain"), "x");
-        SettingsStore unwritable(dir.filePath("plain"));
+        SettingsStore unwritable(writeFile(m_dir->filePath("plain"), "x"));
         unwritable.write(App, Section, "Language", "DUTCH");
         QVERIFY(!unwritable.sync());
-        QCOMPARE(readBytes(dir.filePath("plain")), QByteArray("x"));
+        QCOMPARE(readBytes(m_dir->filePath("plain")), QByteArray("x"));
     }
 
     void foldersFollowTheEnvironment()
     {
-        QTemporaryDir dir;
+        const QString dir = m_dir->path();
         {
-            const ScopedEnvironment moved("VEXALP_SETTINGS_DIR", dir.path().toLocal8Bit());
-            QCOMPARE(SettingsStore().folder(), dir.path());
+            const ScopedEnvironment moved("VEXALP_SETTINGS_DIR", dir.toLocal8Bit());
+            QCOMPARE(SettingsStore().folder(), dir);
         }
         const ScopedEnvironment unset("VEXALP_SETTINGS_DIR", std::nullopt);
-        const ScopedEnvironment config("XDG_CONFIG_HOME", dir.filePath("config").toLocal8Bit());
-        QCOMPARE(SettingsStore::defaultFolder(), dir.filePath("config/vexalpro"));
-        const ScopedEnvironment home("HOME", dir.path().toLocal8Bit());
-        const QString fallback = dir.filePath(".cache/vexalp/");
+        const ScopedEnvironment config("XDG_CONFIG_HOME", (dir + "/config").toLocal8Bit());
+        QCOMPARE(SettingsStore::defaultFolder(), dir + "/config/vexalpro");
+        const ScopedEnvironment home("HOME", dir.toLocal8Bit());
         const QList<std::pair<std::optional<QByteArray>, QString>> caches
-            = {{"/var/tmp/cache/", "/var/tmp/cache/vexalp/"}, {"cache", fallback}, {std::nullopt, fallback}};
+            = {{"/var/tmp/cache/", "/var/tmp/cache/vexalp/"}, {"cache", dir + "/.cache/vexalp/"},
+                {std::nullopt, dir + "/.cache/vexalp/"}};
         for (const auto &[value, expected] : caches) {
             const ScopedEnvironment cache("XDG_CACHE_HOME", value);
             QCOMPARE(systemInfo::cacheFolder(), expected);
@@ -176,8 +177,7 @@ private slots:
         for (const auto &[magic, fuseSubtype, network] : fileSystems)
             QVERIFY2(systemInfo::isNetworkFileSystemType(magic, fuseSubtype) == network, qPrintable(fuseSubtype));
         QVERIFY(systemInfo::isOnNetworkFileSystem("//server/share/TTD/"));
-        QTemporaryDir dir;
-        QVERIFY(!systemInfo::isOnNetworkFileSystem(dir.path()));
+        QVERIFY(!systemInfo::isOnNetworkFileSystem(m_dir->path()));
 
         const QList<std::tuple<QString, QString, QString>> locales
             = {{"es_AR", "1252", "SPANISH"}, {"cs_CZ", "1250", "CZECH"}, {"ru_RU", "1251", "RUSSIAN"},
@@ -187,22 +187,6 @@ private slots:
             QCOMPARE(systemInfo::localeLanguageName(QLocale(locale)), name);
         }
         QVERIFY(systemInfo::availableMemoryBytes().value_or(0) > 0);
-    }
-
-    void createPrivateFolder()
-    {
-        QTemporaryDir dir;
-        const QString folder = dir.filePath("vexalp");
-        QVERIFY(systemInfo::createPrivateFolder(folder));
-        struct stat info { };
-        QCOMPARE(::stat(QFile::encodeName(folder).constData(), &info), 0);
-        QVERIFY(S_ISDIR(info.st_mode));
-        QCOMPARE(info.st_mode & 0777, 0700u);
-        QVERIFY(systemInfo::createPrivateFolder(folder + '/'));
-        QVERIFY(!systemInfo::createPrivateFolder(dir.filePath("missing/vexalp")));
-        QVERIFY(!QFileInfo::exists(dir.filePath("missing")));
-        writeBytes(dir.filePath("file"), "x");
-        QVERIFY(!systemInfo::createPrivateFolder(dir.filePath("file")));
     }
 
     void loopbackServerIsRecognisedByItsAddressAlone()
@@ -304,10 +288,8 @@ private slots:
     {
         if (!m_corpus)
             QSKIP("no corpus");
-        QVERIFY(m_corpus->is64Bit());
         QCOMPARE(m_corpus->serialized(), m_corpusBytes);
-        QTemporaryDir dir;
-        const QString copy = writeFile(dir.filePath(u"system.reg"_s), m_corpusBytes);
+        const QString copy = registryFile(m_corpusBytes);
         auto copied = WineRegistry::load(copy);
         QVERIFY(copied && copied->save());
         QCOMPARE(readBytes(copy), m_corpusBytes);
@@ -322,12 +304,10 @@ private slots:
     // The forms Wine writes: escapes, typed texts and typed bytes; names in any case.
     void readsEveryForm()
     {
-        QTemporaryDir dir;
-        const auto registry = WineRegistry::load(writeFile(dir.filePath(u"system.reg"_s),
-            Header
-                + "[Software\\\\K] 1796481357\n\"Escapes\"=\"\\101\\0017\\18\\x41z\\xe9\\x263a \\\"q\\\" "
-                  "b\\\\s\"\n\"Expand\"=str(2):\"%PATH%\"\n"
-                  "\"Text\"=hex(1):41,00,42,00\n\"Number\"=hex(4):2a,00,00,00\n\"Bin\"=hex:01,\\\n  ff\n"));
+        const auto registry = WineRegistry::load(registryFile(Header
+            + "[Software\\\\K] 1796481357\n\"Escapes\"=\"\\101\\0017\\18\\x41z\\xe9\\x263a \\\"q\\\" "
+              "b\\\\s\"\n\"Expand\"=str(2):\"%PATH%\"\n"
+              "\"Text\"=hex(1):41,00,42,00\n\"Number\"=hex(4):2a,00,00,00\n\"Bin\"=hex:01,\\\n  ff\n"));
         QVERIFY(registry);
         const QString key = u"Software\\K"_s;
         QVERIFY(!registry->value(key, u"Missing"_s) && !registry->value(key + u"\\Missing"_s, u"Bin"_s));
@@ -384,64 +364,47 @@ private slots:
         QVERIFY(bytes.contains("\"Current\"=dword:00000001\n\n[System\\\\ZZ Last] ") && !bytes.endsWith("\n\n"));
         QVERIFY(!bytes.contains("[Software\\\\Wow6432Node] "));
 
-        QTemporaryDir dir;
-        const auto reread = WineRegistry::load(writeFile(dir.filePath(u"system.reg"_s), bytes));
+        const auto reread = WineRegistry::load(registryFile(bytes));
         QVERIFY(reread);
         QCOMPARE(reread->serialized(), bytes);
         QCOMPARE(reread->value(TtdKey64 + u"\\sub"_s, QString())->number, 7u);
         QCOMPARE(reread->value(TtdKey64, u"zeta"_s)->text, u"z"_s);
     }
 
-    void keyFor32BitProgram_data()
-    {
-        QTest::addColumn<QByteArray>("arch");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("win64") << QByteArray("#arch=win64\n") << TtdKey << TtdKey64;
-        QTest::newRow("win64, case") << QByteArray("#arch=win64\n") << u"\\SOFTWARE\\X\\"_s
-                                     << u"SOFTWARE\\Wow6432Node\\X"_s;
-        QTest::newRow("win64, done") << QByteArray("#arch=win64\n") << TtdKey64 << TtdKey64;
-        QTest::newRow("win64, System") << QByteArray("#arch=win64\n") << u"System\\X"_s << u"System\\X"_s;
-        QTest::newRow("win64, Software alone")
-            << QByteArray("#arch=win64\n") << u"Software"_s << u"Software\\Wow6432Node"_s;
-        QTest::newRow("no arch line") << QByteArray() << TtdKey << TtdKey;
-        QTest::newRow("win32") << QByteArray("#arch=win32\n") << TtdKey << TtdKey;
-    }
+    // A 64-bit prefix keeps 32-bit programs' keys under Software\Wow6432Node, whatever the spelling.
     void keyFor32BitProgram()
     {
-        QFETCH(QByteArray, arch);
-        QFETCH(QString, key);
-        QTemporaryDir dir;
-        const auto registry = WineRegistry::load(writeFile(dir.filePath(u"system.reg"_s), Header + arch));
-        QVERIFY(registry);
-        QCOMPARE(registry->is64Bit(), arch.contains("win64"));
-        QTEST(registry->keyFor32BitProgram(key), "expected");
+        const QByteArray win64 = "#arch=win64\n";
+        const QList<std::tuple<QByteArray, QString, QString>> cases = {{win64, TtdKey, TtdKey64},
+            {win64, u"\\SOFTWARE\\X\\"_s, u"SOFTWARE\\Wow6432Node\\X"_s}, {win64, TtdKey64, TtdKey64},
+            {win64, u"System\\X"_s, u"System\\X"_s}, {win64, u"Software"_s, u"Software\\Wow6432Node"_s},
+            {"", TtdKey, TtdKey}, {"#arch=win32\n", TtdKey, TtdKey}};
+        for (const auto &[arch, key, expected] : cases) {
+            const auto registry = WineRegistry::load(registryFile(Header + arch));
+            QVERIFY(registry);
+            QCOMPARE(registry->keyFor32BitProgram(key), expected);
+        }
     }
 
-    void writesTextAsWine_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("written");
-        QTest::newRow("accents, smiley") << u"d\u00e9j\u00e0 \u263a"_s << QByteArray("d\\xe9j\\xe0 \\x263a");
-        QTest::newRow("hex digit follows") << u"\u00e9b\u00e91"_s << QByteArray("\\x00e9b\\x00e91");
-        QTest::newRow("quotes, backslash") << u"a\"b\\c"_s << QByteArray("a\\\"b\\\\c");
-        QTest::newRow("controls") << u"\t\n\r\x1b|\x01|\0017|\x10"_s << QByteArray("\\t\\n\\r\\e|\\1|\\0017|\\20");
-        QTest::newRow("astral") << u"\U0001F600"_s << QByteArray("\\xd83d\\xde00");
-    }
+    // Texts go out in Wine's escapes and come back from the file as they were.
     void writesTextAsWine()
     {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, written);
-        QTemporaryDir dir;
-        const QString path = writeFile(dir.filePath(u"system.reg"_s), Header + "#arch=win64\n");
+        const QList<std::pair<QString, QByteArray>> texts = {{u"d\u00e9j\u00e0 \u263a"_s, "d\\xe9j\\xe0 \\x263a"},
+            {u"\u00e9b\u00e91"_s, "\\x00e9b\\x00e91"}, {u"a\"b\\c"_s, "a\\\"b\\\\c"},
+            {u"\t\n\r\x1b|\x01|\0017|\x10"_s, "\\t\\n\\r\\e|\\1|\\0017|\\20"}, {u"\U0001F600"_s, "\\xd83d\\xde00"}};
+        const QString path = registryFile(Header + "#arch=win64\n");
         auto registry = WineRegistry::load(path);
         QVERIFY(registry);
-        registry->setString(u"Software\\K"_s, text, text);
-        QVERIFY(registry->serialized().endsWith(QByteArray('"' + written + "\"=\"" + written + "\"\n")));
+        for (const auto &[text, written] : texts) {
+            registry->setString(u"Software\\K"_s, text, text);
+            QVERIFY2(registry->serialized().endsWith(QByteArray('"' + written + "\"=\"" + written + "\"\n")),
+                written.constData());
+        }
         QVERIFY(registry->save());
         const auto reread = WineRegistry::load(path);
         QVERIFY(reread);
-        QCOMPARE(reread->value(u"software\\k"_s, text)->text, text);
+        for (const auto &[text, written] : texts)
+            QCOMPARE(reread->value(u"software\\k"_s, text)->text, text);
     }
 
     void badInput_data()
@@ -473,10 +436,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"system.reg"_s);
-        if (!bytes.isNull())
-            writeFile(path, bytes);
+        const QString path = bytes.isNull() ? m_dir->filePath(u"system.reg"_s) : registryFile(bytes);
         QString error;
         QVERIFY(!WineRegistry::load(path, &error));
         QVERIFY2(error.contains(message) && error.contains(path) && !error.contains(u'\n'), qPrintable(error));
@@ -484,24 +444,22 @@ private slots:
 
     void saveKeepsBackupAndIsAtomic()
     {
-        QTemporaryDir dir;
-        const QString folder = dir.filePath(u"prefix"_s), path = folder + u"/system.reg"_s;
+        const QString folder = m_dir->filePath(u"prefix"_s), path = folder + u"/system.reg"_s;
         const QByteArray original = Header + "#arch=win64\n";
         QVERIFY(QDir().mkpath(folder));
         writeFile(path, original);
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
         auto registry = WineRegistry::load(path);
         QVERIFY(registry);
-        registry->setDword(u"Software\\A"_s, u"n"_s, 1);
         QString error;
-        QVERIFY2(registry->save(&error), qPrintable(error));
-        const QByteArray first = readBytes(path);
-        QCOMPARE(first, registry->serialized());
-        QCOMPARE(readBytes(path + u".bak"_s), original);
+        for (quint32 n : {1, 2}) {
+            const QByteArray before = readBytes(path);
+            registry->setDword(u"Software\\A"_s, u"n"_s, n);
+            QVERIFY2(registry->save(&error), qPrintable(error));
+            QCOMPARE(readBytes(path), registry->serialized());
+            QCOMPARE(readBytes(path + u".bak"_s), before);
+        }
         QCOMPARE(QFile::permissions(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-        registry->setDword(u"Software\\A"_s, u"n"_s, 2);
-        QVERIFY(registry->save());
-        QCOMPARE(readBytes(path + u".bak"_s), first);
         QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
 
         // Another writer (Wine's server at exit) came in between: its file stays.
@@ -535,22 +493,17 @@ private slots:
         }
     }
 
-    void prefixFor_data()
-    {
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QByteArray>("winePrefix"); // null: unset
-        QTest::addColumn<QString>("prefix");
-        QTest::newRow("drive_c") << u"/games/pfx/drive_c/TTD/"_s << QByteArray("/other") << u"/games/pfx/"_s;
-        QTest::newRow("nested") << u"/a/drive_c/b/drive_c"_s << QByteArray() << u"/a/drive_c/b/"_s;
-        QTest::newRow("WINEPREFIX") << u"/opt/ttd"_s << QByteArray("/srv/pfx//") << u"/srv/pfx/"_s;
-        QTest::newRow("default") << u"/opt/ttd"_s << QByteArray() << QDir::homePath() + u"/.wine/"_s;
-    }
     void prefixFor()
     {
-        QFETCH(QString, folder);
-        QFETCH(QByteArray, winePrefix);
-        const ScopedEnvironment set("WINEPREFIX", winePrefix.isNull() ? std::nullopt : std::optional(winePrefix));
-        QTEST(wine::prefixFor(folder), "prefix");
+        // game folder, WINEPREFIX (empty: unset), prefix
+        const QList<std::tuple<QString, QByteArray, QString>> cases
+            = {{u"/games/pfx/drive_c/TTD/"_s, "/other", u"/games/pfx/"_s},
+                {u"/a/drive_c/b/drive_c"_s, {}, u"/a/drive_c/b/"_s}, {u"/opt/ttd"_s, "/srv/pfx//", u"/srv/pfx/"_s},
+                {u"/opt/ttd"_s, {}, QDir::homePath() + u"/.wine/"_s}};
+        for (const auto &[folder, winePrefix, prefix] : cases) {
+            const ScopedEnvironment set("WINEPREFIX", winePrefix.isEmpty() ? std::nullopt : std::optional(winePrefix));
+            QCOMPARE(wine::prefixFor(folder), prefix);
+        }
     }
 
     void windowsPathFor_data()
@@ -569,8 +522,7 @@ private slots:
         QFETCH(bool, links);
         QFETCH(QString, folder);
         QFETCH(QString, expected);
-        QTemporaryDir dir;
-        const QString root = QFileInfo(dir.path()).canonicalFilePath();
+        const QString root = QFileInfo(m_dir->path()).canonicalFilePath();
         const QDir base(root);
         QVERIFY(base.mkpath(u"pfx/drive_c/TTD/sub"_s) && base.mkpath(u"outside/Spiel \u00e9"_s));
         if (links) {

@@ -60,12 +60,6 @@ class MainWindowTest : public QObject {
     static QString text(int id) { return StringResources::builtIn().string(id).value_or(QString()); }
     QString stored(const QString &key) const { return t->stored(key).toString(); }
     static bool opacityIs(const QWidget &w, int level) { return qAbs(w.windowOpacity() - level / 255.0) < 0.01; }
-    // What the About box is told of the machine's memory.
-    std::optional<qint64> bytes;
-    frmAbout::MemorySource source()
-    {
-        return [this]() { return bytes; };
-    }
     static QString memoryLine(const QString &kilobytes)
     {
         return u"Physical memory available to Windows: %1 KB"_s.arg(kilobytes);
@@ -83,20 +77,17 @@ class MainWindowTest : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        t.emplace();
-        bytes.reset();
-    }
+    void init() { t.emplace(); }
     void cleanup() { program.reset(); }
 
+    // Closing during a transfer asks first; it writes every option, the shown tab's index too.
     void emptyStoreGivesTheDefaultsAndClosingWritesThemAll()
     {
         // The mirror choices are not among them: the tests give both servers, and a given server
         // leaves the stored choice alone.
         const QList<std::pair<const char *, const char *>> defaults = {{"Language", "ENGLISH"}, {"AutoLU", "3"},
             {"FontName", "1"}, {"FontSize", "2"}, {"AutoLoadLast", "1"}, {"ColorCoding", "1"}, {"VersionGet", "1"},
-            {"News", "1"}, {"Statbar", "1"}, {"Blend", "0"}, {"nBlend", "0"}, {"Tab", "0"},
+            {"News", "1"}, {"Statbar", "1"}, {"Blend", "0"}, {"nBlend", "0"}, {"Tab", "3"},
             {"LatestStable", "TTDPatch 2.0 rev 1"}, {"LatestStableDate", "October 24, 2003"},
             {"LatestAlpha", "2.0.1 alpha 29"}, {"LatestAlphaDate", "June 25, 2004"}, {"LatestVersionGot", ""},
             {"LastCheckDate", "May 6, 2004"}, {"LastVexalCheckDate", ""}};
@@ -107,34 +98,37 @@ private slots:
         QCOMPARE(w.windowOpacity(), 1.0);
         QCOMPARE(c.rtbPatch->font().family(), QStringLiteral("Courier New"));
         QCOMPARE(c.lblCap[1]->text(), QStringLiteral("Latest version available: TTDPatch 2.0 rev 1"));
-        QVERIFY(!c.TabStrip1->isVisible() && c.fraWelcome->isVisible());
-        QVERIFY(t->dialogs.prompts().isEmpty());
+        QVERIFY(!c.TabStrip1->isVisible() && c.fraWelcome->isVisible() && t->dialogs.prompts().isEmpty());
         for (const auto &[key, value] : defaults)
             QVERIFY2(!t->stored(key).isValid(), key);
+        w.showTabStrip(3);
+        w.DisableControls();
+        t->dialogs.queueAnswer(Answer::No);
+        QVERIFY(!w.close() && w.isVisible());
+        QCOMPARE(t->dialogs.prompts().size(), 1);
+        QCOMPARE(t->dialogs.prompts().first().text, text(130));
+        QCOMPARE(t->dialogs.prompts().first().defaultButton, Answer::No);
+        QVERIFY(!t->stored(QStringLiteral("Tab")).isValid());
+        t->dialogs.queueAnswer(Answer::Yes);
         closeProgram();
         for (const auto &[key, value] : defaults)
             QVERIFY2(t->stored(key).isValid() && stored(key) == QString::fromUtf8(value), key);
         QVERIFY(!t->stored(QStringLiteral("PatchServer")).isValid());
     }
 
-    void autoUpdateModes_data()
-    {
-        QTest::addColumn<QString>("storedValue");
-        QTest::addColumn<int>("mode"); // 3: patch and program, 2: program only, 0: neither
-        for (auto [value, mode] : {std::pair {"0", 0}, {"2", 2}, {"3", 3}, {"7", 0}, {"both", 0}, {"2 (program)", 2}})
-            QTest::newRow(value) << QString::fromLatin1(value) << mode;
-    }
     void autoUpdateModes()
     {
-        QFETCH(QString, storedValue);
-        QFETCH(int, mode);
-        t->presetSettings({{QStringLiteral("AutoLU"), storedValue}});
-        auto &c = start().controls();
-        QCOMPARE(c.chkUpdatePatch->isChecked(), mode == 3);
-        QCOMPARE(c.chkUpdateVexal->isChecked(), mode >= 2);
-        closeProgram();
-        QCOMPARE(state().AutoLUMode, mode);
-        QCOMPARE(stored(QStringLiteral("AutoLU")), QString::number(mode));
+        // stored value, mode (3: patch and program, 2: program only, 0: neither)
+        for (auto [value, mode] : {std::pair {"0", 0}, {"2", 2}, {"3", 3}, {"7", 0}, {"both", 0}, {"2 (program)", 2}}) {
+            t.emplace();
+            t->presetSettings({{QStringLiteral("AutoLU"), QString::fromLatin1(value)}});
+            auto &c = start().controls();
+            QCOMPARE(c.chkUpdatePatch->isChecked(), mode == 3);
+            QCOMPARE(c.chkUpdateVexal->isChecked(), mode >= 2);
+            closeProgram();
+            QCOMPARE(state().AutoLUMode, mode);
+            QCOMPARE(stored(QStringLiteral("AutoLU")), QString::number(mode));
+        }
     }
 
     void outOfRangeIndexIsReportedAndTheRestLoads()
@@ -233,57 +227,30 @@ private slots:
         QVERIFY(c.imgSettings->pixmap().isNull());
     }
 
-    // Only the text after "Vexal Pro <version>" is typed again, two characters a tick.
-    void titleTypesItselfTwoCharactersPerTick()
-    {
-        frmMain &w = start();
-        const QString title = QStringLiteral("Vexal Pro ") + QStringLiteral(VEXAL_VERSION);
-        QTRY_COMPARE(w.windowTitle(), title);
-        QSignalSpy titles(&w, &QWidget::windowTitleChanged);
-        state().DetectedPatchVersion = QStringLiteral("TTDPatch 2.6 alpha 0 r1651 (Windows)");
-        state().PatchEdition = modMain::Edition::Windows;
-        w.UpdateVersionDisplay();
-        const QString full = title + QStringLiteral(" - TTDPatch 2.6 alpha 0 r1651 (Windows) detected.");
-        QTRY_COMPARE(w.windowTitle(), full);
-        QVERIFY(!w.controls().tmrTitlebar->isActive());
-        QCOMPARE(titles.first().first().toString(), full.left(title.size() + 3));
-        QCOMPARE(titles.size(), 1 + (full.size() - title.size() - 2) / 2); // the last tick may add one
-    }
-
     // Without translucency support the caption is set at once.
-    void versionDisplay_data()
-    {
-        QTest::addColumn<QString>("detected");
-        QTest::addColumn<int>("edition");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<int>("icon");
-        const auto row = [](const char *name, const char *detected, int edition, const char *status, int icon) {
-            QTest::newRow(name) << QString::fromLatin1(detected) << edition << QString::fromLatin1(status) << icon;
-        };
-        row("querying", "quering...", 1, "Detecting TTDPatch version...", 98);
-        row("unknown", "(unknown TTDPatch version)", 1, "Using unknown TTDPatch version.", 97);
-        row("none", "none", 2, "No TTDPatch version was found.", 104);
-        row("off, Windows", "(version detection off)", 1, "Using TTDPatch for Windows.", 100);
-        row("off, DOS", "(version detection off)", 2, "Using TTDPatch for DOS.", 101);
-        row("a version, DOS", "TTDPatch V2.0.1 alpha 67", 2, "TTDPatch V2.0.1 alpha 67 detected.", 101);
-    }
     void versionDisplay()
     {
-        QFETCH(QString, detected);
-        QFETCH(int, edition);
-        QFETCH(QString, status);
-        QFETCH(int, icon);
+        // detected version, edition, status, icon
+        const QList<std::tuple<QString, int, QString, int>> rows
+            = {{"quering...", 1, "Detecting TTDPatch version...", 98},
+                {"(unknown TTDPatch version)", 1, "Using unknown TTDPatch version.", 97},
+                {"none", 2, "No TTDPatch version was found.", 104},
+                {"(version detection off)", 1, "Using TTDPatch for Windows.", 100},
+                {"(version detection off)", 2, "Using TTDPatch for DOS.", 101},
+                {"TTDPatch V2.0.1 alpha 67", 2, "TTDPatch V2.0.1 alpha 67 detected.", 101}};
         frmMain &w = start(false);
         auto &c = w.controls();
-        state().DetectedPatchVersion = detected;
-        state().PatchEdition = modMain::Edition(edition);
-        w.UpdateVersionDisplay();
-        QCOMPARE(c.lblCap[6]->text(), status);
-        QCOMPARE(c.stbPanels[0]->text(), status);
-        // Only while the detection runs is there more to wait for.
-        QCOMPARE(c.stbPanels[1]->text(), icon == 98 ? QStringLiteral("Please wait...") : QStringLiteral("Done"));
-        QCOMPARE(c.imgPatchVersion->property("iconNumber").toInt(), icon);
-        QCOMPARE(w.windowTitle(), QStringLiteral("Vexal Pro %1 - %2").arg(state().ProgramVersion, status));
+        for (const auto &[detected, edition, status, icon] : rows) {
+            state().DetectedPatchVersion = detected;
+            state().PatchEdition = modMain::Edition(edition);
+            w.UpdateVersionDisplay();
+            QCOMPARE(c.lblCap[6]->text(), status);
+            QCOMPARE(c.stbPanels[0]->text(), status);
+            // Only while the detection runs is there more to wait for.
+            QCOMPARE(c.stbPanels[1]->text(), icon == 98 ? QStringLiteral("Please wait...") : QStringLiteral("Done"));
+            QCOMPARE(c.imgPatchVersion->property("iconNumber").toInt(), icon);
+            QCOMPARE(w.windowTitle(), QStringLiteral("Vexal Pro %1 - %2").arg(state().ProgramVersion, status));
+        }
     }
 
     void translucencyAndStatusBarFollowTheirBoxes()
@@ -381,55 +348,30 @@ private slots:
         QVERIFY(d.cboVexalServer->isEnabled() && d.cmdGetAlpha->isEnabled());
     }
 
-    void closingDuringTransferAsksThenWritesTheShownTab()
-    {
-        frmMain &w = start();
-        w.showTabStrip(3);
-        w.DisableControls();
-        t->dialogs.queueAnswer(Answer::No);
-        QVERIFY(!w.close());
-        QVERIFY(w.isVisible());
-        QCOMPARE(t->dialogs.prompts().size(), 1);
-        const auto prompt = t->dialogs.prompts().first();
-        QCOMPARE(prompt.text, text(130));
-        QCOMPARE(prompt.defaultButton, Answer::No);
-        QVERIFY(!t->stored(QStringLiteral("Tab")).isValid());
-        t->dialogs.queueAnswer(Answer::Yes);
-        closeProgram();
-        QCOMPARE(stored(QStringLiteral("Tab")), QStringLiteral("3")); // its index
-    }
-
-    void recentFileEntries_data()
-    {
-        QTest::addColumn<QString>("recent1");
-        QTest::addColumn<QString>("recent2");
-        QTest::addColumn<bool>("ql1");
-        QTest::addColumn<bool>("ql2");
-        QTest::newRow("both") << QStringLiteral("a.cfg") << QStringLiteral("b.cfg") << true << true;
-        QTest::newRow("first unset") << QStringLiteral("---") << QStringLiteral("b.cfg") << false << true;
-        QTest::newRow("first gone") << QStringLiteral("gone.cfg") << QStringLiteral("---") << false << false;
-        QTest::newRow("a folder") << QStringLiteral(".") << QStringLiteral("a.cfg") << false << true;
-    }
+    // An entry shows for a file that is there; the second opens its file.
     void recentFileEntries()
     {
-        QFETCH(QString, recent1);
-        QFETCH(QString, recent2);
-        QFETCH(bool, ql1);
-        QFETCH(bool, ql2);
-        writeBytes(t->root() + QStringLiteral("/a.cfg"), {});
-        writeBytes(t->root() + QStringLiteral("/b.cfg"), {});
-        auto path = [this](const QString &name) {
+        const auto path = [this](const QString &name) {
             return name == QLatin1String("---") ? name : t->root() + QLatin1Char('/') + name;
         };
-        t->presetSettings({{QStringLiteral("Recent1"), path(recent1)}, {QStringLiteral("Recent2"), path(recent2)}});
-        auto &c = start().controls();
-        QCOMPARE(c.QL1->isVisible(), ql1);
-        QCOMPARE(c.QL2->isVisible(), ql2);
-        QCOMPARE(c.brk00->isVisible(), ql1 || ql2);
-        if (ql2) {
-            QCOMPARE(c.QL2->text(), path(recent2));
-            c.QL2->trigger();
-            QCOMPARE(state().CfgFileName, path(recent2));
+        // Recent1, Recent2, whether each shows
+        const QList<std::tuple<QString, QString, bool, bool>> rows = {{"a.cfg", "b.cfg", true, true},
+            {"---", "b.cfg", false, true}, {"gone.cfg", "---", false, false}, {".", "a.cfg", false, true}};
+        for (const auto &[recent1, recent2, ql1, ql2] : rows) {
+            program.reset();
+            t.emplace();
+            writeBytes(t->root() + QStringLiteral("/a.cfg"), {});
+            writeBytes(t->root() + QStringLiteral("/b.cfg"), {});
+            t->presetSettings({{QStringLiteral("Recent1"), path(recent1)}, {QStringLiteral("Recent2"), path(recent2)}});
+            auto &c = start().controls();
+            QCOMPARE(c.QL1->isVisible(), ql1);
+            QCOMPARE(c.QL2->isVisible(), ql2);
+            QCOMPARE(c.brk00->isVisible(), ql1 || ql2);
+            if (ql2) {
+                QCOMPARE(c.QL2->text(), path(recent2));
+                c.QL2->trigger();
+                QCOMPARE(state().CfgFileName, path(recent2));
+            }
         }
     }
 
@@ -538,8 +480,9 @@ private slots:
         for (const auto &[amount, text] : rows)
             QCOMPARE(frmAbout::kilobytesText(amount), text);
         useEnglishTexts();
-        bytes = 512 * 3000001;
-        frmAbout about(*t->services, nullptr, source());
+        std::optional<qint64> bytes = 512 * 3000001;
+        const auto source = [&bytes] { return bytes; };
+        frmAbout about(*t->services, nullptr, source);
         QCOMPARE(about.lblMemo->text(), memoryLine(u"1500000.5"_s));
         about.show();
         bytes = 2048 + 256;
@@ -547,51 +490,43 @@ private slots:
         about.hide();
         QVERIFY(!about.tmrMemo->isActive());
         bytes = std::nullopt;
-        QCOMPARE(frmAbout(*t->services, nullptr, source()).lblMemo->text(), memoryLine(u"?"_s));
+        QCOMPARE(frmAbout(*t->services, nullptr, source).lblMemo->text(), memoryLine(u"?"_s));
         const QRegularExpression line(u"^%1$"_s.arg(memoryLine(u"[1-9][0-9]*(\\.[0-9]*[1-9])?"_s)));
         const QString own = frmAbout(*t->services).lblMemo->text();
         QVERIFY2(line.match(own).hasMatch(), qPrintable(own));
     }
 
-    void aboutLabelClicks()
+    // Left clicks on the labels: the program page, the zip library's credit (a message only), the
+    // author's notice and then the mail. Other character sets get plain maker lines.
+    void aboutLabels()
     {
         useEnglishTexts();
-        frmAbout about(*t->services, nullptr, source());
+        frmAbout about(*t->services);
         about.show();
         QTest::mouseClick(about.lblVexalsite, Qt::RightButton);
         QVERIFY(t->shell.calls.isEmpty());
         QTest::mouseClick(about.lblVexalsite, Qt::LeftButton);
-        QCOMPARE(t->shell.calls.size(), 1);
-        QCOMPARE(t->shell.calls[0].target, modMain::programPageAddress(true));
-        // The zip library's credit: a message only, naming the library's version and its licence.
         QTest::mouseClick(about.lblInfoZip, Qt::LeftButton);
         QCOMPARE(t->dialogs.prompts().size(), 1);
         const QString credit = t->dialogs.prompts().first().text;
         QVERIFY2(credit.contains(QRegularExpression(u"libzip 1\\.[0-9]+"_s)) && credit.contains(u"BSD"_s),
             qPrintable(credit));
-        QCOMPARE(t->shell.calls.size(), 1);
-        // The author's label: the notice first, then the mail.
         qsizetype promptsWhenMailed = -1;
         t->shell.onCall = [&](const RecordingShell::Call &) { promptsWhenMailed = t->dialogs.prompts().size(); };
         QTest::mouseClick(about.lblBrakemoor, Qt::LeftButton);
-        QCOMPARE(t->dialogs.prompts().size(), 2);
         QCOMPARE(t->dialogs.prompts().last().title, u"Email Notice"_s);
         QCOMPARE(promptsWhenMailed, 2);
         QCOMPARE(t->shell.calls.size(), 2);
+        QCOMPARE(t->shell.calls[0].target, modMain::programPageAddress(true));
         QCOMPARE(t->shell.calls[1].target, modMain::mailReportAddress("Vexal Pro " + state().ProgramVersion));
-    }
 
-    void aboutOtherCharacterSetsGetPlainMakerLines()
-    {
-        useEnglishTexts();
         const auto isAscii = [](const QString &text) {
             return std::all_of(
                 text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
         };
-        frmAbout western(*t->services, nullptr, source());
-        QVERIFY(!isAscii(western.lblCopyr->text()) && !isAscii(western.lblBrakemoor->text()));
+        QVERIFY(!isAscii(about.lblCopyr->text()) && !isAscii(about.lblBrakemoor->text()));
         state().FontCharset = 238;
-        frmAbout central(*t->services, nullptr, source());
+        frmAbout central(*t->services);
         QCOMPARE(central.lblCopyr->text(), u"Copyright (c) 2004-2026 Brakemoor Solutions. All rights reserved."_s);
         QVERIFY(isAscii(central.lblBrakemoor->text()) && central.lblBrakemoor->text().contains(u"Brakemoor"_s));
         QCOMPARE(central.cmdOK->property("FontCharset").toInt(), 238);

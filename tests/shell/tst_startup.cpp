@@ -20,15 +20,6 @@
 using modMain::state;
 
 namespace {
-struct Started {
-    explicit Started(TestServices &t, const StartupEnvironment &env, const QString &missing = {})
-        : form(*t.services, StringResources::builtIn(), env, testComponents(missing))
-        , outcome(form.Form_Load())
-    { }
-    frmComponents form;
-    frmComponents::Outcome outcome;
-};
-
 bool isDarkRed(const QLabel *label)
 {
     return label->styleSheet().contains(QLatin1String("rgb(192, 0, 0)"));
@@ -60,9 +51,9 @@ private slots:
     void allComponentsPresentOpensMainWindowWithAPrivateCache()
     {
         TestServices t;
-        Started s(t, t.environment());
+        StartedProgram s(t);
         QCOMPARE(s.outcome, frmComponents::Outcome::MainWindowShown);
-        QVERIFY(!s.form.isVisible() && s.form.mainWindow() && s.form.mainWindow()->isVisible());
+        QVERIFY(!s.startup().isVisible() && s.main().isVisible());
         QVERIFY(state().UnzipAvailable && !state().ComponentsMissing);
         QVERIFY(t.dialogs.prompts().isEmpty());
         const QString cache = t.environment().cacheFolder;
@@ -72,49 +63,39 @@ private slots:
         QCOMPARE(state().NewsTmpPath, cache + QStringLiteral("news.tmp"));
     }
 
-    void missingComponentPageInDarkRedWithItsLinks()
+    // The missing one's row in dark red, the page's links, and Ignore goes on; Exit ends at once.
+    void missingComponentPage()
     {
         TestServices t;
-        Started s(t, t.environment(), QStringLiteral("XDG-OPEN"));
+        StartedProgram s(t, {}, QStringLiteral("XDG-OPEN"));
+        frmComponents &form = s.startup();
         QCOMPARE(s.outcome, frmComponents::Outcome::ComponentsMissing);
-        QVERIFY(s.form.isVisible() && !s.form.mainWindow());
-        QVERIFY(isDarkRed(s.form.findChild<QLabel *>(QStringLiteral("Label2(1)")))); // the file
-        QVERIFY(isDarkRed(s.form.findChild<QLabel *>(QStringLiteral("Label3(1)")))); // its description
-        QVERIFY(!isDarkRed(s.form.findChild<QLabel *>(QStringLiteral("Label2(0)"))));
-        // The page speaks the interface language.
-        QCOMPARE(s.form.lblProblem->text(), QStringLiteral("Essential components to run program are missing."));
-
+        QVERIFY(form.isVisible() && !form.mainWindow() && state().ComponentsMissing);
+        const auto darkRed = [&form](const char *name) { return isDarkRed(form.findChild<QLabel *>(name)); };
+        QVERIFY(darkRed("Label2(1)") && darkRed("Label3(1)") && !darkRed("Label2(0)")); // the file, its description
+        QCOMPARE(form.lblProblem->text(), QStringLiteral("Essential components to run program are missing."));
         // The info link names the system folder, on a left click only.
-        QTest::mouseClick(s.form.lblInfo, Qt::RightButton);
+        QTest::mouseClick(form.lblInfo, Qt::RightButton);
         QVERIFY(t.dialogs.prompts().isEmpty());
-        QTest::mouseClick(s.form.lblInfo, Qt::LeftButton);
+        QTest::mouseClick(form.lblInfo, Qt::LeftButton);
         QCOMPARE(t.dialogs.prompts().size(), 1);
         QVERIFY(t.dialogs.prompts().first().text.startsWith(
             QStringLiteral("The mentioned components should be present in the /usr/ folder")));
-
         // The two site links open the main and the alternative program page.
-        QTest::mouseClick(s.form.lblMainsite, Qt::LeftButton);
-        QTest::mouseClick(s.form.lblMirror1, Qt::LeftButton);
+        QTest::mouseClick(form.lblMainsite, Qt::LeftButton);
+        QTest::mouseClick(form.lblMirror1, Qt::LeftButton);
         QCOMPARE(t.shell.calls.size(), 2);
         QCOMPARE(t.shell.calls.at(0).target, modMain::programPageAddress(true));
         QCOMPARE(t.shell.calls.at(1).target, modMain::programPageAddress(false));
-    }
-
-    void ignoreOrExitOnTheComponentPage()
-    {
-        TestServices t;
-        Started s(t, t.environment(), QStringLiteral("LIBSSL.SO.3"));
-        QVERIFY(state().ComponentsMissing);
-        QTest::mouseClick(s.form.cmdIgnore, Qt::LeftButton);
-        QVERIFY(!s.form.isVisible() && s.form.mainWindow() && s.form.mainWindow()->isVisible());
+        QTest::mouseClick(form.cmdIgnore, Qt::LeftButton);
+        QVERIFY(!form.isVisible() && form.mainWindow() && form.mainWindow()->isVisible());
         QVERIFY(!state().ComponentsMissing);
 
-        // Exit instead ends the program at once.
         TestServices u;
-        Started other(u, u.environment(), QStringLiteral("LIBSSL.SO.3"));
-        QTest::mouseClick(other.form.cmdExit, Qt::LeftButton);
+        StartedProgram other(u, {}, QStringLiteral("LIBSSL.SO.3"));
+        QTest::mouseClick(other.startup().cmdExit, Qt::LeftButton);
         QCOMPARE(u.endProgramCalls, 1);
-        QVERIFY(!other.form.mainWindow());
+        QVERIFY(!other.startup().mainWindow());
     }
 
     void networkFolderIsRefusedInTheStoredLanguage_data()
@@ -124,69 +105,47 @@ private slots:
         QTest::newRow("double slash") << QStringLiteral("//fileserver/games/vexalpro/") << false;
         QTest::newRow("mounted share") << QStringLiteral("/mnt/nfs/vexalpro/") << true;
     }
-
     void networkFolderIsRefusedInTheStoredLanguage()
     {
-        QFETCH(QString, programFolder);
-        QFETCH(bool, networkFileSystem);
         TestServices t;
         t.presetSettings({{QStringLiteral("Language"), QStringLiteral("SPANISH")}});
         StartupEnvironment env = t.environment();
+        QFETCH(QString, programFolder);
         env.programFolder = programFolder;
+        QFETCH(bool, networkFileSystem);
         env.onNetworkFileSystem = networkFileSystem;
-        Started s(t, env);
+        StartedProgram s(t, env);
         QCOMPARE(s.outcome, frmComponents::Outcome::RefusedNetworkFolder);
         QCOMPARE(t.endProgramCalls, 1);
-        QVERIFY(!s.form.mainWindow() && !s.form.isVisible());
+        QVERIFY(!s.startup().mainWindow() && !s.startup().isVisible());
         QCOMPARE(t.dialogs.prompts().size(), 1);
         QCOMPARE(t.dialogs.prompts().first().icon, MessageIcon::Critical);
         QCOMPARE(t.dialogs.prompts().first().text, text(1129)); // Spanish
     }
 
-    void languageFromStoreOrLocaleCharsetFromCodePage_data()
+    // The stored language wins over the locale's (the choice among the rows is the language
+    // table's); the character set follows the code page, whatever the language.
+    void storedLanguageAndTheCodePagesCharacterSet()
     {
-        QTest::addColumn<QString>("stored"); // empty: none stored
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<int>("index"); // of the texts and the language box's row
-        QTest::newRow("locale") << QString() << QStringLiteral("SPANISH") << QStringLiteral("SPANISH") << 1;
-        QTest::newRow("locale without texts")
-            << QString() << QStringLiteral("GERMAN") << QStringLiteral("ENGLISH") << 0;
-        QTest::newRow("stored wins") << QStringLiteral("HUNGARIAN") << QStringLiteral("SPANISH")
-                                     << QStringLiteral("HUNGARIAN") << 3;
-        // Contained in a row's name is enough; the last row that contains it wins.
-        QTest::newRow("contained, last row wins")
-            << QStringLiteral("ISH") << QStringLiteral("SPANISH") << QStringLiteral("ISH") << 7;
-        QTest::newRow("in no row: English texts")
-            << QStringLiteral("KLINGON") << QStringLiteral("SPANISH") << QStringLiteral("KLINGON") << 0;
-    }
-
-    void languageFromStoreOrLocaleCharsetFromCodePage()
-    {
-        QFETCH(QString, stored);
-        QFETCH(QString, locale);
-        QFETCH(QString, language);
-        QFETCH(int, index);
         TestServices t;
-        if (!stored.isEmpty())
-            t.presetSettings({{QStringLiteral("Language"), stored}});
-        StartupEnvironment env = t.environment(locale);
+        t.presetSettings({{QStringLiteral("Language"), QStringLiteral("HUNGARIAN")}});
+        StartupEnvironment env = t.environment(QStringLiteral("SPANISH"));
         env.ansiCodePage = QStringLiteral("1250");
-        Started s(t, env);
-        QCOMPARE(state().LanguageName, language);
-        QCOMPARE(state().LanguageIndex, index);
-        QCOMPARE(state().UiText[5], text(index * 1000 + 5));
-        auto &c = s.form.mainWindow()->controls();
-        QCOMPARE(c.mnuFile->title(), text(index * 1000 + 1));
-        QCOMPARE(c.cboLanguage->currentIndex(), index);
-        QCOMPARE(c.imgFlag->property("iconNumber").toInt(), index + 2);
-        // Central European, whatever the language.
+        StartedProgram s(t, env);
+        QCOMPARE(state().LanguageName, QStringLiteral("HUNGARIAN"));
+        QCOMPARE(state().UiText[5], text(3005));
+        auto &c = s.startup().mainWindow()->controls();
+        QCOMPARE(c.mnuFile->title(), text(3001));
+        QCOMPARE(c.cboLanguage->currentIndex(), 3);
+        QCOMPARE(c.imgFlag->property("iconNumber").toInt(), 5);
         QCOMPARE(state().FontCharset, 238);
         QCOMPARE(c.cmdOpen->property("FontCharset").toInt(), 238);
         QCOMPARE(c.lblCap[19]->property("FontCharset").toInt(), 238);
     }
 
-    void reportShowsAtTheWindowOpacityAndServesTheNextReport()
+    // One form serves every report, at the window's opacity; its mode follows the open window
+    // (the control panel's registry trouble), not the tag.
+    void reportOpacityAndModes()
     {
         TestServices t;
         t.presetSettings({{"Blend", "1"}, {"nBlend", "153"}});
@@ -200,25 +159,13 @@ private slots:
             visible = reportShown(error) && error.cmdIgnore->text() == QLatin1String("Ignore");
             error.cmdIgnore->click();
         });
-        ErrorDialogReporter &reporter = p.startup().errorReporter();
+        frmError *form = p.startup().errorReporter().form();
         QCOMPARE(shownText, QStringLiteral("Error code # 76\nPath not found\n@ ReadSettings"));
-        QVERIFY(visible);
+        QVERIFY(visible && !form->isVisible());
         QVERIFY(qAbs(opacity - 153 / 255.0) < 0.01);
-        QVERIFY(!reporter.form()->isVisible());
         QCOMPARE(titlesOf(t.dialogs.prompts()), QStringList {"frmError"});
         QCOMPARE(t.dialogs.prompts().first().title, QStringLiteral("Vexal Pro"));
-        frmError *first = reporter.form();
-        reportError(
-            p, t, errorNumber::DiskFull, QStringLiteral("@ SaveSettings"), [](frmError &e) { e.cmdIgnore->click(); });
-        QCOMPARE(reporter.form(), first);
-        QCOMPARE(first->report(), QStringLiteral("Error code # 61\r\nDisk full\r\n@ SaveSettings"));
-    }
 
-    // The mode follows the open window, not the tag.
-    void registryModeWhileTheControlPanelIsShown()
-    {
-        TestServices t;
-        StartedProgram p(t);
         QDialog controlPanel;
         controlPanel.setObjectName(QStringLiteral("frmControlPanel"));
         controlPanel.show();
@@ -230,34 +177,21 @@ private slots:
             QVERIFY(!error.cmdReport->isVisible() && !error.cmdRestart->isVisible() && !error.txtReport->isVisible());
             error.cmdIgnore->click();
         });
-        QVERIFY(p.startup().errorReporter().form()->registryMode());
+        QVERIFY(form->registryMode());
         controlPanel.hide();
-        bool shown = false;
-        reportError(p, t, errorNumber::UnsupportedValueType, QStringLiteral("@: frmControlPanel Activate"),
-            [&shown](frmError &error) {
-                shown = reportShown(error);
-                error.cmdIgnore->click();
-            });
-        QVERIFY(shown);
-        QVERIFY(!p.startup().errorReporter().form()->registryMode());
+        reportError(p, t, errorNumber::DiskFull, QStringLiteral("@: frmControlPanel Activate"), [&](frmError &error) {
+            visible = reportShown(error);
+            error.cmdIgnore->click();
+        });
+        QCOMPARE(p.startup().errorReporter().form(), form);
+        QVERIFY(visible && !form->registryMode());
+        QCOMPARE(form->report(), QStringLiteral("Error code # 61\r\nDisk full\r\n@: frmControlPanel Activate"));
     }
 
-    void sendReportMailsTheMakerOnceThenStaysDisabled_data()
-    {
-        QTest::addColumn<QString>("osName");
-        QTest::addColumn<QString>("encodedName");
-        QTest::newRow("distribution") << QStringLiteral("Debian GNU/Linux 12 (bookworm)")
-                                      << QStringLiteral("Debian%20GNU/Linux%2012%20(bookworm)");
-        QTest::newRow("no name: two blanks") << QString() << QString();
-    }
     void sendReportMailsTheMakerOnceThenStaysDisabled()
     {
-        QFETCH(QString, osName);
-        QFETCH(QString, encodedName);
         TestServices t;
-        StartupEnvironment env = t.environment();
-        env.osName = osName;
-        StartedProgram p(t, env);
+        StartedProgram p(t);
         bool enabled = true;
         const auto sendThenIgnore = [&enabled](frmError &error) {
             enabled = error.cmdReport->isEnabled();
@@ -270,8 +204,8 @@ private slots:
         QCOMPARE(t.shell.calls.first().kind, RecordingShell::Call::Kind::Open);
         // The report text is not put into the message, and there is no notice box.
         QCOMPARE(t.shell.calls.first().target,
-            "mailto:vexalpro@brakemoor.example?subject=vexal%20" + state().ProgramVersion + "%20" + encodedName
-                + "%20report");
+            "mailto:vexalpro@brakemoor.example?subject=vexal%20" + state().ProgramVersion
+                + "%20Debian%20GNU/Linux%2012%20(bookworm)%20report");
         QCOMPARE(t.dialogs.prompts().size(), 1);
         // The next report finds the button still disabled, and clicking it mails nothing.
         reportError(p, t, errorNumber::PermissionDenied, QStringLiteral("@ SaveSettings"), sendThenIgnore);
@@ -294,23 +228,19 @@ private slots:
         const QStringList arguments {QStringLiteral("--settings-dir"), t.settingsFolder(), QStringLiteral("a b.cfg")};
         state().ProgramArguments = arguments;
         bool mainVisible = true;
-        const auto restart = [&mainVisible](QDialog &form) {
+        const auto restart = [&mainVisible](frmError &form) {
             mainVisible = false;
             for (QWidget *window : QApplication::topLevelWidgets())
                 mainVisible |= window->objectName() == QLatin1String("frmMain") && window->isVisible();
-            static_cast<frmError &>(form).cmdRestart->click();
+            form.cmdRestart->click();
         };
         if (duringLoad) {
             t.presetSettings({{QStringLiteral("FontSize"), QStringLiteral("99")}});
-            t.dialogs.queueForm(restart);
+            t.dialogs.queueForm([&restart](QDialog &form) { restart(static_cast<frmError &>(form)); });
         }
         StartedProgram p(t);
-        if (!duringLoad) {
-            t.dialogs.queueForm(restart);
-            ErrorTrap trap(&p.startup().errorReporter());
-            trap.raise(RuntimeError::of(errorNumber::DeviceIoError));
-            trap.report(QStringLiteral("@ ReadSettings"));
-        }
+        if (!duringLoad)
+            reportError(p, t, errorNumber::DeviceIoError, QStringLiteral("@ ReadSettings"), restart);
         QCOMPARE(mainVisible, !duringLoad);
         QCOMPARE(t.endProgramCalls, 1);
         QCOMPARE(t.shell.calls.size(), 1);

@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
+#include "shell/frmcomponents.h"
 #include "shell/startup.h"
 
 #include <functional>
@@ -34,7 +35,6 @@ public:
         QList<std::pair<QString, QString>> environment;
     };
     QList<Call> calls;
-    bool result = true;
     // Runs with each call, as the started program would (e.g. writing its output file).
     std::function<void(const Call &)> onCall;
 
@@ -50,14 +50,11 @@ private:
 
 class FakeClock final : public Clock {
 public:
-    QDate date {2026, 12, 5};
-    qint64 seconds = 0;
     mutable qint64 milliseconds = 0;
-    // Time passes by this much each time it is read, so that waits end at once.
-    qint64 stepPerReading = 500;
-    QDate today() const override { return date; }
-    qint64 wholeSeconds() const override { return seconds; }
-    qint64 elapsedMs() const override { return milliseconds += stepPerReading; }
+    QDate today() const override { return {2026, 12, 5}; }
+    qint64 wholeSeconds() const override { return 0; }
+    // Half a second passes at each reading, so that waits end at once.
+    qint64 elapsedMs() const override { return milliseconds += 500; }
 };
 
 class FakeProbe final : public ConnectionProbe {
@@ -71,7 +68,6 @@ public:
 class TestServices {
 public:
     TestServices();
-    ~TestServices();
 
     QString root() const { return m_dir.path(); }
     QString settingsFolder() const { return m_dir.filePath(QStringLiteral("settings")); }
@@ -146,15 +142,12 @@ public:
 // Every component present, or one named component missing.
 QList<Component> testComponents(const QString &missing = {});
 
-class frmComponents;
-class frmMain;
-class StringResources;
-
-// The program started over a TestServices: start-up run, main window loaded and shown.
+// The program started over a TestServices (in its environment unless given, with the named
+// component missing): start-up run and, when it goes on, the main window loaded and shown.
 class StartedProgram {
 public:
-    explicit StartedProgram(TestServices &t, const StartupEnvironment &env, const StringResources *resources = nullptr);
-    explicit StartedProgram(TestServices &t);
+    explicit StartedProgram(
+        TestServices &t, const std::optional<StartupEnvironment> &env = {}, const QString &missing = {});
     ~StartedProgram();
 
     frmComponents &startup() { return *m_startup; }
@@ -162,6 +155,9 @@ public:
 
 private:
     std::unique_ptr<frmComponents> m_startup;
+
+public:
+    const frmComponents::Outcome outcome;
 };
 
 // A copy of a bundled demo game folder ("game" or "dos-game") at `target`; returns its path
@@ -210,8 +206,7 @@ public:
     virtual ~GameSession();
     frmMain &main();
     // Opens the copy's ttdpatch.cfg, or another file.
-    void open();
-    void open(const QString &path);
+    void open(const QString &file = {});
     // A file of the copy.
     QString path(const QString &name = QStringLiteral("ttdpatch.cfg")) const { return folder + name; }
 
