@@ -13,7 +13,6 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QCompleter>
-#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -73,14 +72,6 @@ const QString CorpusList = QStringLiteral(VEXAL_CORPUS_DIR "/swtchlst-windows.tx
 SwitchList corpusList()
 {
     return SwitchList::parse(QString::fromLatin1(readBytes(CorpusList)));
-}
-
-QStringList findingsOf(const QString &text)
-{
-    QStringList found;
-    for (const Finding &finding : check(corpusList(), text.split(QStringLiteral("\r\n"))))
-        found.append(QString::number(finding.line) + QLatin1String(": ") + finding.message);
-    return found;
 }
 
 // The layout's extra formats of a line: the underlines drawn over the document's colours.
@@ -205,14 +196,10 @@ private slots:
         QCOMPARE(f.selected(), QStringLiteral("TTDPatch"));
         QCOMPARE(f.search.SearchPos(), 11);
         // Keys that type nothing (Shift for Shift+Enter, moving the cursor, Delete) go on from the
-        // match, another program taking the focus leaves the search where it was, and a right
-        // click on the icon does nothing.
+        // match.
         for (const Qt::Key key :
             {Qt::Key_Shift, Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End, Qt::Key_Delete})
             QTest::keyClick(&f.txtFind, key);
-        QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-        QApplication::sendEvent(&f.txtFind, &away);
-        QTest::mousePress(&f.imgFind, Qt::RightButton);
         QCOMPARE(f.search.SearchPos(), 11);
         QTest::mousePress(&f.imgFind, Qt::LeftButton);
         QCOMPARE(f.selected(), QStringLiteral("ttdPATCH"));
@@ -247,7 +234,6 @@ private slots:
         const QString entry = QStringLiteral("newgrf/b.grf");
         QTest::newRow("ends with a line break") << QStringLiteral("a.grf\r\n") << 1 << "a.grf\r\n" + entry;
         QTest::newRow("no line break at the end") << QStringLiteral("a.grf") << 1 << "a.grf\r\n" + entry;
-        QTest::newRow("twice") << QStringLiteral("a.grf\r\n") << 2 << "a.grf\r\n" + entry + "\r\n" + entry;
         QTest::newRow("blank lines elsewhere")
             << QStringLiteral("a\r\n\r\nb\r\n\r\n\r\nc\r\n\r\n\r\n\r\nd\r\n\r\n\r\n\r\n\r\ne\r\n") << 1
             << "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n" + entry;
@@ -375,8 +361,10 @@ private slots:
     void eachProblemOnItsLine()
     {
         QFETCH(QString, text);
-        QFETCH(QStringList, found);
-        QCOMPARE(findingsOf(text), found);
+        QStringList found;
+        for (const Finding &finding : check(corpusList(), text.split(QStringLiteral("\r\n"))))
+            found.append(QString::number(finding.line) + QLatin1String(": ") + finding.message);
+        QTEST(found, "found");
     }
 
     // Damaged lines of a switch list are skipped and the rest is read; the DOS patch's help is no list.
@@ -442,11 +430,8 @@ private slots:
         program.start(QStringLiteral(VEXAL_PROGRAM), arguments);
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitCode(), exitCode);
-        QStringList expected;
-        for (const QString &line : output)
-            expected.append(line.arg(file));
-        QCOMPARE(
-            QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+        const QString shown = QString::fromUtf8(program.readAllStandardOutput()).replace(file, QStringLiteral("%1"));
+        QCOMPARE(shown.split(QLatin1Char('\n'), Qt::SkipEmptyParts), output);
         QCOMPARE(program.readAllStandardError().isEmpty(), exitCode != 2);
     }
 
@@ -479,9 +464,6 @@ private slots:
         QTest::keyClick(&editor, '2');
         QCOMPARE(problem.text(), QStringLiteral("abandonedroads 2"));
         QVERIFY(underlinesOf(problem).isEmpty());
-        const QString tip = tooltipOver(editor, problem);
-        QVERIFY2(tip.contains(QLatin1String("Range 0..2, default 0")) && !tip.contains(QLatin1String("outside")),
-            qPrintable(tip));
         QCOMPARE(count.text(), QStringLiteral("Problems: 0"));
 
         // A line set again above the first one: the mark moves to the later line.

@@ -3,14 +3,11 @@
 // folder picked; the game's programs under the real Wine and DOSBox: the stand-ins of
 // demo/standins, started through the main window as a player starts them.
 #include "testsupport.h"
-#include "zipbuilder.h"
 
 #include "common/settingkeys.h"
 #include "launch/companiontools.h"
-#include "liveupdate/liveupdate.h"
 #include "platform/executables.h"
 #include "shell/frmmain.h"
-#include "shell/mainwindowcontrols.h"
 
 #include <QAction>
 #include <QDialog>
@@ -18,7 +15,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScopeGuard>
 #include <QtTest>
 
 using modMain::state;
@@ -28,13 +24,6 @@ using Tool = CompanionTools::Tool;
 namespace {
 
 const QString StandIns = QStringLiteral(VEXAL_STANDINS_DIR "/");
-const QString WindowsPatchVersion = QStringLiteral("TTDPatch 2.6 alpha 0 r1651 (Windows)");
-const QString DosPatchVersion = QStringLiteral("TTDPatch V2.0.1 alpha 67");
-
-QString firstLineOf(const QString &path)
-{
-    return QString::fromLocal8Bit(readBytes(path)).section(QLatin1Char('\n'), 0, 0).trimmed();
-}
 
 // Runs a program of the prefix's Wine to its end.
 bool runWine(const QString &prefix, const QStringList &arguments, const QString &program = QStringLiteral("wine"))
@@ -48,16 +37,6 @@ bool runWine(const QString &prefix, const QStringList &arguments, const QString 
     return process.waitForFinished(180000) && process.exitCode() == 0;
 }
 
-struct Session : GameSession {
-    using GameSession::GameSession;
-    // Opening runs the patch to learn its version; what follows is what these tests look at.
-    void open()
-    {
-        GameSession::open();
-        t.shell.calls.clear();
-    }
-};
-
 // What was started, as "program arguments @ working folder".
 QStringList startsOf(const RecordingShell &shell)
 {
@@ -66,61 +45,6 @@ QStringList startsOf(const RecordingShell &shell)
         list << call.target + ' ' + call.arguments.join(' ') + " @ " + call.workingFolder;
     return list;
 }
-
-const QString Nothing = QStringLiteral("<nothing>");
-
-// Section and key of each tool's location.
-std::pair<QString, QString> placeOf(int tool)
-{
-    const std::pair<QString, QString> places[] = {{"VexalP", "TTDAlter"}, {"PLVN", "Location"}, {"NRWK", "Location"}};
-    return places[tool];
-}
-
-// The companion tools over a temporary folder, with a Windows runner of its own there.
-struct Tools {
-    Tools()
-    {
-        state().AppFolder = t.root() + "/program/";
-        useEnglishTexts();
-        writeProgram(t.root() + "/wine", "#!/bin/sh\n", 0755);
-        store("VexalP", "WindowsRunner", t.root() + "/wine --quiet");
-    }
-    // "<root>" stands for the temporary folder, "<lower>" for it lower-cased, "<program>" for the program folder.
-    QString expand(QString text) const
-    {
-        return text.replace("<program>/", state().AppFolder)
-            .replace("<root>", t.root())
-            .replace("<lower>", t.root().toLower());
-    }
-    // As the next run of the program reads it.
-    QString stored(int tool) const
-    {
-        const auto [section, key] = placeOf(tool);
-        return SettingsStore(t.settingsFolder()).read("Brakemoor Solutions", section, key, Nothing);
-    }
-    void store(const QString &section, const QString &key, const QString &value)
-    {
-        SettingsStore(t.settingsFolder()).write("Brakemoor Solutions", section, key, value);
-        t.reopenSettings();
-    }
-    void run(int tool) { CompanionTools(*t.services, nullptr).run(Tool(tool)); }
-    QString startOf(const QString &tool) const
-    {
-        return t.root() + "/wine --quiet " + tool + " @ " + state().AppFolder;
-    }
-    QStringList prompts() const
-    {
-        QStringList list;
-        for (const auto &p : t.dialogs.prompts()) {
-            if (p.kind == ScriptedDialogs::Kind::BrowseFolder)
-                list << "browse: " + p.title;
-            else
-                list << (p.icon == MessageIcon::Critical ? "critical " : "other ") + p.title + ": " + p.text;
-        }
-        return list;
-    }
-    TestServices t;
-};
 
 } // namespace
 
@@ -172,9 +96,10 @@ private slots:
         QTest::addColumn<QString>("list"); // as the runner names it
         QTest::addColumn<QString>("record");
         QTest::addColumn<QString>("folder"); // as the patch sees its working folder
-        QTest::newRow("wine") << u"game"_s << WindowsPatchVersion << u"swtchlst.txt"_s << u"ttdpatchw-ran.txt"_s
-                              << u"C:\\TTD"_s;
-        QTest::newRow("dosbox") << u"dos-game"_s << DosPatchVersion << u"SWTCHLST.TXT"_s << u"RAN.TXT"_s << u"C:\\"_s;
+        QTest::newRow("wine") << u"game"_s << u"TTDPatch 2.6 alpha 0 r1651 (Windows)"_s << u"swtchlst.txt"_s
+                              << u"ttdpatchw-ran.txt"_s << u"C:\\TTD"_s;
+        QTest::newRow("dosbox") << u"dos-game"_s << u"TTDPatch V2.0.1 alpha 67"_s << u"SWTCHLST.TXT"_s << u"RAN.TXT"_s
+                                << u"C:\\"_s;
     }
 
     void thePatchRunsThroughItsRunner()
@@ -206,31 +131,6 @@ private slots:
         QVERIFY(!s.main().isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(s.path(record)), 30000);
         QTRY_COMPARE(QString::fromLocal8Bit(readBytes(s.path(record))).trimmed(), folder);
-    }
-
-    // A release installed from the update server: its text maker, a Windows program, runs through
-    // Wine in the game folder's prefix once the archive is unpacked.
-    void theTextMakerRunsThroughWineAfterAnInstall()
-    {
-        UpdateServer server;
-        GameSession s(QStringLiteral("game"), true);
-        prepare(s, QStringLiteral("game"));
-        s.t.presetSettings({{QStringLiteral("VersionGet"), QStringLiteral("0")}});
-        s.open();
-        const QByteArray program = readBytes(StandIns + QStringLiteral("ttdpatchw.exe"));
-        QTemporaryDir served;
-        QVERIFY(buildZip(served.filePath(QStringLiteral("ttdpw.zip")),
-            {{"ttdpatchw.exe", program, ZIP_EM_NONE, 0100644}, {"MKPTTXT.EXE", program, ZIP_EM_NONE, 0100644}}));
-        server.serveFolder(QStringLiteral("/patch/"), served.path());
-        server.serve(QStringLiteral("/patch/_versions.txt"),
-            {.body = "[TTDP Stable]\nversion=TTDPatch 2.6\ndate=May 13, 2012\nwinfilename=ttdpw.zip\n"
-                     "[TTDP Alpha-Beta]\nversion=2.6 alpha 1\n"});
-        state().LatestAlpha = QStringLiteral("2.6 alpha 1");
-        s.main().liveUpdate().cmdLU_Click();
-        s.main().liveUpdate().cmdGetStable_Click();
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(s.path(QStringLiteral("mkpttxt-ran.txt"))), 30000);
-        QTRY_COMPARE(firstLineOf(s.path(QStringLiteral("mkpttxt-ran.txt"))), QStringLiteral("C:\\TTD"));
-        QVERIFY(state().ControlsEnabled);
     }
 
     // What cannot start is told, nothing is lost, and the program stays open.
@@ -283,8 +183,6 @@ private slots:
         QCOMPARE(prompts.size(), message.isEmpty() ? 0 : 1);
         if (!message.isEmpty()) {
             QVERIFY2(prompts[0].text.startsWith(expected), qPrintable(prompts[0].text));
-            QCOMPARE(prompts[0].icon, MessageIcon::Critical);
-            QCOMPARE(prompts[0].title, QStringLiteral("Vexal Pro"));
             // Run says so too, and nothing closes.
             QTest::mouseClick(s.main().controls().cmdRun, Qt::LeftButton);
             prompts = s.t.dialogs.takePrompts();
@@ -301,7 +199,7 @@ private slots:
 
     // How each kind of program is started, with the runner templates as a user may store them.
     // "@" in a cell stands for the test's folder; runners are small scripts there. The command is
-    // the program and its arguments joined by "|".
+    // the program and its arguments joined by "|", then where its output goes and its environment.
     void commandsForRunners_data()
     {
         QTest::addColumn<QByteArray>("head");
@@ -311,15 +209,13 @@ private slots:
         QTest::addColumn<QString>("output"); // the file its standard output is wanted in
         QTest::addColumn<int>("problem");
         QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("outputFile"); // where the started process's output goes
-        QTest::addColumn<QString>("environment");
         using P = executables::Problem;
         const auto row = [](const char *tag, const QByteArray &head, bool runBit, const char *runner,
                              const char *folder, const char *output, P problem, const char *command = "",
                              const char *outputFile = "", const char *environment = "") {
             QTest::newRow(tag) << head << runBit << QString::fromUtf8(runner) << QString::fromUtf8(folder)
-                               << QString::fromUtf8(output) << int(problem) << QString::fromUtf8(command)
-                               << QString::fromUtf8(outputFile) << QString::fromUtf8(environment);
+                               << QString::fromUtf8(output) << int(problem)
+                               << (*command ? QStringList {command, outputFile, environment}.join(u" ; ") : QString());
         };
         const QByteArray script("#!/bin/sh\nexit 0\n");
         const QByteArray dos("MZ\x90\0\x03", 5);
@@ -371,8 +267,6 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QString, output);
         QFETCH(QString, command);
-        QFETCH(QString, outputFile);
-        QFETCH(QString, environment);
         QTemporaryDir dir;
         const auto here = [&](QString text) { return text.replace(QLatin1Char('@'), dir.path()); };
         // Runners as scripts (Debian's wrapper names the 32-bit loader it needs) and Wine's own
@@ -399,9 +293,8 @@ private slots:
         for (const auto &[name, value] : result.start.environment)
             variables.append(name + QLatin1Char('=') + value);
         const QStringList started = QStringList {result.start.program} + result.start.arguments;
-        QCOMPARE(result.isValid() ? started.join(u'|') : QString(), here(command));
-        QCOMPARE(result.isValid() ? result.start.outputFile : QString(), here(outputFile));
-        QCOMPARE(result.isValid() ? variables.join(u'|') : QString(), here(environment));
+        const QStringList parts {started.join(u'|'), result.start.outputFile, variables.join(u'|')};
+        QCOMPARE(result.isValid() ? parts.join(u" ; ") : QString(), here(command));
     }
 
     void dosNames_data()
@@ -451,7 +344,7 @@ private slots:
         QFETCH(int, edition);
         QFETCH(QString, patch);
         QFETCH(QString, removalOffer);
-        Session s;
+        GameSession s;
         for (const char *name : {"GameGFX.exe", "ttdpatchw.exe"})
             QFile::remove(s.path(QLatin1String(name)));
         for (const QString &file : files)
@@ -483,7 +376,6 @@ private slots:
             QCOMPARE(questions.size(), removalOffer.isEmpty() ? 0 : 1);
             if (!questions.isEmpty()) {
                 QVERIFY(questions.first().text.endsWith(QStringLiteral("\r\n\r\n") + s.folder + removalOffer));
-                QCOMPARE(questions.first().buttons, MessageButtons::YesNo);
                 QCOMPARE(QFile::exists(s.folder + removalOffer.section(u' ', 0, 0)), answer == Answer::No);
             }
         }
@@ -505,14 +397,15 @@ private slots:
         QFETCH(bool, edited);
         QFETCH(int, answer);
         QFETCH(bool, started);
-        Session s;
+        GameSession s;
         s.open();
+        s.t.shell.calls.clear(); // the version query
         const QByteArray before = readBytes(s.path());
-        if (edited)
-            QTest::keyClick(s.main().controls().rtbPatch, 'x');
         s.t.dialogs.takePrompts();
-        if (edited)
+        if (edited) {
+            QTest::keyClick(s.main().controls().rtbPatch, 'x');
             s.t.dialogs.queueAnswer(Answer(answer));
+        }
         QTest::mouseClick(s.main().controls().cmdRun, Qt::LeftButton);
         const auto prompts = s.t.dialogs.prompts();
         QCOMPARE(prompts.size(), edited ? 1 : 0);
@@ -534,7 +427,7 @@ private slots:
     // saves, starts nothing and stays open.
     void aFolderWithoutAPatchShowsNoVersionAndRunsNothing()
     {
-        Session s;
+        GameSession s;
         s.t.shell.onCall = [](const RecordingShell::Call &call) {
             writeBytes(call.workingFolder + QStringLiteral("swtchlst.txt"), "2.6 r1\r\n");
         };
@@ -551,7 +444,7 @@ private slots:
                 form.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
             });
         }
-        s.GameSession::open(other + QStringLiteral("ttdpatch.cfg"));
+        s.open(other + QStringLiteral("ttdpatch.cfg"));
         const QString none = QStringLiteral("No TTDPatch version was found.");
         QCOMPARE(c.lblCap[6]->text(), none);
         QCOMPARE(c.stbPanels[0]->text(), none);
@@ -565,7 +458,9 @@ private slots:
         QVERIFY(readBytes(other + QStringLiteral("ttdpatch.cfg")).startsWith("//vexal="));
     }
 
-    // "|" separates the prompts; cells are expanded as Tools::expand does.
+    // TTD Alter, Ploven and Narwick start from their remembered place, beside the program, or from
+    // the folder the person picks. "<root>" stands for the test's folder, "<lower>" for it lower-cased,
+    // "<program>/" for the program folder; "|" separates the prompts.
     void companionTools_data()
     {
         QTest::addColumn<int>("tool");
@@ -593,7 +488,6 @@ private slots:
         row("TTD Alter always asks", Tool::TTDAlter, "", "<program>/TTDAlter.exe", "", "", "",
             "browse: Where is the TTD Alter?");
         row("TTD Alter stored", Tool::TTDAlter, elsewhere, elsewhere, "", elsewhere, elsewhere, "");
-        row("Ploven stored", Tool::Ploven, elsewhere, elsewhere, "", elsewhere, elsewhere, "");
         row("Narwick stored, gone", Tool::Narwick, elsewhere, "", "", "", elsewhere, "browse: Where is the Narwick?");
         row("Narwick found", Tool::Narwick, "", "<root>/tools/nw/Narwick.exe", "<root>/tools/nw",
             "<root>/tools/nw/Narwick.exe", "<root>/tools/nw/Narwick.exe", "browse: Where is the Narwick?");
@@ -617,39 +511,46 @@ private slots:
         QFETCH(QString, started);
         QFETCH(QString, remembered);
         QFETCH(QString, prompts);
-        Tools f;
-        if (!stored.isEmpty())
-            f.store(placeOf(tool).first, placeOf(tool).second, f.expand(stored));
-        if (!file.isEmpty()) {
-            QDir().mkpath(QFileInfo(f.expand(file)).path());
-            writeBytes(f.expand(file), bytes);
+        TestServices t;
+        state().AppFolder = t.root() + "/program/";
+        useEnglishTexts();
+        const auto expand = [&t](QString text) {
+            return text.replace("<program>/", state().AppFolder)
+                .replace("<root>", t.root())
+                .replace("<lower>", t.root().toLower());
+        };
+        const std::pair<QString, QString> places[]
+            = {{"VexalP", "TTDAlter"}, {"PLVN", "Location"}, {"NRWK", "Location"}};
+        const auto [section, key] = places[tool];
+        writeProgram(t.root() + "/wine", "#!/bin/sh\n", 0755);
+        {
+            SettingsStore settings(t.settingsFolder());
+            settings.write("Brakemoor Solutions", "VexalP", "WindowsRunner", t.root() + "/wine --quiet");
+            if (!stored.isEmpty())
+                settings.write("Brakemoor Solutions", section, key, expand(stored));
         }
-        f.t.dialogs.queueText(chosen.isEmpty() ? std::nullopt : std::optional(f.expand(chosen)));
-        f.run(tool);
-        QCOMPARE(startsOf(f.t.shell), started.isEmpty() ? QStringList() : QStringList {f.startOf(f.expand(started))});
-        QCOMPARE(f.prompts(), f.expand(prompts).split(u'|', Qt::SkipEmptyParts));
+        t.reopenSettings();
+        if (!file.isEmpty()) {
+            QDir().mkpath(QFileInfo(expand(file)).path());
+            writeBytes(expand(file), bytes);
+        }
+        t.dialogs.queueText(chosen.isEmpty() ? std::nullopt : std::optional(expand(chosen)));
+        CompanionTools(*t.services, nullptr).run(Tool(tool));
+        const QString start = t.root() + "/wine --quiet " + expand(started) + " @ " + state().AppFolder;
+        QCOMPARE(startsOf(t.shell), started.isEmpty() ? QStringList() : QStringList {start});
+        QStringList shown;
+        for (const auto &p : t.dialogs.prompts()) {
+            if (p.kind == ScriptedDialogs::Kind::BrowseFolder)
+                shown << "browse: " + p.title;
+            else
+                shown << (p.icon == MessageIcon::Critical ? "critical " : "other ") + p.title + ": " + p.text;
+        }
+        QCOMPARE(shown, expand(prompts).split(u'|', Qt::SkipEmptyParts));
         // A folder picked is on disk at once, not only in this process's settings cache.
         if (!chosen.isEmpty())
-            QCOMPARE(readBytes(f.t.settingsFile()).contains(f.expand(file).toUtf8()), !remembered.isEmpty());
-        QCOMPARE(f.stored(tool), remembered.isEmpty() ? Nothing : f.expand(remembered));
-    }
-
-    void theLowerCasedFolderComesFirst()
-    {
-        // Needs a whole path in lower case, which the random temporary folder may not be.
-        const QString base = QDir::tempPath() + QString("/vexal-tools-%1").arg(QCoreApplication::applicationPid());
-        if (base != base.toLower())
-            QSKIP("the temporary folder's path has capitals");
-        const auto cleanUp = qScopeGuard([&] { QDir(base).removeRecursively(); });
-        Tools f;
-        for (const char *folder : {"/tools", "/Tools"}) {
-            QDir().mkpath(base + folder);
-            writeBytes(base + folder + "/Ploven.exe", portableExecutable());
-        }
-        f.t.dialogs.queueText(base + "/Tools");
-        f.run(int(Tool::Ploven));
-        QCOMPARE(startsOf(f.t.shell), QStringList {f.startOf(base + "/tools/Ploven.exe")});
-        QCOMPARE(f.stored(int(Tool::Ploven)), base + "/tools/Ploven.exe");
+            QCOMPARE(readBytes(t.settingsFile()).contains(expand(file).toUtf8()), !remembered.isEmpty());
+        QCOMPARE(SettingsStore(t.settingsFolder()).read("Brakemoor Solutions", section, key, "-"),
+            remembered.isEmpty() ? "-" : expand(remembered));
     }
 };
 
