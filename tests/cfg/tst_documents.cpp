@@ -186,6 +186,8 @@ private slots:
         QCOMPARE(state().RecentFile2, b);
         c.QL1->trigger(); // the open file again: nothing moves
         QCOMPARE(state().RecentFile2, b);
+        const QByteArray stored = readBytes(s.t.settingsFile()); // on disk at once
+        QVERIFY(stored.contains(("Recent1=" + a).toUtf8()) && stored.contains(("Recent2=" + b).toUtf8()));
 
         const auto drop = [&s](const QString &path) {
             writeBytes(path, "mine 1\r\n");
@@ -218,9 +220,6 @@ private slots:
         QVERIFY(drop(s.path(QStringLiteral("MINE.CFG"))));
         QCOMPARE(state().CfgFileName, s.path(QStringLiteral("MINE.CFG")));
         QCOMPARE(EditorText(s.cfg()).text(), QStringLiteral("mine 1\r\n"));
-        s.t.reopenSettings();
-        QCOMPARE(readSetting(*s.t.settings, settingKeys::Recent1), s.path(QStringLiteral("MINE.CFG")));
-        QCOMPARE(readSetting(*s.t.settings, settingKeys::Recent2), a);
     }
 
     void savingAddsHeadersOnceAndNeverRefreshesThem()
@@ -257,6 +256,12 @@ private slots:
         const QString path = s.path();
         s.open(path);
         const QByteArray before = readBytes(path);
+        // While a transfer runs, saving is refused and writes nothing.
+        s.main().DisableControls();
+        s.save();
+        QVERIFY(s.t.dialogs.takePrompts().value(0).text.startsWith(QLatin1String("This action is currently blocked")));
+        QCOMPARE(readBytes(path), before);
+        s.main().EnableControls();
         QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
         EditorText(s.list()).setText(QStringLiteral("only.grf\r\n"));
         QString report;
