@@ -185,6 +185,8 @@ private slots:
         start(true);
         const ScopedEnvironment settings("VEXALP_SETTINGS_DIR", m_session->t.settingsFolder().toUtf8());
         const ScopedEnvironment cache("XDG_CACHE_HOME", QDir(m_session->t.root()).filePath("cache").toUtf8());
+        // The default folder holds no hand-over: the updater must read the one the program wrote.
+        const ScopedEnvironment config("XDG_CONFIG_HOME", QDir(m_session->t.root()).filePath("config").toUtf8());
         QCOMPARE(state().TempPath, QDir(m_session->t.root()).filePath("cache/vexalp/"));
         const QString folder = state().AppFolder;
         const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
@@ -202,6 +204,23 @@ private slots:
         QVERIFY(!window().isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "new-program-started.txt"), 20000);
         QCOMPARE(readBytes(folder + name), newProgram);
+    }
+
+    // --settings-dir moves the settings, and with them the hand-over, through the variable that the
+    // updater reads (the test above starts the updater with it).
+    void theSettingsFolderOptionIsPassedOn()
+    {
+        QTemporaryDir dir;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("VEXALP_SETTINGS_DIR"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath("config"));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath("cache"));
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(VEXAL_PROGRAM), {"--smoke-test", "--settings-dir", dir.filePath("given")});
+        QVERIFY(program.waitForFinished(30000));
+        QVERIFY(QFile::exists(dir.filePath("given/Brakemoor Solutions.ini")));
+        QVERIFY(!QFile::exists(dir.filePath("config")));
     }
 
     void unsignedFilesRunNothing_data()
