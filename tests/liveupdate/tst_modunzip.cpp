@@ -17,7 +17,7 @@
 
 namespace {
 
-enum Patch { NoPatch, LieAboutSize, BreakCrc, Truncate };
+enum Patch { NoPatch, LieAboutSize, BreakCrc, Truncate, Implode };
 
 constexpr qint64 MB = 1024 * 1024;
 const QByteArray &Password = zipPassword;
@@ -40,6 +40,8 @@ void patchArchive(const QString &path, Patch patch)
         patchField(zip, 14, 0x12345678);
     else if (patch == Truncate)
         zip.truncate(zip.size() * 6 / 10);
+    else if (patch == Implode)
+        patchField(zip, 8, 6); // a compression method of the 1990s that nothing unpacks any more
     if (patch != NoPatch)
         writeBytes(path, zip);
 }
@@ -314,6 +316,7 @@ private slots:
         modUnzip::Request &r = modUnzip::request();
         r.FileCount = members.isEmpty() ? 0 : 1;
         r.FileNames[0] = members;
+        r.FileNames[1] = QStringLiteral("*"); // left from an earlier extraction, beyond the count
         r.ExcludeCount = excluded.isEmpty() ? 0 : 1;
         r.ExcludeNames[0] = excluded;
         QFETCH(bool, anyCase);
@@ -363,6 +366,7 @@ private slots:
             NoPatch, 16 * MB);
         row("corrupted crc", {{"c.txt", QByteArray(5000, 'c')}}, "CRC", 2, "", BreakCrc);
         row("truncated", {{"c.txt", QByteArray(5000, 'c')}, {"d.txt", "d"}}, "Cannot open", 9, "", Truncate);
+        row("unsupported method", {{"c.txt", QByteArray(5000, 'c')}}, "method not supported", 81, "", Implode);
     }
     void refusesHostile()
     {

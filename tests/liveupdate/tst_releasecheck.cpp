@@ -136,8 +136,9 @@ private slots:
         const bool announced = prompt == QLatin1String("AutoUpdate: TTDPatch");
         QCOMPARE(c().imgNew->isVisibleTo(&window()), announced);
         if (announced) {
-            QCOMPARE(asked.first().text, liveUpdateRules::announcement("TTDPatch", latestAlpha, "May 13, 2012"));
-            QVERIFY(asked.first().text.startsWith("There is a new version available!\r\n\r\nNew version: TTDPatch "));
+            QCOMPARE(asked.first().text,
+                "There is a new version available!\r\n\r\nNew version: TTDPatch " + latestAlpha
+                    + "\r\nRelease date:  May 13, 2012\r\n\r\nWould you like to download it now?");
             QCOMPARE(asked.first().buttons, MessageButtons::YesNo);
         }
         if (checked) {
