@@ -1,13 +1,22 @@
-// Downloads against a server on the loopback address: what is saved, what is shown, what is logged.
+// Downloads against servers on the loopback address: what is saved, shown and logged, and what a
+// server, a mirror or a typed address cannot make the live update do.
 #include "common/errortrap.h"
 #include "common/modmain.h"
+#include "info/frmwhatsnew.h"
 #include "liveupdate/liveupdate.h"
+#include "liveupdate/liveupdaterules.h"
+#include "news/newsticker.h"
 #include "shell/frmmain.h"
 #include "testsupport.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QProgressBar>
+#include <QStorageInfo>
 #include <QTimer>
 #include <QtTest>
 
@@ -50,6 +59,7 @@ class DownloadTest : public QObject {
 
     LiveUpdate &live() { return m_session->main().liveUpdate(); }
     MainWindowControls &c() { return m_session->main().controls(); }
+    ScriptedDialogs &dialogs() { return m_session->t.dialogs; }
     QString target() const { return state().TempPath + Target; }
     // Serves `response` and downloads it; the error it threw, if any.
     std::optional<RuntimeError> download(const Response &response, bool isUpdateList)
@@ -62,10 +72,22 @@ class DownloadTest : public QObject {
         }
         return std::nullopt;
     }
+    // A news file of one record, read by a ticker of its own.
+    QLabel &headline(const QStringList &record)
+    {
+        m_ticker.emplace(*m_session->t.services, NewsControls {m_picNews, m_tmrNews, m_chkTicker});
+        writeBytes(state().NewsTmpPath, (record + QStringList {"---", ""}).join('\n').toUtf8());
+        m_ticker->UpdateNewsTicker();
+        return *m_ticker->labels().first();
+    }
 
     std::optional<UpdateServer> m_server;
     std::optional<GameSession> m_session;
     QStringList m_statusLines;
+    QWidget m_picNews;
+    QTimer m_tmrNews;
+    QCheckBox m_chkTicker;
+    std::optional<NewsTicker> m_ticker;
 
 private slots:
     void init()
@@ -79,6 +101,7 @@ private slots:
 
     void cleanup()
     {
+        m_ticker.reset();
         m_session.reset();
         m_server.reset();
     }
@@ -89,29 +112,46 @@ private slots:
         QTest::addColumn<bool>("isUpdateList");
         QTest::addColumn<int>("errorNumber"); // 0: none thrown
         QTest::addColumn<QByteArray>("file"); // what the target holds afterwards; the earlier file when null
-        QTest::addColumn<QStringList>("logEnd"); // failed when not empty
+        QTest::addColumn<QString>("logged"); // in the log's last lines
         QTest::addColumn<QString>("status");
-        const QStringList fileFailure {"Error while contacting server.", "Failed to download new product versions."};
+        QTest::addColumn<bool>("told"); // a message box names the cache folder
+        const QString fileFailure = QStringLiteral("Error while contacting server.\nFailed to download new product versions.");
+        const QString tooLarge = QStringLiteral("file was not kept: it is larger than 1048576 bytes.");
+        const QString webPage = QStringLiteral("file was not kept: the server sent a web page instead of the list.");
+        const QByteArray page = "\n  <!DOCTYPE html><html><body>Log in to continue</body></html>\n";
+        const qint64 free = QStorageInfo(QDir::tempPath()).bytesAvailable();
         const Response whole {.body = "[TTDP Alpha-Beta]\nversion=2.6\n"};
         const Response notFound {.status = "404 Not Found", .body = "<html><body>Not Found</body></html>"};
         const Response noLength {.body = "a body the program cannot measure", .length = Response::Length::Absent};
-        const auto lengthText = [](const QByteArray &text) {
-            return Response {.body = "hello", .length = Response::Length::Text, .lengthText = text};
+        const Response compressed {.body = Earlier + QByteArray(3000, 'x') + "\nend", .gzipChunked = true};
+        const auto length = [](const QByteArray &text, const QByteArray &body = "hello") {
+            return Response {.body = body, .length = Response::Length::Text, .lengthText = text};
         };
         const auto row = [](const char *tag, const Response &response, bool list, int error, const QByteArray &file,
-                             const QStringList &logEnd, const QString &status) {
-            QTest::newRow(tag) << response << list << error << file << logEnd << status;
+                             const QString &logged, const QString &status, bool told = false) {
+            QTest::newRow(tag) << response << list << error << file << logged << status << told;
         };
-        row("whole body", whole, true, 0, whole.body, {}, Listing);
+        // A whole transfer's log follows its connection.
+        row("whole body", whole, true, 0, whole.body,
+            "Looking up the IP address for the remote server...\nFound the IP address for the remote server.\n"
+            "Connecting to server...\nConnected to the remote server.\nRequesting information from server...\n"
+            "Downloading from the remote server...",
+            Listing);
         row("empty body with a length", Response(), false, 0, "", {}, Listing);
         row("error status with a length is saved", notFound, false, 0, notFound.body, {}, Listing);
         row("no length: read to the end", noLength, false, 0, noLength.body, {}, Listing);
-        row("body cut short", {.generatedSize = 5000, .length = Response::Length::Text, .lengthText = "9000"}, false, 0,
-            {}, fileFailure, Unreachable);
-        row("reset mid-body", {.generatedSize = 8000, .sendLimit = 3000, .reset = true}, true, 0, {}, ListFailure,
-            NoList);
-        row("length that is no number", lengthText("five"), true, 13, {}, {}, Listing);
-        row("negative length", lengthText("-5"), false, 13, {}, {}, QString());
+        row("compressed and chunked: read whole", compressed, true, 0, compressed.body, {}, Listing);
+        row("body cut short", {.generatedSize = 5000, .length = Response::Length::Text, .lengthText = "9000"}, false,
+            0, {}, fileFailure, Unreachable);
+        row("length that is no number", length("five"), true, 13, {}, {}, Listing);
+        row("negative length", length("-5"), false, 13, {}, {}, QString());
+        row("5 MB list", {.generatedSize = 5 << 20}, true, 0, {}, tooLarge, NoList);
+        row("5 MB list without a length", {.generatedSize = 5 << 20, .length = Response::Length::Absent}, true, 0, {},
+            tooLarge, NoList);
+        row("a web page instead of a list", {.body = page}, true, 0, {}, webPage, NoList);
+        row("a web page, compressed and chunked", {.body = page, .gzipChunked = true}, true, 0, {}, webPage, NoList);
+        row("a length beyond the free space", length(QByteArray::number(free + (2LL << 30)), "PK"), false, 0, {},
+            "bytes free in", Unreachable, true);
     }
 
     void answers()
@@ -119,26 +159,28 @@ private slots:
         QFETCH(Response, response);
         QFETCH(bool, isUpdateList);
         QFETCH(QByteArray, file);
-        QFETCH(QStringList, logEnd);
+        QFETCH(QString, logged);
         QFETCH(QString, status);
+        QFETCH(bool, told);
         const auto error = download(response, isUpdateList);
         QTEST(error ? error->number : 0, "errorNumber");
-        QCOMPARE(live().DownloadFailed, !logEnd.isEmpty());
+        QCOMPARE(live().DownloadFailed, file.isNull() && !error);
         QCOMPARE(readBytes(target()), file.isNull() ? Earlier : file);
-        // A whole transfer's log follows its connection.
         const QStringList log = linesOf(*c().lstLiveupdate);
-        if (QTest::currentDataTag() == QLatin1String("whole body"))
-            logEnd = QStringList {"Looking up the IP address for the remote server...",
-                "Found the IP address for the remote server.", "Connecting to server...",
-                "Connected to the remote server.", "Requesting information from server...",
-                "Downloading from the remote server..."};
-        QCOMPARE(log.mid(log.size() - logEnd.size()), logEnd);
+        QVERIFY2(log.join('\n').contains(logged), qPrintable(log.join('\n')));
         QCOMPARE(c().lstLiveupdate->currentRow(), log.size() - 1);
         if (!status.isEmpty())
             QCOMPARE(c().lblCap[8]->text(), status);
         QVERIFY(!c().tmrTimeout->isActive() && c().pgbMain->isHidden());
+        const auto prompts = dialogs().takePrompts();
+        QCOMPARE(prompts.size(), told ? 1 : 0);
+        if (told)
+            QVERIFY2(prompts[0].text.contains(QDir(state().TempPath).absolutePath()), qPrintable(prompts[0].text));
         // Nothing of a refused body is left beside the target either.
         QCOMPARE(QDir(state().TempPath).entryList({Target + QLatin1Char('*')}, QDir::Files), QStringList {Target});
+        // Every request asked for the file as it is stored.
+        for (const QByteArray &head : m_server->requestHeads())
+            QVERIFY2(head.contains("\r\nAccept-Encoding: identity\r\n"), head.constData());
     }
 
     void aRefusedConnectionFails()
@@ -150,14 +192,34 @@ private slots:
         QCOMPARE(linesOf(*c().lstLiveupdate), ListFailure);
     }
 
+    // A server that moved to TLS sends plain requests on to https; nothing goes back from https to http.
+    void redirects_data()
+    {
+        QTest::addColumn<bool>("fromTls");
+        QTest::newRow("http to https") << false;
+        QTest::newRow("https to http: refused") << true;
+    }
+
+    void redirects()
+    {
+        QFETCH(bool, fromTls);
+        LoopbackServer tls(true);
+        LoopbackServer &from = fromTls ? tls : *m_server, &to = fromTls ? *m_server : tls;
+        const QByteArray moved = to.url(QStringLiteral("/patch/moved")).toEncoded(), list = "[TTDP Stable]\n";
+        from.serve(QStringLiteral("/patch/file"), {.status = "301 Moved Permanently", .body = "moved", .location = moved});
+        to.serve(QStringLiteral("/patch/moved"), {.body = list});
+        live().DownloadFile(from.url(QStringLiteral("/patch/file")).toString(), target(), true);
+        QCOMPARE(live().DownloadFailed, fromTls);
+        QCOMPARE(readBytes(target()), fromTls ? Earlier : list);
+        QCOMPARE(to.requestedPaths(), fromTls ? QStringList() : QStringList {"/patch/moved"});
+    }
+
     void progressFollowsTheChunkRule_data()
     {
         QTest::addColumn<qint64>("size");
         QTest::addColumn<QStringList>("texts");
-        QTest::newRow("1023") << qint64(1023) << QStringList {};
         QTest::newRow("1024") << qint64(1024) << QStringList {};
         QTest::newRow("1025") << qint64(1025) << QStringList {"1 KB downloaded, 1 KB total  (99% done)"};
-        QTest::newRow("2048") << qint64(2048) << QStringList {"1 KB downloaded, 2 KB total  (50% done)"};
         QTest::newRow("3000") << qint64(
             3000) << QStringList {"1 KB downloaded, 2 KB total  (34% done)", "2 KB downloaded, 2 KB total  (68% done)"};
     }
@@ -230,15 +292,12 @@ private slots:
         QTest::addColumn<QStringList>("events");
         QTest::addColumn<QStringList>("log");
         const QString sent = QStringLiteral("Downloading from the remote server...");
-        using Ints = QList<int>;
-        QTest::newRow("request sent twice") << Ints {6, 6} << QStringList() << QStringList {sent};
-        QTest::newRow("sent again after another line") << Ints {
-            6, 11, 6} << QStringList() << QStringList {sent, "An error occurred while contacting server.", sent};
-        QTest::newRow("silent states") << Ints {7, 8, 12, 0, 13} << QStringList() << QStringList();
-        QTest::newRow("disconnecting") << Ints {9,
-            10} << QStringList() << QStringList {"Disconnecting from the server...", "Disconnected from the server."};
-        QTest::newRow("short texts") << Ints() << QStringList {" ab ", "   ", "abc", "Done."} << QStringList {"Done."};
-        QTest::newRow("untrimmed when long enough") << Ints() << QStringList {"  abcd "} << QStringList {"  abcd "};
+        QTest::newRow("request sent twice, again after another line") << QList<int> {6, 6, 11, 6} << QStringList()
+            << QStringList {sent, "An error occurred while contacting server.", sent};
+        QTest::newRow("silent states") << QList<int> {7, 8, 9, 12, 0, 13, 10} << QStringList()
+            << QStringList {"Disconnecting from the server...", "Disconnected from the server."};
+        QTest::newRow("short texts") << QList<int>() << QStringList {" ab ", "   ", "abc", "  abcd "}
+            << QStringList {"  abcd "};
     }
 
     void theLogSkipsShortTextsAndRepeatedRequestLines()
@@ -250,6 +309,102 @@ private slots:
         for (int s : states)
             live().intMain_StateChanged(s);
         QTEST(linesOf(*c().lstLiveupdate), "log");
+    }
+
+    void serverTextsStayText()
+    {
+        const QString markup = QStringLiteral("<img src=\"file:///etc/passwd\"><b>2.6</b>");
+        state().LatestAlpha = markup;
+        frmWhatsNew whatsNew;
+        whatsNew.show();
+        c().lblCap[4]->setText(markup);
+        for (QLabel *label : {c().lblCap[4], whatsNew.findChild<QLabel *>(QStringLiteral("lblMain")),
+                 &headline({markup, "nodesc", "nolink"})}) {
+            QVERIFY(label->text().contains(QLatin1String("<b>2.6</b>")));
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        }
+    }
+
+    void newsLinks_data()
+    {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("javascript:") << "nodesc"
+                                     << "javascript:alert(1)" << false;
+        QTest::newRow("file:") << "nodesc"
+                               << "file:///etc/passwd" << false;
+        QTest::newRow("a local path, after a description") << "Read this"
+                                                           << "/home/me/.bashrc" << false;
+        QTest::newRow("https") << "nodesc"
+                               << "https://example.org/news/1" << true;
+        QTest::newRow("http, after a description") << "Read this"
+                                                   << "http://example.org/news/2" << true;
+    }
+
+    void newsLinks()
+    {
+        QFETCH(QString, description);
+        QFETCH(QString, link);
+        QFETCH(bool, opened);
+        QLabel &label = headline({"Headline", description, link});
+        dialogs().queueAnswer(Answer::Ok);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), label.mapToGlobal(QPointF(2, 2)), Qt::LeftButton,
+            Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&label, &press);
+        const auto &calls = m_session->t.shell.calls;
+        QCOMPARE(calls.size(), opened ? 1 : 0);
+        if (opened)
+            QCOMPARE(calls[0].target, link);
+    }
+
+    void typedMirrors_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("chosen"); // empty: refused
+        QTest::newRow("ftp") << "ftp://ftp.example.org/ttdpatch/" << QString();
+        QTest::newRow("file") << "file:///home/me/mirror/" << QString();
+        QTest::newRow("no host") << "https:///ttdpatch/" << QString();
+        QTest::newRow("final / added") << "  https://mirror.example.org/ttdpatch "
+                                       << "https://mirror.example.org/ttdpatch/";
+        QTest::newRow("http with a port") << "http://127.0.0.1:8080/patch/"
+                                          << "http://127.0.0.1:8080/patch/";
+    }
+
+    // Stored and shown again at the next start, unless refused.
+    void typedMirrors()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, chosen);
+        m_session.reset();
+        TestServices t;
+        ScopedEnvironment noServer(liveUpdateRules::PatchServerVariable, std::nullopt);
+        {
+            StartedProgram program(t);
+            QComboBox &box = *program.main().controls().cboPatchServer;
+            box.setCurrentIndex(1);
+            const QString before = box.currentText();
+            box.lineEdit()->setText(typed);
+            emit box.lineEdit()->editingFinished();
+            QCOMPARE(program.main().liveUpdate().patchServer(), chosen.isEmpty() ? before : chosen);
+            QCOMPARE(box.currentText(), chosen.isEmpty() ? before : chosen);
+            QCOMPARE(t.dialogs.takePrompts().size(), chosen.isEmpty() ? 1 : 0);
+            QVERIFY(program.main().close());
+        }
+        t.reopenSettings();
+        StartedProgram again(t);
+        QCOMPARE(
+            again.main().liveUpdate().patchServer(), chosen.isEmpty() ? liveUpdateRules::patchMirrors().at(1) : chosen);
+    }
+
+    void typedMirrorYieldsToTheCommandLine()
+    {
+        const QString given = m_server->url(QStringLiteral("/patch/")).toString();
+        m_session.reset();
+        TestServices t;
+        t.presetSettings({{"PatchServerAddress", "https://mirror.example.org/ttdpatch/"}});
+        StartedProgram program(t);
+        QCOMPARE(program.main().liveUpdate().patchServer(), given);
     }
 };
 

@@ -10,7 +10,6 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -18,7 +17,7 @@
 
 namespace {
 
-enum Patch { NoPatch, LieAboutSize, BreakCrc, Truncate };
+enum Patch { NoPatch, LieAboutSize, BreakCrc, Truncate, Implode };
 
 constexpr qint64 MB = 1024 * 1024;
 const QByteArray &Password = zipPassword;
@@ -41,6 +40,8 @@ void patchArchive(const QString &path, Patch patch)
         patchField(zip, 14, 0x12345678);
     else if (patch == Truncate)
         zip.truncate(zip.size() * 6 / 10);
+    else if (patch == Implode)
+        patchField(zip, 8, 6); // a compression method of the 1990s that nothing unpacks any more
     if (patch != NoPatch)
         writeBytes(path, zip);
 }
@@ -120,21 +121,6 @@ private slots:
         r.flag(modUnzip::HonorDirectories) = 1;
     }
 
-    void rules()
-    {
-        unzipLibrary::VersionInfo version;
-        version.zipinfo = {2, 3, 2, 0};
-        version.windll = {1, 10, 1, 0};
-        std::memcpy(version.date, " 2024-05-01 \0junk", 17);
-        const QStringList lines = modUnzip::versionLines(version);
-        QCOMPARE(lines,
-            QStringList({"Unzip32 control info:", "Zip Info: 2.32", "DLL Date: 2024-05-01", "DLL Version: 1.A1"}));
-        QCOMPARE(modUnzip::TrimAtNull(QString(QChar(u'\0')) + "abc"), QString());
-        QCOMPARE(modUnzip::TrimAtNull("  ab\tc  "), QString("ab\tc"));
-        QCOMPARE(unzipLibrary::checkEntryName("./a//b\\c").path->components, QStringList({"a", "b", "c"}));
-        QVERIFY(unzipLibrary::checkEntryName("dir/").path->directory);
-    }
-
     void extracts_data()
     {
         QTest::addColumn<Entries>("entries");
@@ -142,19 +128,18 @@ private slots:
         QTest::addColumn<QStringList>("answers");
         QTest::addColumn<QStringList>("expected"); // path=content
         QTest::addColumn<int>("versionChecks");
-        const Entries nested {
-            {"readme.txt", "hello"}, {"sub/", {}}, {"sub/dir/file.bin", "deep"}, {"ttdpatchw.exe", "MZ"}};
-        QTest::newRow("nested") << nested << 1 << QStringList()
-                                << QStringList({"readme.txt=hello", "sub/dir/file.bin=deep", "ttdpatchw.exe=MZ"}) << 1;
-        QTest::newRow("folders dropped") << Entries {{"sub/dir/file.bin", "deep"}, {"sub/", {}}} << 0 << QStringList()
-                                         << QStringList({"file.bin=deep"}) << 0;
-        QTest::newRow("pkware") << Entries {{"a/p.txt", "plain", ZIP_EM_TRAD_PKWARE}} << 1 << QStringList({Password})
-                                << QStringList({"a/p.txt=plain"}) << 0;
-        QTest::newRow("aes, password asked once")
-            << Entries {{"x.txt", "one", ZIP_EM_AES_256}, {"y.txt", "two", ZIP_EM_AES_256}} << 1
-            << QStringList({Password}) << QStringList({"x.txt=one", "y.txt=two"}) << 0;
-        QTest::newRow("wrong, then right") << Entries {{"x.txt", "one", ZIP_EM_AES_256}} << 1
-                                           << QStringList({"nope", Password}) << QStringList({"x.txt=one"}) << 0;
+        const auto row = [](const char *tag, const Entries &entries, int honor, const QStringList &answers,
+                             const QStringList &expected, int versionChecks = 0) {
+            QTest::newRow(tag) << entries << honor << answers << expected << versionChecks;
+        };
+        row("nested", {{"readme.txt", "hello"}, {"sub/", {}}, {"sub/dir/file.bin", "deep"}, {"ttdpatchw.exe", "MZ"}}, 1,
+            {}, {"readme.txt=hello", "sub/dir/file.bin=deep", "ttdpatchw.exe=MZ"}, 1);
+        row("folders dropped", {{"sub/dir/file.bin", "deep"}, {"sub/", {}}}, 0, {}, {"file.bin=deep"});
+        row("Windows separators", {{"./a//b\\c.txt", "w"}}, 1, {}, {"a/b/c.txt=w"});
+        row("pkware", {{"a/p.txt", "plain", ZIP_EM_TRAD_PKWARE}}, 1, {Password}, {"a/p.txt=plain"});
+        row("aes, password asked once", {{"x.txt", "one", ZIP_EM_AES_256}, {"y.txt", "two", ZIP_EM_AES_256}}, 1,
+            {Password}, {"x.txt=one", "y.txt=two"});
+        row("wrong, then right", {{"x.txt", "one", ZIP_EM_AES_256}}, 1, {"nope", Password}, {"x.txt=one"});
     }
     void extracts()
     {
@@ -178,7 +163,6 @@ private slots:
         QCOMPARE(prompts.size(), answers.size() + 1);
         QCOMPARE(prompts.last().icon, MessageIcon::Information);
         QCOMPARE(prompts.last().text, modMain::uiText(62) + "\r\n" + game());
-        QVERIFY(!modMain::uiText(62).isEmpty());
         QVERIFY(m_shell->calls.isEmpty());
         QTEST(m_versionChecks, "versionChecks");
         QVERIFY(m_log.contains("\r\n")); // the comment began with a line feed
@@ -270,10 +254,8 @@ private slots:
             QVERIFY2(m_log.join('\n').contains(refusal), qPrintable(m_log.join('\n')));
         QStringList found;
         const auto files = listing(game(), QStringLiteral("release.zip"));
-        for (auto it = files.begin(); it != files.end(); ++it) {
-            const bool folder = QFileInfo(game() + it.key()).isDir();
-            found.append(folder ? QString(it.key() + '/') : QString(it.key() + '=' + it.value()));
-        }
+        for (auto it = files.begin(); it != files.end(); ++it)
+            found.append(it.key() + (it.value() == "dir" ? QStringLiteral("/") : '=' + QString::fromUtf8(it.value())));
         std::sort(found.begin(), found.end());
         std::sort(after.begin(), after.end());
         QCOMPARE(found, after);
@@ -316,17 +298,15 @@ private slots:
         QTest::addColumn<bool>("underscores");
         QTest::addColumn<int>("code");
         QTest::addColumn<QStringList>("files"); // in the game folder afterwards
-        QTest::newRow("wildcard") << "*.txt"
-                                  << "" << false << false << 0 << QStringList {"a b.txt", "release.zip"};
-        QTest::newRow("other case, exact") << "*.TXT"
-                                           << "" << false << false << 11 << QStringList {"release.zip"};
-        QTest::newRow("other case, any") << "*.TXT"
-                                         << "" << true << false << 0 << QStringList {"a b.txt", "release.zip"};
-        QTest::newRow("excluded in any case") << ""
-                                              << "A*" << true << false << 0 << QStringList {"c.DAT", "release.zip"};
-        QTest::newRow("blanks to underscores")
-            << ""
-            << "" << false << true << 0 << QStringList {"a_b.txt", "c.DAT", "release.zip"};
+        const auto row = [](const char *tag, const char *members, const char *excluded, bool anyCase, bool underscores,
+                             int code, const QStringList &files) {
+            QTest::newRow(tag) << QString(members) << QString(excluded) << anyCase << underscores << code << files;
+        };
+        row("wildcard", "*.txt", "", false, false, 0, {"a b.txt", "release.zip"});
+        row("other case, exact", "*.TXT", "", false, false, 11, {"release.zip"});
+        row("other case, any", "*.TXT", "", true, false, 0, {"a b.txt", "release.zip"});
+        row("excluded in any case", "", "A*", true, false, 0, {"c.DAT", "release.zip"});
+        row("blanks to underscores", "", "", false, true, 0, {"a_b.txt", "c.DAT", "release.zip"});
     }
     void memberLists()
     {
@@ -336,6 +316,7 @@ private slots:
         modUnzip::Request &r = modUnzip::request();
         r.FileCount = members.isEmpty() ? 0 : 1;
         r.FileNames[0] = members;
+        r.FileNames[1] = QStringLiteral("*"); // left from an earlier extraction, beyond the count
         r.ExcludeCount = excluded.isEmpty() ? 0 : 1;
         r.ExcludeNames[0] = excluded;
         QFETCH(bool, anyCase);
@@ -368,8 +349,6 @@ private slots:
         named("absolute", "@ROOT@/victim", "absolute");
         named("C:\\x", "C:\\x", "drive letter");
         named("C:x", "C:x", "drive letter");
-        named("a/../../x", "a/../../x");
-        named("./../x", "./../x");
         named("a/b/../../../x", "a/b/../../../x");
         named("trailing /..", "a/..");
         named("\\\\server\\share\\x", "\\\\server\\share\\x", "absolute");
@@ -387,6 +366,7 @@ private slots:
             NoPatch, 16 * MB);
         row("corrupted crc", {{"c.txt", QByteArray(5000, 'c')}}, "CRC", 2, "", BreakCrc);
         row("truncated", {{"c.txt", QByteArray(5000, 'c')}, {"d.txt", "d"}}, "Cannot open", 9, "", Truncate);
+        row("unsupported method", {{"c.txt", QByteArray(5000, 'c')}}, "method not supported", 81, "", Implode);
     }
     void refusesHostile()
     {

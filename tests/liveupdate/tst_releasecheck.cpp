@@ -15,11 +15,14 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 using modMain::state;
 using Prompt = ScriptedDialogs::Prompt;
 using Response = LoopbackServer::Response;
+Q_DECLARE_METATYPE(Response)
 
 namespace {
 
@@ -79,8 +82,7 @@ private slots:
 
     void versionFiles_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<Response>("answer");
         QTest::addColumn<QString>("storedAlpha");
         QTest::addColumn<QString>("prompt"); // the title of the one box shown, if any
         QTest::addColumn<QString>("latestAlpha");
@@ -88,8 +90,8 @@ private slots:
         QTest::addColumn<QString>("description"); // known when the check went through
         const auto row = [](const char *tag, const QByteArray &file, const QString &stored, const char *prompt,
                              const QString &alpha, const QString &stable, const QString &description,
-                             const QByteArray &status = "200 OK") {
-            QTest::newRow(tag) << file << status << stored << QString::fromUtf8(prompt) << alpha << stable
+                             const Response &answer = {}) {
+            QTest::newRow(tag) << (answer.body.isEmpty() ? Response {.body = file} : answer) << stored << QString::fromUtf8(prompt) << alpha << stable
                                << description;
         };
         const QString description = QStringLiteral("  Back up your saved games.\r\n- New switch tracerestrict.\r\n");
@@ -102,20 +104,23 @@ private slots:
             StableVersion,
             QStringLiteral("\r\n  Back up your saved games.\r\n\r\n- New switch tracerestrict.\r\n\r\n"));
         row("missing alpha version: stop box", versionFile(QString()), Alpha, "Vexal Pro", Alpha, StableVersion, {});
-        row("an error page saved as the file", "404 Not Found\n", Alpha, "Vexal Pro", Alpha, "---", {}, "404 Not Found");
+        row("an error page saved as the file", {}, Alpha, "Vexal Pro", Alpha, "---", {},
+            {.status = "404 Not Found", .body = "404 Not Found\n"});
+        // As a web server with compression on sends it, asked or not.
+        row("compressed and chunked", {}, Alpha, "", Alpha, StableVersion, description,
+            {.body = versionFile(), .gzipChunked = true});
     }
 
     void versionFiles()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(QByteArray, status);
+        QFETCH(Response, answer);
         QFETCH(QString, storedAlpha);
         QFETCH(QString, prompt);
         QFETCH(QString, latestAlpha);
         QFETCH(QString, description);
         const bool checked = !description.isEmpty();
-        start(file);
-        m_server->serve(QStringLiteral("/patch/_versions.txt"), {.status = status, .body = file});
+        start({});
+        m_server->serve(QStringLiteral("/patch/_versions.txt"), answer);
         state().LatestAlpha = storedAlpha;
         const QString earlierCheck = state().LastCheckDate;
         dialogs().queueAnswer(Answer::No);
@@ -131,8 +136,9 @@ private slots:
         const bool announced = prompt == QLatin1String("AutoUpdate: TTDPatch");
         QCOMPARE(c().imgNew->isVisibleTo(&window()), announced);
         if (announced) {
-            QCOMPARE(asked.first().text, liveUpdateRules::announcement("TTDPatch", latestAlpha, "May 13, 2012"));
-            QVERIFY(asked.first().text.startsWith("There is a new version available!\r\n\r\nNew version: TTDPatch "));
+            QCOMPARE(asked.first().text,
+                "There is a new version available!\r\n\r\nNew version: TTDPatch " + latestAlpha
+                    + "\r\nRelease date:  May 13, 2012\r\n\r\nWould you like to download it now?");
             QCOMPARE(asked.first().buttons, MessageButtons::YesNo);
         }
         if (checked) {
@@ -313,23 +319,43 @@ private slots:
 
     void theSampleServerInstallsItsAlpha()
     {
-        // The whole way with the sample server that the demo serves: its version file, its archive
-        // with a stand-in patch of the announced release, and real programs run from the game folder.
+        // The whole way with the sample server that the demo serves, here from lighttpd as Debian
+        // ships it, compression module on: its version file, its archive with a stand-in patch of the
+        // announced release, and real programs run from the game folder.
         QTemporaryDir served;
         QProcess build;
         build.start(QStringLiteral("bash"), {QStringLiteral(VEXAL_DEMO_DIR "/../server/build"), served.path()});
         QVERIFY(build.waitForFinished(60000));
         QCOMPARE(build.exitCode(), 0);
-        start(readBytes(served.filePath("patch/_versions.txt")));
-        m_server->serveFolder(QStringLiteral("/patch/"), served.filePath("patch"));
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        writeBytes(served.filePath("lighttpd.conf"),
+            QStringLiteral("server.document-root = \"%1\"\nserver.bind = \"127.0.0.1\"\nserver.port = %2\n"
+                           "server.errorlog = \"%1/error.log\"\nserver.modules += (\"mod_deflate\")\n"
+                           "deflate.mimetypes = (\"text/\")\nmimetype.assign = (\".txt\" => \"text/plain\")\n")
+                .arg(served.path())
+                .arg(port)
+                .toUtf8());
+        RunningProcess server(QStringLiteral("/usr/sbin/lighttpd"), {"-D", "-f", served.filePath("lighttpd.conf")});
+        QVERIFY2(server.waitForStarted(), "lighttpd does not start (scripts/setup installs it)");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [port] {
+                QTcpSocket socket;
+                socket.connectToHost(QHostAddress::LocalHost, port);
+                return socket.waitForConnected(200);
+            }(),
+            10000);
+        const ScopedEnvironment mirror(
+            liveUpdateRules::PatchServerVariable, QStringLiteral("http://127.0.0.1:%1/patch/").arg(port).toUtf8());
+        start({});
         state().LatestAlpha = QStringLiteral("2.6 alpha 0 r2386");
         dialogs().queueAnswer(Answer::Yes); // install the announced release
         dialogs().queueAnswer(Answer::No); // without its switches
 
         window().liveUpdate().cmdLU_Click();
         QCOMPARE(titlesOf(dialogs().takePrompts()), QStringList({"AutoUpdate: TTDPatch", "Vexal Pro", "Vexal Pro"}));
-        QCOMPARE(
-            m_server->requestedPaths(), QStringList({"/patch/_versions.txt", "/patch/nightly/ttdpatchw-r2402.zip"}));
         // Real Windows programs, unpacked without the run bit: the text maker goes to Wine.
         const QString patch = m_session->folder + "ttdpatchw.exe";
         QVERIFY(!QFileInfo(patch).isExecutable());

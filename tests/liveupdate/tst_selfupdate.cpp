@@ -25,15 +25,28 @@ namespace {
 
 const QString DemoKey = QStringLiteral(VEXAL_DEMO_DIR "/../server/keys/demo-release");
 
-// A signature by the demo release key, whose private half is published, or by another key.
-QByteArray sign(const QByteArray &data, const QString &key = DemoKey + QStringLiteral(".key"))
+// A signature by the demo release key, whose private half is published.
+QByteArray sign(const QByteArray &data)
 {
     QTemporaryFile file;
     QProcess openssl;
     if (file.open() && file.write(data) == data.size() && file.flush())
-        openssl.start(QStringLiteral("openssl"), {"pkeyutl", "-sign", "-rawin", "-inkey", key, "-in", file.fileName()});
+        openssl.start(QStringLiteral("openssl"),
+            {"pkeyutl", "-sign", "-rawin", "-inkey", DemoKey + QStringLiteral(".key"), "-in", file.fileName()});
     openssl.waitForFinished();
     return openssl.readAllStandardOutput().toBase64();
+}
+
+// The public half of a key of the test's own, as a release build would have one.
+QByteArray otherPublicKey()
+{
+    QProcess generate, extract;
+    generate.setStandardOutputProcess(&extract);
+    generate.start(QStringLiteral("openssl"), {"genpkey", "-algorithm", "ed25519"});
+    extract.start(QStringLiteral("openssl"), {"pkey", "-pubout"});
+    generate.waitForFinished();
+    extract.waitForFinished();
+    return extract.readAllStandardOutput();
 }
 
 QByteArray toolFile(const QByteArray &version, const QByteArray &signatures = {})
@@ -65,13 +78,12 @@ class SelfUpdateTest : public QObject {
         dialogs().takePrompts();
         m_session->t.shell.calls.clear();
     }
-    // The update files, signed unless `how` names a fault.
+    // The update files of 1.2.6, signed unless `how` names a fault.
     void serveUpdate(const QByteArray &updater, const QByteArray &program, const QString &how = {})
     {
         // The signed data names the version it is offered as.
-        const auto signRelease = [](const QByteArray &file, const QString &key = DemoKey + QStringLiteral(".key")) {
-            return sign(releaseSignature::signedMessage(QStringLiteral("1.2.6"), file), key);
-        };
+        const auto signRelease
+            = [](const QByteArray &file) { return sign(releaseSignature::signedMessage(QStringLiteral("1.2.6"), file)); };
         QByteArray updaterSignature = signRelease(updater), programSignature = signRelease(program);
         QByteArray servedUpdater = updater, servedProgram = program;
         if (how == QLatin1String("tampered updater"))
@@ -80,28 +92,20 @@ class SelfUpdateTest : public QObject {
             servedProgram.chop(1);
         else if (how == QLatin1String("unsigned program"))
             programSignature.clear();
-        else if (how == QLatin1String("updater signed by another key"))
-            updaterSignature = signRelease(updater, m_otherKey);
         else if (how == QLatin1String("garbled signature"))
             programSignature = "not base64 at all!";
+        const QByteArray listed = how == QLatin1String("an older signed build under a newer version") ? "1.3.0" : "1.2.6";
         m_server->serve(ToolFile,
-            {.body = toolFile("1.2.6", "updatersig=" + updaterSignature + "\nexesig=" + programSignature + "\n")});
+            {.body = toolFile(listed, "updatersig=" + updaterSignature + "\nexesig=" + programSignature + "\n")});
         m_server->serve(QStringLiteral("/tool/files/updater.exe"), {.body = servedUpdater});
         m_server->serve(QStringLiteral("/tool/files/vexalpro.exe"), {.body = servedProgram});
     }
 
-    QTemporaryDir m_dir;
-    QString m_otherKey = m_dir.filePath(QStringLiteral("other.key"));
     std::optional<UpdateServer> m_server;
     std::optional<GameSession> m_session;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(!sign("x").isEmpty());
-        QCOMPARE(
-            QProcess::execute(QStringLiteral("openssl"), {"genpkey", "-algorithm", "ed25519", "-out", m_otherKey}), 0);
-    }
+    void initTestCase() { QVERIFY(!sign("x").isEmpty()); }
 
     void init()
     {
@@ -181,6 +185,8 @@ private slots:
         start(true);
         const ScopedEnvironment settings("VEXALP_SETTINGS_DIR", m_session->t.settingsFolder().toUtf8());
         const ScopedEnvironment cache("XDG_CACHE_HOME", QDir(m_session->t.root()).filePath("cache").toUtf8());
+        // The default folder holds no hand-over: the updater must read the one the program wrote.
+        const ScopedEnvironment config("XDG_CONFIG_HOME", QDir(m_session->t.root()).filePath("config").toUtf8());
         QCOMPARE(state().TempPath, QDir(m_session->t.root()).filePath("cache/vexalp/"));
         const QString folder = state().AppFolder;
         const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
@@ -200,31 +206,60 @@ private slots:
         QCOMPARE(readBytes(folder + name), newProgram);
     }
 
+    // --settings-dir moves the settings, and with them the hand-over, through the variable that the
+    // updater reads (the test above starts the updater with it).
+    void theSettingsFolderOptionIsPassedOn()
+    {
+        QTemporaryDir dir;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("VEXALP_SETTINGS_DIR"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath("config"));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), dir.filePath("cache"));
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(VEXAL_PROGRAM), {"--smoke-test", "--settings-dir", dir.filePath("given")});
+        QVERIFY(program.waitForFinished(30000));
+        QVERIFY(QFile::exists(dir.filePath("given/Brakemoor Solutions.ini")));
+        QVERIFY(!QFile::exists(dir.filePath("config")));
+    }
+
     void unsignedFilesRunNothing_data()
     {
-        QTest::addColumn<QString>("refused");
-        for (const char *how : {"tampered updater", "updater signed by another key"})
-            QTest::newRow(how) << QStringLiteral("updater2.exe");
+        QTest::addColumn<QByteArray>("releaseKey"); // the demo key's public half when null
+        QTest::addColumn<QString>("refused"); // the file deleted; none when empty
+        QTest::addColumn<QString>("said"); // in the last message
+        const QString updater = QStringLiteral("updater2.exe"), program = QStringLiteral("vexalpro.exe.tmp");
+        for (const char *how : {"tampered updater", "an older signed build under a newer version"})
+            QTest::newRow(how) << QByteArray() << updater << updater;
         for (const char *how : {"truncated program", "unsigned program", "garbled signature"})
-            QTest::newRow(how) << QStringLiteral("vexalpro.exe.tmp");
+            QTest::newRow(how) << QByteArray() << program << program;
+        QTest::newRow("a release build refuses the demo key") << otherPublicKey() << updater << updater;
+        QTest::newRow("a release build without a key offers nothing")
+            << QByteArray("") << QString() << "Vexal Pro 1.2.6 is available. This copy is updated by your package manager";
     }
 
     void unsignedFilesRunNothing()
     {
+        QFETCH(QByteArray, releaseKey);
         QFETCH(QString, refused);
+        QFETCH(QString, said);
         start();
+        if (!releaseKey.isNull())
+            live().ReleaseKey = releaseKey;
         serveUpdate("\177ELF the updater", "\177ELF the new program", QString::fromLatin1(QTest::currentDataTag()));
         dialogs().queueAnswer(Answer::Yes);
         live().mnuCheckVexal_Click();
 
         const auto asked = dialogs().takePrompts();
-        QCOMPARE(titlesOf(asked), Announced + QStringList {"Vexal Pro"});
-        QVERIFY2(asked.last().text.contains(refused), qPrintable(asked.last().text));
+        QCOMPARE(titlesOf(asked), (refused.isEmpty() ? QStringList() : Announced) + QStringList {"Vexal Pro"});
+        QVERIFY2(asked.last().text.contains(said), qPrintable(asked.last().text));
         QVERIFY(m_session->t.shell.calls.isEmpty());
-        QVERIFY(!QFile::exists(state().TempPath + refused));
+        QVERIFY(refused.isEmpty() || !QFile::exists(state().TempPath + refused));
         QVERIFY(window().isVisible() && state().ControlsEnabled);
         // The hand-over is written only once the updater is known to be the release's.
-        QCOMPARE(readSetting(*m_session->t.settings, settingKeys::AppPath).isEmpty(), refused == "updater2.exe");
+        QCOMPARE(readSetting(*m_session->t.settings, settingKeys::AppPath).isEmpty(), !refused.endsWith(".tmp"));
+        if (refused.isEmpty())
+            QVERIFY(!m_server->requestedPaths().contains(QStringLiteral("/tool/files/updater.exe")));
     }
 
     void schedule_data()
@@ -283,7 +318,6 @@ private slots:
         QTest::addColumn<QString>("summary");
         const QString list = QStringLiteral("The following products will be automatically updated: ");
         QTest::newRow("none") << false << false << "Automatic updates are disabled.";
-        QTest::newRow("patch") << true << false << list + "TTDPatch.";
         QTest::newRow("tool") << false << true << list + " Vexal Pro.";
         QTest::newRow("both") << true << true << list + "TTDPatch, Vexal Pro.";
     }

@@ -1,48 +1,25 @@
 #include "loopbackserver.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QTcpServer>
+#include <QProcess>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpSocket>
-#include <QTimer>
+#include <QTemporaryDir>
 
 #include <algorithm>
 
 #include <zlib.h>
-
-#include <linux/sockios.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 
 namespace {
 
 // Small enough that a 64 MiB body never sits in memory, large enough that it flows quickly.
 constexpr qint64 pieceSize = 64 * 1024;
 constexpr qint64 highWater = 4 * pieceSize;
-// How long a reset waits for the client to have every byte sent before it.
-constexpr qint64 resetPatienceMs = 2000;
-
-LoopbackServer::Response notFound()
-{
-    return {.status = "404 Not Found", .body = "<html><body><h1>404 Not Found</h1></body></html>\n"};
-}
-
-// Bytes the kernel still holds for the peer; a reset would throw them away.
-qint64 unsentBytes(QTcpSocket *socket)
-{
-    int pending = 0;
-    return ioctl(int(socket->socketDescriptor()), SIOCOUTQ, &pending) == 0 ? pending : 0;
-}
-
-// Closing a socket that has nothing unread sends FIN; a zero linger turns the close into a reset.
-void resetOnClose(QTcpSocket *socket)
-{
-    const linger value {1, 0};
-    setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &value, sizeof value);
-}
 
 QByteArray gzipped(const QByteArray &bytes)
 {
@@ -70,23 +47,44 @@ QByteArray chunked(const QByteArray &bytes)
     return out + "0\r\n\r\n";
 }
 
+// Made once a run, so that every TLS server of the process shows the same certificate.
+QSslConfiguration serverTls()
+{
+    static const QSslConfiguration configuration = [] {
+        QTemporaryDir dir;
+        const QString key = dir.filePath(QStringLiteral("key.pem")), certificate = dir.filePath(QStringLiteral("c.pem"));
+        QProcess::execute(QStringLiteral("openssl"),
+            {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1",
+                "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out",
+                certificate});
+        QFile keyFile(key);
+        QSslConfiguration server = QSslConfiguration::defaultConfiguration();
+        server.setLocalCertificateChain(QSslCertificate::fromPath(certificate));
+        if (server.localCertificate().isNull() || !keyFile.open(QIODevice::ReadOnly))
+            qWarning("LoopbackServer: openssl made no certificate");
+        server.setPrivateKey(QSslKey(&keyFile, QSsl::Ec));
+        QSslConfiguration client = QSslConfiguration::defaultConfiguration();
+        client.addCaCertificate(server.localCertificate());
+        QSslConfiguration::setDefaultConfiguration(client);
+        return server;
+    }();
+    return configuration;
+}
+
 } // namespace
 
-struct LoopbackServer::Connection {
-    QByteArray head;
-    bool answered = false; // one request a connection: what comes after it is not read
-    bool done = false; // nothing more to send
-    Response response;
-    std::unique_ptr<QFile> file;
-    qint64 bodySent = 0;
-    qint64 bodyToSend = 0;
-};
-
-LoopbackServer::LoopbackServer(QObject *parent)
-    : QObject(parent)
-    , m_server(new QTcpServer(this))
+LoopbackServer::LoopbackServer(bool tls)
+    : m_tls(tls)
 {
-    connect(m_server, &QTcpServer::newConnection, this, &LoopbackServer::accept);
+    if (tls) {
+        auto *server = new QSslServer(this);
+        server->setSslConfiguration(serverTls());
+        m_server = server;
+    } else {
+        m_server = new QTcpServer(this);
+    }
+    // A TLS server has a connection ready once its handshake is done.
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &LoopbackServer::accept);
     if (!m_server->listen(QHostAddress::LocalHost, 0))
         qWarning("LoopbackServer: cannot listen on 127.0.0.1: %s", qPrintable(m_server->errorString()));
 }
@@ -94,9 +92,9 @@ LoopbackServer::LoopbackServer(QObject *parent)
 LoopbackServer::~LoopbackServer()
 {
     // Deleting the sockets here, not as children later, keeps their last signals away from a half-destroyed server.
-    auto connections = std::move(m_connections);
-    for (auto &entry : connections) {
-        QTcpSocket *socket = entry.first;
+    const auto sockets = m_connections.keys();
+    m_connections.clear();
+    for (QTcpSocket *socket : sockets) {
         socket->disconnect(this);
         socket->abort();
         delete socket;
@@ -116,7 +114,10 @@ void LoopbackServer::serveFolder(const QString &urlPrefix, const QString &folder
 
 QUrl LoopbackServer::url(const QString &path) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server->serverPort()).arg(path));
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2%3")
+                    .arg(m_tls ? QStringLiteral("https") : QStringLiteral("http"))
+                    .arg(m_server->serverPort())
+                    .arg(path));
 }
 
 char LoopbackServer::patternByte(qint64 index)
@@ -127,11 +128,12 @@ char LoopbackServer::patternByte(qint64 index)
 void LoopbackServer::accept()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-        m_connections.emplace(socket, std::make_unique<Connection>());
+        m_connections.insert(socket, {});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { pump(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            forget(socket);
+            socket->disconnect(this);
+            m_connections.remove(socket);
             socket->deleteLater();
         });
         if (socket->bytesAvailable() > 0)
@@ -144,7 +146,7 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
     const auto found = m_connections.find(socket);
     if (found == m_connections.end())
         return;
-    Connection &connection = *found->second;
+    Connection &connection = *found;
     const QByteArray data = socket->readAll();
     if (connection.answered)
         return;
@@ -157,36 +159,30 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
     // "GET /patch/_versions.txt HTTP/1.1"
     const QByteArray target = connection.head.left(connection.head.indexOf('\n')).split(' ').value(1);
     m_requested.append(QString::fromLatin1(target));
-    Response &response = connection.response = responseFor(QUrl::fromPercentEncoding(target), connection.file);
-    connection.done = response.stallBeforeHeaders;
-    if (connection.done)
+    Response &response = connection.response = responseFor(QUrl::fromPercentEncoding(target));
+    if (response.stallBeforeHeaders)
         return;
     if (response.gzipChunked) {
-        response.body = chunked(gzipped(connection.file ? connection.file->readAll() : response.body));
-        connection.file.reset();
+        response.body = chunked(gzipped(response.body));
         response.length = Response::Length::Absent;
     }
-
-    qint64 realSize = response.body.size();
-    if (connection.file)
-        realSize = connection.file->size();
-    else if (response.generatedSize >= 0)
-        realSize = response.generatedSize;
-    connection.bodyToSend = response.sendLimit >= 0 ? std::min(response.sendLimit, realSize) : realSize;
+    connection.bodySize = response.generatedSize >= 0 ? response.generatedSize : response.body.size();
 
     QByteArray header = "HTTP/1.1 " + response.status + "\r\nContent-Type: application/octet-stream\r\n";
-    switch (response.length) {
-    case Response::Length::Exact: header += "Content-Length: " + QByteArray::number(realSize) + "\r\n"; break;
-    case Response::Length::Text: header += "Content-Length: " + response.lengthText + "\r\n"; break;
-    case Response::Length::Absent: break;
-    }
+    if (response.length != Response::Length::Absent)
+        header += "Content-Length: "
+            + (response.length == Response::Length::Text ? response.lengthText
+                                                           : QByteArray::number(connection.bodySize))
+            + "\r\n";
+    if (!response.location.isEmpty())
+        header += "Location: " + response.location + "\r\n";
     if (response.gzipChunked)
         header += "Content-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n";
     socket->write(header + (response.gzipChunked ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n"));
     pump(socket);
 }
 
-LoopbackServer::Response LoopbackServer::responseFor(const QString &path, std::unique_ptr<QFile> &file) const
+LoopbackServer::Response LoopbackServer::responseFor(const QString &path) const
 {
     const auto exact = m_responses.constFind(path);
     if (exact != m_responses.cend())
@@ -198,89 +194,35 @@ LoopbackServer::Response LoopbackServer::responseFor(const QString &path, std::u
             prefix = folder.key();
     }
     const QString relative = path.mid(prefix.size());
-    if (prefix.isEmpty() || relative.split(QLatin1Char('/')).contains(QStringLiteral("..")))
-        return notFound();
-    auto opened = std::make_unique<QFile>(QDir(m_folders.value(prefix)).filePath(relative));
-    if (!QFileInfo(opened->fileName()).isFile() || !opened->open(QIODevice::ReadOnly))
-        return notFound();
-    file = std::move(opened);
-    return {};
+    QFile file(QDir(m_folders.value(prefix)).filePath(relative));
+    if (!prefix.isEmpty() && !relative.split(QLatin1Char('/')).contains(QStringLiteral(".."))
+        && QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly))
+        return {.body = file.readAll()};
+    return {.status = "404 Not Found", .body = "<html><body><h1>404 Not Found</h1></body></html>\n"};
 }
 
 void LoopbackServer::pump(QTcpSocket *socket)
 {
     const auto found = m_connections.find(socket);
-    if (found == m_connections.end() || !found->second->answered || found->second->done)
+    if (found == m_connections.end() || !found->answered || found->response.stallBeforeHeaders)
         return;
-    Connection &connection = *found->second;
-
-    while (connection.bodySent < connection.bodyToSend && socket->bytesToWrite() < highWater) {
-        const qint64 size = std::min(pieceSize, connection.bodyToSend - connection.bodySent);
-        QByteArray piece;
-        if (connection.file) {
-            piece = connection.file->read(size);
-        } else if (connection.response.generatedSize >= 0) {
+    Connection &connection = *found;
+    const Response &response = connection.response;
+    while (connection.bodySent < connection.bodySize && socket->bytesToWrite() < highWater) {
+        const qint64 size = std::min(pieceSize, connection.bodySize - connection.bodySent);
+        QByteArray piece = response.body.mid(connection.bodySent, size);
+        if (response.generatedSize >= 0) {
             piece.resize(size);
             for (qint64 i = 0; i < size; ++i)
                 piece[i] = patternByte(connection.bodySent + i);
-        } else {
-            piece = connection.response.body.mid(connection.bodySent, size);
         }
-        // A file that shrank while it was served cannot keep its promised length any more.
-        if (piece.size() != size || socket->write(piece) != size) {
-            forget(socket);
-            socket->abort();
-            socket->deleteLater();
-            return;
-        }
+        socket->write(piece);
         connection.bodySent += size;
     }
-    if (connection.bodySent < connection.bodyToSend || socket->bytesToWrite() > 0)
+    if (connection.bodySent < connection.bodySize || socket->bytesToWrite() > 0)
         return;
-    if (connection.response.gzipChunked) {
-        // Open for the next request, as a web server keeps a connection alive.
-        connection = Connection();
-        return;
-    }
-    connection.done = true;
-    if (connection.response.reset)
-        resetWhenSent(socket);
+    if (response.gzipChunked)
+        connection = Connection(); // open for the next request, as a web server keeps a connection alive
     else
         socket->disconnectFromHost();
-}
-
-void LoopbackServer::resetWhenSent(QTcpSocket *socket)
-{
-    auto resetNow = [this, socket] {
-        forget(socket);
-        resetOnClose(socket);
-        socket->abort();
-        socket->deleteLater();
-    };
-    if (unsentBytes(socket) == 0) {
-        resetNow();
-        return;
-    }
-    // The timer belongs to the socket, so it goes with it if the client leaves first.
-    auto *timer = new QTimer(socket);
-    timer->setInterval(5);
-    QElapsedTimer waited;
-    waited.start();
-    connect(timer, &QTimer::timeout, socket, [socket, timer, waited, resetNow] {
-        if (socket->state() != QAbstractSocket::ConnectedState) {
-            timer->stop();
-            return;
-        }
-        if (unsentBytes(socket) > 0 && waited.elapsed() < resetPatienceMs)
-            return;
-        timer->stop();
-        resetNow();
-    });
-    timer->start();
-}
-
-void LoopbackServer::forget(QTcpSocket *socket)
-{
-    socket->disconnect(this);
-    m_connections.erase(socket);
 }

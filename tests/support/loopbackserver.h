@@ -6,10 +6,6 @@
 #include <QStringList>
 #include <QUrl>
 
-#include <memory>
-#include <unordered_map>
-
-class QFile;
 class QTcpServer;
 class QTcpSocket;
 
@@ -25,15 +21,16 @@ public:
         qint64 generatedSize = -1; // >= 0: a body of this many bytes of patternByte(i), made as the socket drains
         enum class Length { Exact, Absent, Text } length = Length::Exact;
         QByteArray lengthText {}; // the Content-Length header's text when length == Text, true or not
-        qint64 sendLimit = -1; // >= 0: only this many body bytes are sent
-        bool reset = false; // the connection ends in a reset once the body is sent, not in a close
+        QByteArray location {}; // a Location header, for a redirection
         bool stallBeforeHeaders = false; // read the request, answer nothing, keep the connection open
         // As a web server that compresses on the fly: gzipped whatever was asked, sent chunked
         // without a length, the connection kept open for the next request.
         bool gzipChunked = false;
     };
 
-    explicit LoopbackServer(QObject *parent = nullptr);
+    // With tls, it answers https with a certificate for 127.0.0.1 made for this run, which the
+    // test process trusts from then on as if a certificate authority had signed it.
+    explicit LoopbackServer(bool tls = false);
     ~LoopbackServer() override;
 
     // path like "/patch/_versions.txt"; a later call for the same path replaces the earlier answer.
@@ -42,7 +39,7 @@ public:
     // urlPrefix like "/patch/": the files of the folder, nothing outside it.
     void serveFolder(const QString &urlPrefix, const QString &folder);
 
-    QUrl url(const QString &path = QStringLiteral("/")) const; // http://127.0.0.1:<port><path>
+    QUrl url(const QString &path = QStringLiteral("/")) const; // http(s)://127.0.0.1:<port><path>
     // The request targets as received, in the order received.
     QStringList requestedPaths() const { return m_requested; }
     // The requests' header lines, in the order received.
@@ -52,19 +49,24 @@ public:
     static char patternByte(qint64 index);
 
 private:
-    struct Connection;
+    struct Connection {
+        QByteArray head;
+        bool answered = false; // the request is in; what comes after it is not read
+        Response response;
+        qint64 bodySent = 0;
+        qint64 bodySize = 0;
+    };
 
     void accept();
     void readFrom(QTcpSocket *socket);
     void pump(QTcpSocket *socket);
-    void resetWhenSent(QTcpSocket *socket);
-    void forget(QTcpSocket *socket);
-    Response responseFor(const QString &path, std::unique_ptr<QFile> &file) const;
+    Response responseFor(const QString &path) const;
 
     QTcpServer *m_server = nullptr;
+    bool m_tls = false;
     QMap<QString, Response> m_responses;
     QMap<QString, QString> m_folders; // URL prefix -> folder
     QStringList m_requested;
     QList<QByteArray> m_heads;
-    std::unordered_map<QTcpSocket *, std::unique_ptr<Connection>> m_connections;
+    QMap<QTcpSocket *, Connection> m_connections;
 };

@@ -2,7 +2,6 @@
 // starts the new one; whatever goes wrong, the previous version stays in place and runs.
 #include "platform/settingsstore.h"
 #include "testsupport.h"
-#include "updater/runningprocesses.h"
 #include "updater/updateplan.h"
 #include "updater/updaterwindow.h"
 #include "updater/updatesession.h"
@@ -160,36 +159,72 @@ private slots:
             readBytes(in.marker()).trimmed(), QFile::encodeName(QDir(in.folder()).canonicalPath()), 5000);
     }
 
-    // Each step made to fail as if the file system had refused it.
-    void failureKeepsThePreviousVersion_data()
+    // Each step made to fail as if the file system had refused it, and each missing or wrong input:
+    // the very file installed before stays, still runnable, and no temporary file is left over.
+    void refusalsKeepThePreviousVersion_data()
     {
-        QTest::addColumn<QByteArray>("step");
+        QTest::addColumn<QByteArray>("step"); // made to fail
+        QTest::addColumn<QString>("key"); // the setting to change
+        QTest::addColumn<QString>("value"); // null: removed
+        QTest::addColumn<QByteArray>("download"); // null: no file
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("said");
         QTest::addColumn<bool>("backupRenewed");
+        const QString appPath = u"AppPath"_s, appExeName = u"AppExeName"_s, msg1 = u"msg1"_s;
+        const QByteArray present = "present", kept = "previous version is still in place";
+        const auto row = [&](const char *tag, const QByteArray &step, const QString &key, const QString &value,
+                             const QByteArray &file, UpdaterExit code, const QByteArray &said, bool renewed = false) {
+            QTest::newRow(tag) << step << key << value << file << int(code) << said << renewed;
+        };
         for (const char *step : {"copy", "mode", "sync", "backup"})
-            QTest::newRow(step) << QByteArray(step) << false;
-        QTest::newRow("rename") << QByteArray("rename") << true;
-        QTest::newRow("verify, after the rename") << QByteArray("verify") << true;
+            row(step, step, msg1, msg1, present, UpdaterExit::ReplaceFailed, kept);
+        row("rename", "rename", msg1, msg1, present, UpdaterExit::ReplaceFailed, kept, true);
+        row("verify, after the rename", "verify", msg1, msg1, present, UpdaterExit::ReplaceFailed, kept, true);
+        row("folder not writable", "writable", msg1, msg1, present, UpdaterExit::NotWritable, "package manager");
+        const auto missing = [&](const char *tag, const QString &key, const QString &value, const QByteArray &file,
+                                 const QByteArray &said) {
+            row(tag, {}, key, value, file, UpdaterExit::NothingToInstall, said + "\0Nothing has been changed");
+        };
+        missing("no AppPath", appPath, QString(), present, "AppPath");
+        missing("no AppExeName", appExeName, QString(), present, "AppExeName");
+        missing("no such folder", appPath, u"/nonexistent/vexal/"_s, present, "does not exist");
+        missing("name leads elsewhere", appExeName, u"../elsewhere"_s, present, "not a file name");
+        missing("no download", msg1, msg1, QByteArray(), "is missing");
+        missing("empty download", msg1, msg1, "", "is empty");
     }
-    void failureKeepsThePreviousVersion()
+    void refusalsKeepThePreviousVersion()
     {
         QFETCH(QByteArray, step);
-        QFETCH(bool, backupRenewed);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, download);
+        QFETCH(QByteArray, said);
         Installation in;
-        const QByteArray old = readBytes(in.executable());
+        auto settings = Installation::defaultSettings();
+        settings[key] = value;
+        in.writeSettings(settings);
+        if (download.isNull())
+            QVERIFY(QFile::remove(in.download()));
+        else if (download.isEmpty())
+            writeProgram(in.download(), {}, 0644);
+        const QByteArray old = readBytes(in.executable()), downloaded = readBytes(in.download());
         writeProgram(in.backup(), OlderBackup, 0755);
         struct stat before { };
         ::stat(QFile::encodeName(in.executable()).constData(), &before);
 
         const auto run = in.runUpdater(step);
-        QVERIFY2(run.exitCode == int(UpdaterExit::ReplaceFailed), run.errors.constData());
-        QVERIFY2(run.errors.contains("previous version is still in place"), run.errors.constData());
-        // The very file that was installed before, still runnable; no temporary file left over.
-        in.verifyNothingChanged(old, {u"vexalpro"_s, u"vexalpro.old"_s});
+        QTEST(run.exitCode, "exitCode");
+        for (const QByteArray &part : said.split('\0'))
+            QVERIFY2(run.errors.contains(part), run.errors.constData());
+        QCOMPARE(in.programFolderEntries(), QStringList({u"vexalpro"_s, u"vexalpro.old"_s}));
         struct stat after { };
         ::stat(QFile::encodeName(in.executable()).constData(), &after);
         QCOMPARE(after.st_ino, before.st_ino);
         QCOMPARE(outputOf(in.executable()), OldOutput);
-        QCOMPARE(readBytes(in.backup()), backupRenewed ? old : OlderBackup);
+        QTEST(readBytes(in.backup()) == old, "backupRenewed");
+        QCOMPARE(readBytes(in.download()), downloaded);
+        QCOMPARE(QFile::exists(in.download()), !download.isNull());
+        QVERIFY(!QFile::exists(in.root() + u"/elsewhere"_s) && !QFile::exists(in.marker()));
     }
 
     void startFailureLeavesTheNewVersionInstalled()
@@ -204,93 +239,24 @@ private slots:
         QVERIFY(!QFile::exists(in.download()) && !QFile::exists(in.marker()));
     }
 
-    void unwritableProgramFolderChangesNothing_data()
+    void aReadOnlyProgramFolderChangesNothing()
     {
-        QTest::addColumn<bool>("simulated");
-        QTest::newRow("read-only folder") << false;
-        QTest::newRow("refused by the file system (simulated)") << true;
-    }
-    void unwritableProgramFolderChangesNothing()
-    {
-        QFETCH(bool, simulated);
         Installation in;
         const QByteArray folder = QFile::encodeName(in.folder());
-        if (!simulated) {
-            // Root may write into a read-only folder: then the updater runs as an ordinary user.
-            if (::geteuid() == 0) {
-                const QString setpriv = QStandardPaths::findExecutable(u"setpriv"_s);
-                if (setpriv.isEmpty())
-                    QSKIP("running as root without setpriv; the simulated row covers this case");
-                QCOMPARE(::chmod(QFile::encodeName(in.root()).constData(), 0755), 0);
-                in.launcher = QStringList {setpriv, u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s};
-            }
-            QCOMPARE(::chmod(folder.constData(), 0555), 0);
+        // Root may write into a read-only folder: then the updater runs as an ordinary user.
+        if (::geteuid() == 0) {
+            const QString setpriv = QStandardPaths::findExecutable(u"setpriv"_s);
+            if (setpriv.isEmpty())
+                QSKIP("running as root without setpriv; the simulated refusal covers this case");
+            QCOMPARE(::chmod(QFile::encodeName(in.root()).constData(), 0755), 0);
+            in.launcher = QStringList {setpriv, u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s};
         }
-        const auto run = in.runUpdater(simulated ? "writable" : QByteArray());
+        QCOMPARE(::chmod(folder.constData(), 0555), 0);
+        const auto run = in.runUpdater();
         ::chmod(folder.constData(), 0755);
         QVERIFY2(run.exitCode == int(UpdaterExit::NotWritable) && run.errors.contains("package manager"),
             run.errors.constData());
         in.verifyNothingChanged(readBytes(in.executable()));
-    }
-
-    void missingInputChangesNothing_data()
-    {
-        QTest::addColumn<QString>("key"); // the setting to change
-        QTest::addColumn<QString>("value"); // null: removed
-        QTest::addColumn<QByteArray>("download"); // null: no file
-        QTest::addColumn<QByteArray>("said");
-        const QString appPath = u"AppPath"_s, appExeName = u"AppExeName"_s, msg1 = u"msg1"_s;
-        const QByteArray present = "present";
-        QTest::newRow("no AppPath") << appPath << QString() << present << QByteArray("AppPath");
-        QTest::newRow("no AppExeName") << appExeName << QString() << present << QByteArray("AppExeName");
-        QTest::newRow("no such folder") << appPath << u"/nonexistent/vexal/"_s << present
-                                        << QByteArray("does not exist");
-        QTest::newRow("name leads elsewhere")
-            << appExeName << u"../elsewhere"_s << present << QByteArray("not a file name");
-        QTest::newRow("no download") << msg1 << msg1 << QByteArray() << QByteArray("is missing");
-        QTest::newRow("empty download") << msg1 << msg1 << QByteArray("") << QByteArray("is empty");
-    }
-    void missingInputChangesNothing()
-    {
-        QFETCH(QString, key);
-        QFETCH(QString, value);
-        QFETCH(QByteArray, download);
-        QFETCH(QByteArray, said);
-        Installation in;
-        auto settings = Installation::defaultSettings();
-        settings[key] = value;
-        in.writeSettings(settings);
-        if (download.isNull())
-            QVERIFY(QFile::remove(in.download()));
-        else if (download.isEmpty())
-            writeProgram(in.download(), {}, 0644);
-        const QByteArray old = readBytes(in.executable());
-        const QByteArray downloaded = readBytes(in.download());
-
-        const auto run = in.runUpdater();
-        QVERIFY2(run.exitCode == int(UpdaterExit::NothingToInstall), run.errors.constData());
-        QVERIFY2(run.errors.contains(said) && run.errors.contains("Nothing has been changed"), run.errors.constData());
-        QCOMPARE(in.programFolderEntries(), QStringList({u"vexalpro"_s}));
-        QCOMPARE(readBytes(in.executable()), old);
-        QCOMPARE(readBytes(in.download()), downloaded);
-        QCOMPARE(QFile::exists(in.download()), !download.isNull());
-        QVERIFY(!QFile::exists(in.root() + u"/elsewhere"_s) && !QFile::exists(in.marker()));
-    }
-
-    void findsTheProcessesRunningAnExecutable()
-    {
-        Installation in;
-        QVERIFY(!runningProcesses::runsExecutable(in.executable()));
-        {
-            const auto sleeper = in.runSleep(u"10"_s);
-            QVERIFY(sleeper);
-            QVERIFY(QFile::link(in.executable(), in.root() + u"/link"_s));
-            for (const QString &name :
-                QStringList {in.executable(), in.root() + u"/link"_s, in.folder() + u"../program/vexalpro"_s})
-                QVERIFY2(runningProcesses::runsExecutable(name), qPrintable(name));
-            QVERIFY(!runningProcesses::runsExecutable(in.download()));
-        }
-        QVERIFY(!runningProcesses::runsExecutable(in.executable()));
     }
 
     void waitsUntilTheProgramHasExited()
