@@ -63,11 +63,11 @@ private:
 };
 
 // Kills the child at its 1st, 2nd, 3rd... counted call until a run gets through without reaching
-// the call it was to stop at. Before each run `prepare` puts the files back as they were; after
-// each run `check` judges them (killedAt 0: the complete run). Also checks that every run made the
-// same calls as the complete one, so that "the N-th call" means one step of the change. Returns the
-// number of kill points; on a failure the test has recorded it.
-long killAtEveryCall(const FaultChild &child, const std::function<void()> &prepare,
+// the call it was to stop at, which must come after at least `fewest` kill points. Before each run
+// `prepare` puts the files back as they were; after each run `check` judges them (killedAt 0: the
+// complete run). Also checks that every run made the same calls as the complete one, so that "the
+// N-th call" means one step of the change.
+void killAtEveryCall(const FaultChild &child, long fewest, const std::function<void()> &prepare,
     const std::function<void(long killedAt, const ChildEnd &end)> &check);
 
 // What a file holds after a kill, against the two complete versions it may hold: "old", "new" or

@@ -2,26 +2,22 @@
 // with SIGKILL in place of the N-th one, so that a test can stop a save before each of its steps in
 // turn, the same way on every run.
 //
-//   VEXAL_FAULT_WATCH    a folder (absolute). Counting begins with the first file-changing call that
-//                        names a path inside it, so that the program's start-up does not count; from
-//                        then on every file-changing call of that thread counts, wherever it goes.
-//                        Unset: the shim does nothing.
+//   VEXAL_FAULT_WATCH    a folder. Counting begins with the first file-changing call that names an
+//                        absolute path inside it, so that the program's start-up does not count;
+//                        from then on every file-changing call of that thread counts, wherever it
+//                        goes. Unset: the shim does nothing.
 //   VEXAL_FAULT_KILL_AT  N: the N-th counted call is not made, the process is killed instead.
 //                        0 or unset: only count.
-//   VEXAL_FAULT_LOG      a file that gets one line per counted call: "N call detail"; opened when
-//                        the counting begins.
+//   VEXAL_FAULT_LOG      a file that gets one line per counted call: "N call detail".
 //   VEXAL_FAULT_REFUSE   the name of a call on a path (e.g. "link") that fails with EPERM, as on a
 //                        file system that does not offer it; with or without a folder to watch.
 //
 // Only the calls the programs under test change files with are covered: the ways Qt and glibc
 // open, write, sync, link, rename and remove. Calls on an open file count when it is a regular
-// file or a folder; writes to pipes and the like do not.
-//
-// Other threads and forked children do not count (their order is not the save's order), unless a
-// child starts counting afresh with vexal_fault_restart(), below. The variables and LD_PRELOAD
-// leave the environment at load, so programs the child starts run without the shim. Calls that
-// glibc makes internally (stdio's own writes) do not pass through here; the programs under test
-// write through Qt, which calls these functions.
+// file or a folder; writes to pipes and the like do not. Other threads and forked children do not
+// count (their order is not the save's order), unless a child starts counting afresh with
+// vexal_fault_restart(), below. The variables and LD_PRELOAD leave the environment at load, so
+// programs the child starts run without the shim.
 #undef _FORTIFY_SOURCE
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -63,9 +59,9 @@ static void copyVariable(const char *name, char *to, size_t size)
 
 __attribute__((constructor)) static void readSettings(void)
 {
-    const char *at = getenv("VEXAL_FAULT_KILL_AT");
-    killAt = at ? strtol(at, NULL, 10) : 0;
-    unsetenv("VEXAL_FAULT_KILL_AT");
+    char at[32] = "0";
+    copyVariable("VEXAL_FAULT_KILL_AT", at, sizeof at);
+    killAt = strtol(at, NULL, 10);
     copyVariable("VEXAL_FAULT_WATCH", watch, sizeof watch);
     copyVariable("VEXAL_FAULT_LOG", logPath, sizeof logPath);
     copyVariable("VEXAL_FAULT_REFUSE", refuse, sizeof refuse);
@@ -82,40 +78,18 @@ static int onFile(int fd)
     return fd >= 0 && fstat(fd, &status) == 0 && (S_ISREG(status.st_mode) || S_ISDIR(status.st_mode));
 }
 
-static int insideWatch(int dirfd, const char *path)
+static int insideWatch(const char *path)
 {
-    if (!path)
-        return 0;
-    char full[2 * PATH_MAX + 2];
-    if (path[0] == '/') {
-        snprintf(full, sizeof full, "%s", path);
-    } else {
-        char base[PATH_MAX];
-        if (dirfd == AT_FDCWD) {
-            if (!getcwd(base, sizeof base))
-                return 0;
-        } else {
-            char link[64];
-            snprintf(link, sizeof link, "/proc/self/fd/%d", dirfd);
-            const ssize_t n = readlink(link, base, sizeof base - 1);
-            if (n < 0)
-                return 0;
-            base[n] = '\0';
-        }
-        snprintf(full, sizeof full, "%s/%s", base, path);
-    }
     const size_t n = strlen(watch);
-    return strncmp(full, watch, n) == 0 && (full[n] == '/' || full[n] == '\0');
+    return path && strncmp(path, watch, n) == 0 && (path[n] == '/' || path[n] == '\0');
 }
 
 static void writeLog(const char *call, const char *path, int fd)
 {
-    if (logFd < 0)
-        return;
     char detail[PATH_MAX] = "";
     if (path) {
         snprintf(detail, sizeof detail, "%s", path);
-    } else if (fd >= 0) {
+    } else {
         char link[64];
         snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
         const ssize_t n = readlink(link, detail, sizeof detail - 1);
@@ -124,25 +98,23 @@ static void writeLog(const char *call, const char *path, int fd)
     char line[PATH_MAX + 128];
     const int length = snprintf(line, sizeof line, "%ld %s %s\n", counted, call, detail);
     REAL(write);
-    if (length > 0)
+    if (logFd >= 0 && length > 0)
         real_write(logFd, line, (size_t)length < sizeof line ? (size_t)length : sizeof line - 1);
 }
 
 // Called before the real call; does not return when this is the call to stop at.
-static void count(const char *call, int dirfd, const char *path, int dirfd2, const char *path2, int fd)
+static void count(const char *call, const char *path, const char *path2, int fd)
 {
     if (!watch[0])
         return;
     if (!armed) {
-        if (!insideWatch(dirfd, path) && !insideWatch(dirfd2, path2))
+        if (!insideWatch(path) && !insideWatch(path2))
             return;
         armed = 1;
         armedProcess = getpid();
         armedThread = gettid();
-        if (logPath[0]) {
-            REAL(open);
-            logFd = real_open(logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-        }
+        REAL(open);
+        logFd = logPath[0] ? real_open(logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600) : -1;
     } else if (getpid() != armedProcess || gettid() != armedThread || (!path && !path2 && !onFile(fd))) {
         return;
     }
@@ -171,17 +143,12 @@ static int changes(int flags)
     return (flags & O_ACCMODE) != O_RDONLY || (flags & (O_CREAT | O_TRUNC | O_APPEND));
 }
 
-static int needsMode(int flags)
-{
-    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE;
-}
-
 // The mode argument is there only when the flags create a file.
-#define OPEN(name, parameters, at, arguments)                                                                          \
+#define OPEN(name, parameters, arguments)                                                                              \
     int name parameters                                                                                                \
     {                                                                                                                  \
         int mode = 0;                                                                                                  \
-        if (needsMode(flags)) {                                                                                        \
+        if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) {                                                   \
             va_list rest;                                                                                              \
             va_start(rest, flags);                                                                                     \
             mode = va_arg(rest, int);                                                                                  \
@@ -189,25 +156,25 @@ static int needsMode(int flags)
         }                                                                                                              \
         REAL(name);                                                                                                    \
         if (changes(flags))                                                                                            \
-            count(#name, at, path, AT_FDCWD, NULL, -1);                                                                \
+            count(#name, path, NULL, -1);                                                                              \
         return real_##name arguments;                                                                                  \
     }
 
-OPEN(open, (const char *path, int flags, ...), AT_FDCWD, (path, flags, mode))
-OPEN(open64, (const char *path, int flags, ...), AT_FDCWD, (path, flags, mode))
-OPEN(openat, (int dirfd, const char *path, int flags, ...), dirfd, (dirfd, path, flags, mode))
-OPEN(openat64, (int dirfd, const char *path, int flags, ...), dirfd, (dirfd, path, flags, mode))
+OPEN(open, (const char *path, int flags, ...), (path, flags, mode))
+OPEN(open64, (const char *path, int flags, ...), (path, flags, mode))
+OPEN(openat, (int dirfd, const char *path, int flags, ...), (dirfd, path, flags, mode))
+OPEN(openat64, (int dirfd, const char *path, int flags, ...), (dirfd, path, flags, mode))
 
-// A call on a path: `at` and `at2` are the folders relative paths start from.
-#define PATH_CALL(type, name, parameters, arguments, at, path, at2, path2)                                             \
-    type name parameters                                                                                               \
+// A call on one path or two.
+#define PATH_CALL(name, parameters, arguments, path, path2)                                                            \
+    int name parameters                                                                                                \
     {                                                                                                                  \
         REAL(name);                                                                                                    \
         if (strcmp(refuse, #name) == 0) {                                                                              \
             errno = EPERM;                                                                                             \
             return -1;                                                                                                 \
         }                                                                                                              \
-        count(#name, at, path, at2, path2, -1);                                                                        \
+        count(#name, path, path2, -1);                                                                                 \
         return real_##name arguments;                                                                                  \
     }
 
@@ -216,20 +183,19 @@ OPEN(openat64, (int dirfd, const char *path, int flags, ...), dirfd, (dirfd, pat
     type name parameters                                                                                               \
     {                                                                                                                  \
         REAL(name);                                                                                                    \
-        count(#name, AT_FDCWD, NULL, AT_FDCWD, NULL, fd);                                                              \
+        count(#name, NULL, NULL, fd);                                                                                  \
         return real_##name arguments;                                                                                  \
     }
 
-PATH_CALL(int, rename, (const char *from, const char *to), (from, to), AT_FDCWD, from, AT_FDCWD, to)
-PATH_CALL(int, renameat, (int fromAt, const char *from, int toAt, const char *to), (fromAt, from, toAt, to), fromAt,
-    from, toAt, to)
-PATH_CALL(int, renameat2, (int fromAt, const char *from, int toAt, const char *to, unsigned flags),
-    (fromAt, from, toAt, to, flags), fromAt, from, toAt, to)
-PATH_CALL(int, unlink, (const char *path), (path), AT_FDCWD, path, AT_FDCWD, NULL)
-PATH_CALL(int, unlinkat, (int at, const char *path, int flags), (at, path, flags), at, path, AT_FDCWD, NULL)
-PATH_CALL(int, link, (const char *from, const char *to), (from, to), AT_FDCWD, from, AT_FDCWD, to)
-PATH_CALL(int, linkat, (int fromAt, const char *from, int toAt, const char *to, int flags),
-    (fromAt, from, toAt, to, flags), fromAt, from, toAt, to)
+PATH_CALL(rename, (const char *from, const char *to), (from, to), from, to)
+PATH_CALL(renameat, (int fromAt, const char *from, int toAt, const char *to), (fromAt, from, toAt, to), from, to)
+PATH_CALL(renameat2, (int fromAt, const char *from, int toAt, const char *to, unsigned flags),
+    (fromAt, from, toAt, to, flags), from, to)
+PATH_CALL(unlink, (const char *path), (path), path, NULL)
+PATH_CALL(unlinkat, (int at, const char *path, int flags), (at, path, flags), path, NULL)
+PATH_CALL(link, (const char *from, const char *to), (from, to), from, to)
+PATH_CALL(linkat, (int fromAt, const char *from, int toAt, const char *to, int flags), (fromAt, from, toAt, to, flags),
+    from, to)
 
 FD_CALL(ssize_t, write, (int fd, const void *data, size_t size), (fd, data, size), fd)
 FD_CALL(ssize_t, writev, (int fd, const struct iovec *pieces, int n), (fd, pieces, n), fd)

@@ -27,7 +27,8 @@ const QByteArray NewListText = "newgrf/ukrs.grf\r\nnewgrf/canalsw.grf\r\n";
 
 // Below the new configuration's and registry's sizes, above the new list's.
 constexpr rlim_t FileSizeLimit = 4096;
-// The exit code of the full-disk script below when the full disk could not be set up.
+// The exit code of the full-disk script below when the full disk could not be set up: unprivileged
+// mounts need user namespaces, which a machine may refuse.
 constexpr int SetupFailed = 97;
 
 // A new configuration of about `size` bytes with both headers, so that the save adds none.
@@ -37,17 +38,6 @@ QByteArray newConfigurationText(int size)
     for (int i = 0; text.size() < size; ++i)
         text += "multihead " + QByteArray::number(i % 5) + " // line " + QByteArray::number(i) + " of the new file\r\n";
     return text;
-}
-
-// Unprivileged mounts need user namespaces, which a machine may refuse.
-bool canMountTmpfs(const QString &folder)
-{
-    static const bool can = [&] {
-        QProcess probe;
-        probe.start(u"unshare"_s, {u"-rm"_s, u"mount"_s, u"-t"_s, u"tmpfs"_s, u"vexal-probe"_s, folder});
-        return probe.waitForFinished(10000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
-    }();
-    return can;
 }
 
 enum class FullDisk { FileSizeLimit, FullFileSystem };
@@ -200,7 +190,7 @@ private slots:
         const QString base = scratch(QTest::currentDataTag());
         const Save save = registry ? registrySave(base, 300, true) : configurationSave(base, 6000);
         QSet<QString> seen; // "0 old", "1 new"...: which file was found in which state after a kill
-        const long points = killAtEveryCall(save.child, save.reset, [&](long n, const ChildEnd &end) {
+        killAtEveryCall(save.child, 8, save.reset, [&](long n, const ChildEnd &end) {
             QString earlier = u"new"_s;
             const QList<Saved> files = save.files();
             for (qsizetype i = 0; i < files.size(); ++i) {
@@ -217,9 +207,6 @@ private slots:
             const QStringList stray = strayEntries(save, n == 0);
             QVERIFY2(stray.isEmpty(), qPrintable(stray.join(u", "_s)));
         });
-        if (QTest::currentTestFailed())
-            return;
-        QVERIFY2(points >= 8, qPrintable(QString::number(points)));
         // The kills fell before each replacement, and after the first.
         QVERIFY2(seen.contains(u"0 new"_s) && seen.contains(u"0 old"_s) && seen.contains(u"1 old"_s),
             qPrintable(seen.values().join(u", "_s)));
@@ -238,7 +225,8 @@ private slots:
         QTest::newRow("configuration, file size limit")
             << false << FullDisk::FileSizeLimit << 6000 << u"Error code # 57\nDevice I/O error\n@ SaveSettings"_s;
         QTest::newRow("configuration, file size limit, written at once")
-            << false << FullDisk::FileSizeLimit << 40000 << u"Error code # 75\nPath/File access error\n@ SaveSettings"_s;
+            << false << FullDisk::FileSizeLimit << 40000
+            << u"Error code # 75\nPath/File access error\n@ SaveSettings"_s;
         QTest::newRow("configuration, full file system")
             << false << FullDisk::FullFileSystem << 6000 << u"Error code # 61\nDisk full\n@ SaveSettings"_s;
         QTest::newRow("registry, file size limit")
@@ -253,12 +241,12 @@ private slots:
         QFETCH(int, size);
         QFETCH(QString, message);
         const QString base = scratch(QTest::currentDataTag());
-        if (kind == FullDisk::FullFileSystem && !canMountTmpfs(base))
-            QSKIP("no unprivileged tmpfs mount here (user namespaces refused); the size limit covers this");
         Save save = registry ? registrySave(base, size, false) : configurationSave(base, size);
         save.reset();
         const QString after = fullDisk(save.child, kind, QDir::cleanPath(save.folder), base) + u'/';
         const ChildEnd end = save.child.runPlain();
+        if (end.exitCode == SetupFailed)
+            QSKIP("no unprivileged tmpfs mount here (user namespaces refused); the size limit covers this");
         QVERIFY2(end.exitCode == 3, qPrintable(end.describe()));
         QCOMPARE(QString::fromUtf8(end.output), message.replace(u"<file>"_s, save.folder + u"/system.reg"_s));
         // Nothing changed, but for the small list, which still fits under the size limit.
