@@ -37,8 +37,6 @@ public:
     // Starts as the test's own, on the offscreen platform, with TMPDIR inside the scratch folder.
     QProcessEnvironment environment;
     QString workingFolder;
-    // Run in the child between fork and exec (resource limits, signal dispositions).
-    std::function<void()> beforeExec;
     // Put before the program (e.g. a command that runs it in its own namespace).
     QStringList launcher;
 
@@ -51,13 +49,12 @@ private:
     ChildEnd start(bool shim, long killAt) const;
     ChildEnd ask(long killAt) const;
     QProcessEnvironment shimEnvironment(long killAt) const;
-    QString logFile() const;
     void readCalls(ChildEnd &end) const;
 
     QString m_program;
     QStringList m_arguments;
     QString m_watch;
-    QString m_scratch;
+    QString m_log;
     bool m_serves;
     mutable std::unique_ptr<QProcess> m_server;
 };

@@ -3,10 +3,9 @@
 //   fault-save [--serve] config <ttdpatch.cfg> <new configuration text> <new list text>
 //       the real program, started over scratch settings, opens the configuration, takes the new
 //       texts into its two editors and saves them as the Save command does.
-//   fault-save [--serve] registry <system.reg> <value length> [<expected file>]
-//       sets a text of that length and a number under Software\Vexal Fault and saves; with an
-//       expected file, first writes there the bytes the save puts in place (the keys' times make
-//       them differ from run to run).
+//   fault-save [--serve] registry <system.reg> <expected file>
+//       sets a text and a number under Software\Vexal Fault and saves; first writes to the expected
+//       file the bytes the save puts in place (the keys' times make them differ from run to run).
 //
 // Exit codes: 0 saved, 3 the save failed (the message the user would see on standard output),
 // 2 bad call or input. Scratch folders go to $TMPDIR, which the test points into its own folder.
@@ -23,7 +22,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -86,20 +84,16 @@ Save configurationSave(const QStringList &arguments, std::optional<Program> &pro
 
 Save registrySave(const QStringList &arguments, std::optional<WineRegistry> &registry)
 {
-    bool number = false;
-    const qsizetype length = arguments.value(1).toLongLong(&number);
     QString error;
-    if (!number || !(registry = WineRegistry::load(arguments[0], &error)))
+    if (!(registry = WineRegistry::load(arguments[0], &error)))
         return {};
     // A text whose lines differ, so that a piece of it in the wrong place would show.
     QString text;
-    for (int line = 0; text.size() < length; ++line)
+    for (int line = 0; line < 12; ++line)
         text += u"line %1 of the saved text; "_s.arg(line);
-    text.truncate(length);
     registry->setString(u"Software\\Vexal Fault"_s, u"Data"_s, text);
-    registry->setDword(u"Software\\Vexal Fault"_s, u"Length"_s, quint32(length));
-    if (arguments.size() > 2)
-        writeBytes(arguments[2], registry->serialized());
+    registry->setDword(u"Software\\Vexal Fault"_s, u"Length"_s, quint32(text.size()));
+    writeBytes(arguments[1], registry->serialized());
     return [&registry] {
         QString why;
         return registry->save(&why) ? QString() : why + u'\n';
@@ -156,7 +150,7 @@ int main(int argc, char *argv[])
     std::optional<Program> program;
     std::optional<WineRegistry> registry;
     const Save save = kind == u"config"_s && arguments.size() == 3 ? configurationSave(arguments, program)
-        : kind == u"registry"_s && arguments.size() >= 2           ? registrySave(arguments, registry)
+        : kind == u"registry"_s && arguments.size() == 2           ? registrySave(arguments, registry)
                                                                    : Save();
     if (!save)
         return refuse(u"usage: see tests/fault/faultsave.cpp; or the input did not open cleanly"_s);

@@ -3,20 +3,16 @@
 // turn, the same way on every run.
 //
 //   VEXAL_FAULT_WATCH    a folder. Counting begins with the first file-changing call that names an
-//                        absolute path inside it, so that the program's start-up does not count;
-//                        from then on every file-changing call of that thread counts, wherever it
-//                        goes. Unset: the shim does nothing.
+//                        absolute path inside it, so that the program's start-up does not count.
 //   VEXAL_FAULT_KILL_AT  N: the N-th counted call is not made, the process is killed instead.
-//                        0 or unset: only count.
 //   VEXAL_FAULT_LOG      a file that gets one line per counted call: "N call detail".
 //   VEXAL_FAULT_REFUSE   the name of a call on a path (e.g. "link") that fails with EPERM, as on a
 //                        file system that does not offer it; with or without a folder to watch.
 //
-// Only the calls the programs under test change files with are covered: the ways Qt and glibc
-// open, write, sync, link, rename and remove. Calls on an open file count when it is a regular
-// file or a folder; writes to pipes and the like do not. Other threads and forked children do not
-// count (their order is not the save's order), unless a child starts counting afresh with
-// vexal_fault_restart(), below. The variables and LD_PRELOAD leave the environment at load, so
+// Only the calls the programs under test change files with are covered (as Qt and glibc open,
+// write, sync, link, rename and remove); calls on pipes and the like do not count, nor do other
+// threads' and forked children's (their order is not the save's), unless a child starts afresh
+// with vexal_fault_restart(). The variables and LD_PRELOAD leave the environment at load, so
 // programs the child starts run without the shim.
 #undef _FORTIFY_SOURCE
 #define _GNU_SOURCE
@@ -31,7 +27,6 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 static char watch[PATH_MAX];
@@ -188,18 +183,12 @@ OPEN(openat64, (int dirfd, const char *path, int flags, ...), (dirfd, path, flag
     }
 
 PATH_CALL(rename, (const char *from, const char *to), (from, to), from, to)
-PATH_CALL(renameat, (int fromAt, const char *from, int toAt, const char *to), (fromAt, from, toAt, to), from, to)
-PATH_CALL(renameat2, (int fromAt, const char *from, int toAt, const char *to, unsigned flags),
-    (fromAt, from, toAt, to, flags), from, to)
 PATH_CALL(unlink, (const char *path), (path), path, NULL)
-PATH_CALL(unlinkat, (int at, const char *path, int flags), (at, path, flags), path, NULL)
 PATH_CALL(link, (const char *from, const char *to), (from, to), from, to)
 PATH_CALL(linkat, (int fromAt, const char *from, int toAt, const char *to, int flags), (fromAt, from, toAt, to, flags),
     from, to)
 
 FD_CALL(ssize_t, write, (int fd, const void *data, size_t size), (fd, data, size), fd)
-FD_CALL(ssize_t, writev, (int fd, const struct iovec *pieces, int n), (fd, pieces, n), fd)
-FD_CALL(int, ftruncate, (int fd, off_t length), (fd, length), fd)
 FD_CALL(int, fsync, (int fd), (fd), fd)
 FD_CALL(int, fdatasync, (int fd), (fd), fd)
 FD_CALL(int, fchmod, (int fd, mode_t mode), (fd, mode), fd)
