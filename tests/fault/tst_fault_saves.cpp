@@ -1,14 +1,19 @@
-// The configuration with its list and the Wine registry saved by a child that is killed in place
-// of each file-changing call of the save, or that saves on a full disk: every time the file holds
-// its old or its new content, whole.
+// The configuration with its list, the Wine registry and the installed program (replaced by the
+// real updater) saved by a child that is killed in place of each file-changing call of the save,
+// or that saves on a full disk: every time each file holds its old or its new content, whole. The
+// program killed halfway still runs, and the updater's next run finishes the update.
 #include "faultrun.h"
 #include "testsupport.h"
+
+#include "updater/updatesession.h"
 
 #include <QDir>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -20,6 +25,11 @@ const QByteArray OldRegistry = RegistryHeader
       "[Software\\\\Other] 1700000000\n#time=1da1b2c3d4e5f60\n@=\"kept as it was\"\n";
 const QByteArray OlderBackup = RegistryHeader + "[Software\\\\Older] 1600000000\n";
 const QByteArray NewListText = "newgrf/ukrs.grf\r\nnewgrf/canalsw.grf\r\n";
+const QByteArray OldOutput = "old version running";
+const QByteArray NewOutput = "new version running";
+const QByteArray OldProgram = "#!/bin/sh\necho '" + OldOutput + "'\n";
+const QByteArray NewProgram = "#!/bin/sh\necho '" + NewOutput + "'\n";
+const QByteArray OlderProgram = "#!/bin/sh\necho 'an older backup'\n";
 
 // The exit code of the full-disk script below when the full disk could not be set up: unprivileged
 // mounts need user namespaces, which a machine may refuse.
@@ -55,11 +65,14 @@ exit $code)"_s.arg(SetupFailed);
     return after;
 }
 
-// A file the save replaces, with its content before and after.
+// A file the save replaces, with its content before and after, and the name of a complete copy of
+// the new content that a kill may leave beside it, which nothing reads. QSaveFile links a finished
+// file in as "<name>.XXXXXX" and then renames it over the old one.
 struct Saved {
     QString path;
     QByteArray before;
     QByteArray after;
+    QString copyName = QRegularExpression::escape(QFileInfo(path).fileName()) + u"\\.[A-Za-z0-9]{6}"_s;
 };
 
 // A save by the child, and how to put its files back as they were before it.
@@ -119,24 +132,56 @@ Save registrySave(const QString &base)
         }};
 }
 
-// What the save's folder holds besides its files. QSaveFile links a finished file in beside the old
-// one as "<name>.XXXXXX" and then renames it over the old one; killed between the two, it leaves
-// that name holding the complete new content, which nothing reads. Nothing else may be there, and
-// after a complete save not that either.
-QStringList strayEntries(const Save &save, bool complete)
+// The installed program replaced by the real updater: an old version with an older backup, and the
+// new one downloaded. The updater's copy of the new version and its link to the previous one, the
+// backup to be, are named just before they are renamed into place.
+Save programReplacement(const UpdaterInstallation &in)
 {
-    QStringList stray;
+    FaultChild child(QStringLiteral(VEXAL_UPDATER_PATH), {u"--no-dialogs"_s}, in.folder(), in.root());
+    in.addTo(child.environment);
+    child.workingFolder = in.folder();
+    return {std::move(child), in.folder(), {u"vexalpro"_s, u"vexalpro.old"_s},
+        [&in] {
+            for (const QString &folder : {in.folder(), in.cacheFolder()}) {
+                QDir(folder).removeRecursively();
+                QDir().mkpath(folder);
+            }
+            writeProgram(in.executable(), OldProgram, 0755);
+            writeProgram(in.backup(), OlderProgram, 0755);
+            // As downloaded: not executable yet.
+            writeProgram(in.download(), NewProgram, 0644);
+        },
+        [&in] {
+            return QList<Saved> {{in.backup(), OlderProgram, OldProgram, uR"(vexalpro\.old\.\d+\.part)"_s},
+                {in.executable(), OldProgram, NewProgram, uR"(\.vexalpro\.new-\w{6})"_s}};
+        }};
+}
+
+// What the save's folder holds besides its own entries: "copy of <name>" for a complete copy of a
+// saved file, the entry's name for anything else.
+QStringList leftoversIn(const Save &save)
+{
+    QStringList left;
     for (const QString &entry : entriesOf(save.folder)) {
-        bool copy = false;
+        QString found = entry;
         for (const Saved &file : save.files()) {
-            const QRegularExpression temporary(
-                u'^' + QRegularExpression::escape(QFileInfo(file.path).fileName()) + u"\\.[A-Za-z0-9]{6}$"_s);
-            copy = copy || (temporary.match(entry).hasMatch() && readBytes(save.folder + u'/' + entry) == file.after);
+            if (QRegularExpression(u'^' + file.copyName + u'$').match(entry).hasMatch()
+                && readBytes(save.folder + u'/' + entry) == file.after)
+                found = u"copy of "_s + QFileInfo(file.path).fileName();
         }
-        if (!save.entries.contains(entry) && (complete || !copy))
-            stray << entry;
+        if (!save.entries.contains(entry))
+            left << found;
     }
-    return stray;
+    return left;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat first { };
+    struct stat second { };
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0
+        && ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
 }
 
 } // namespace
@@ -145,6 +190,7 @@ class TestFaultSaves : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_scratch;
+    UpdaterInstallation m_updater;
 
     QString scratch(const QString &name) const
     {
@@ -154,38 +200,82 @@ class TestFaultSaves : public QObject {
     }
 
 private slots:
+    void initTestCase() { m_updater.writeSettings({{u"AppExeName"_s, u"vexalpro"_s}}); }
+
     void saveKilledAtEveryCall_data()
     {
-        QTest::addColumn<bool>("registry");
-        QTest::newRow("configuration and list") << false;
-        QTest::newRow("registry and backup") << true;
+        QTest::addColumn<int>("kind");
+        QTest::newRow("configuration and list") << 0;
+        QTest::newRow("registry and backup") << 1;
+        QTest::newRow("program and backup, by the updater") << 2;
     }
     void saveKilledAtEveryCall()
     {
-        QFETCH(bool, registry);
+        QFETCH(int, kind);
         const QString base = scratch(QTest::currentDataTag());
-        const Save save = registry ? registrySave(base) : configurationSave(base);
+        const Save save = kind == 0 ? configurationSave(base)
+            : kind == 1             ? registrySave(base)
+                                    : programReplacement(m_updater);
         QSet<QString> seen; // "0 old", "1 new"...: which file was found in which state after a kill
+        QSet<QString> states; // of the program folder, for the updater's next run
         killAtEveryCall(save.child, 8, save.reset, [&](long n, const ChildEnd &end) {
             QString earlier = u"new"_s;
-            const QList<Saved> files = save.files();
-            for (qsizetype i = 0; i < files.size(); ++i) {
-                const QString version = versionOf(readBytes(files[i].path), files[i].before, files[i].after);
+            QStringList versions;
+            for (const Saved &file : save.files()) {
+                const QString version = versionOf(readBytes(file.path), file.before, file.after);
                 // Each file is put in place by one call, after those before it: new once new, and
                 // new at the end.
                 QVERIFY2(version != u"neither"_s && (version == u"old"_s || earlier == u"new"_s)
-                        && (version == u"new"_s || (n != 0 && !seen.contains(u"%1 new"_s.arg(i)))),
-                    qPrintable(u"%1 is %2 after %3"_s.arg(files[i].path, version, end.describe())));
-                earlier = version;
+                        && (version == u"new"_s || (n != 0 && !seen.contains(u"%1 new"_s.arg(versions.size())))),
+                    qPrintable(u"%1 is %2 after %3"_s.arg(file.path, version, end.describe())));
                 if (n != 0)
-                    seen << u"%1 %2"_s.arg(i).arg(version);
+                    seen << u"%1 %2"_s.arg(versions.size()).arg(version);
+                versions << version;
+                earlier = version;
             }
-            const QStringList stray = strayEntries(save, n == 0);
-            QVERIFY2(stray.isEmpty(), qPrintable(stray.join(u", "_s)));
+            const QStringList left = leftoversIn(save);
+            QVERIFY2(left.filter(u"copy of "_s).size() == left.size() && (n != 0 || left.isEmpty()),
+                qPrintable(left.join(u", "_s)));
+            if (kind != 2)
+                return;
+            // The installed program runs; a failed or stopped update keeps its download for the next.
+            const UpdaterInstallation &in = m_updater;
+            QCOMPARE(outputOf(in.executable()), versions[1] == u"old"_s ? OldOutput : NewOutput);
+            const bool downloadKept = QFile::exists(in.download());
+            QVERIFY(downloadKept ? readBytes(in.download()) == NewProgram : versions[1] == u"new"_s);
+            QVERIFY(n != 0 || !downloadKept);
+            // The files are all the next run starts from: one run for each state they were left in.
+            const QString state = versions.join(u' ') + QString::number(sameFile(in.executable(), in.backup()))
+                + QString::number(downloadKept) + left.join(u',');
+            if (n == 0 || states.contains(state))
+                return;
+            states << state;
+            // The next run completes the update, or finds nothing left to install; it neither
+            // removes what the killed run left nor adds to it.
+            const ChildEnd again = save.child.runPlain();
+            QVERIFY2(again.exitCode == int(downloadKept ? UpdaterExit::Updated : UpdaterExit::NothingToInstall),
+                qPrintable(again.describe()));
+            QCOMPARE(outputOf(in.executable()), NewOutput);
+            QVERIFY(!QFile::exists(in.download()));
+            QCOMPARE(leftoversIn(save), left);
         });
         // The kills fell before each replacement, and after the first.
         QVERIFY2(seen.contains(u"0 new"_s) && seen.contains(u"0 old"_s) && seen.contains(u"1 old"_s),
             qPrintable(seen.values().join(u", "_s)));
+    }
+
+    // Where the file system refuses hard links, the previous version is kept as a copy of its own.
+    void theBackupIsACopyWhereLinksAreRefused()
+    {
+        Save save = programReplacement(m_updater);
+        save.reset();
+        save.child.environment.insert(u"LD_PRELOAD"_s, QStringLiteral(VEXAL_FAULT_SHIM));
+        save.child.environment.insert(u"VEXAL_FAULT_REFUSE"_s, u"link"_s);
+        const ChildEnd end = save.child.runPlain();
+        QVERIFY2(end.exitCode == int(UpdaterExit::Updated), qPrintable(end.describe()));
+        QCOMPARE(outputOf(m_updater.executable()), NewOutput);
+        QCOMPARE(outputOf(m_updater.backup()), OldOutput);
+        QCOMPARE(entriesOf(m_updater.folder()), save.entries);
     }
 
     void fullDiskKeepsTheFiles_data()
