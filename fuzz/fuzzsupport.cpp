@@ -6,12 +6,9 @@
 #include "platform/textcodec.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
+#include <QDirIterator>
 #include <QMap>
-#include <QPalette>
 #include <QPlainTextEdit>
-#include <QTextBlock>
 
 #include <algorithm>
 #include <cstdio>
@@ -35,65 +32,6 @@ std::unique_ptr<QTemporaryDir> g_tempRoot;
 int g_argc = 0;
 QApplication *g_application = nullptr;
 
-// Colouring is one cursor per line; past this many lines the editor's text is still compared whole.
-constexpr int ColourCheckedLines = 256;
-
-// A line end is a CR with the LF after it, if any; what follows the last CR is a line when not empty.
-void checkSplit(const QString &text, const QStringList &split)
-{
-    FUZZ_CHECK(split.join(QString()) == QString(text).remove(QLatin1String("\r\n")).remove(QLatin1Char('\r')),
-        QStringLiteral("splitLines lost or added characters"));
-    const qsizetype lastCr = text.lastIndexOf(QLatin1Char('\r'));
-    qsizetype tail = lastCr + 1;
-    if (lastCr >= 0 && tail < text.size() && text.at(tail) == QLatin1Char('\n'))
-        ++tail;
-    const qsizetype expected = text.count(QLatin1Char('\r')) + (tail < text.size() ? 1 : 0);
-    FUZZ_CHECK(
-        split.size() == expected, QStringLiteral("%1 lines where the ends make %2").arg(split.size()).arg(expected));
-}
-
-// Every line kept is a non-blank line of the file without its outer blanks, in order, and every
-// non-blank line of the file is there; blank lines kept are empty.
-void checkNonBlankLinesKept(const QStringList &split, const QStringList &kept)
-{
-    qsizetype next = 0;
-    const auto skipEmpty = [&] {
-        while (next < kept.size() && kept.at(next).isEmpty())
-            ++next;
-    };
-    for (const QString &line : split) {
-        if (isBlankLine(line))
-            continue;
-        skipEmpty();
-        FUZZ_CHECK(next < kept.size(), QStringLiteral("a line with text was dropped: \"%1\"").arg(line));
-        const QString &mine = kept.at(next++);
-        const qsizetype lead = line.indexOf(mine);
-        FUZZ_CHECK(!mine.startsWith(QLatin1Char(' ')) && !mine.endsWith(QLatin1Char(' ')) && lead >= 0
-                && isBlankLine(line.left(lead)) && isBlankLine(line.mid(lead + mine.size())),
-            QStringLiteral("\"%1\" is not \"%2\" without its outer blanks").arg(mine, line));
-    }
-    skipEmpty();
-    FUZZ_CHECK(next == kept.size(), QStringLiteral("a line with text was added: \"%1\"").arg(kept.value(next)));
-}
-
-void checkEditor(const QStringList &lines, cfgRules::LineKind (*kindOf)(QStringView))
-{
-    QPlainTextEdit editor;
-    EditorText text(editor);
-    text.setLines(lines, [kindOf](const QString &line) { return cfgRules::colourOf(kindOf(line)); });
-    // Each line is followed by a line break; saving the editor must give back exactly what it got.
-    FUZZ_CHECK(text.text() == (lines.isEmpty() ? QString() : lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n")),
-        QStringLiteral("the editor's text is not its lines"));
-    FUZZ_CHECK(editor.document()->blockCount() == lines.size() + 1, QStringLiteral("one block a line"));
-    const QColor textColour = editor.palette().color(QPalette::Text);
-    QTextBlock block = editor.document()->firstBlock();
-    for (qsizetype i = 0; i < lines.size() && i < ColourCheckedLines; ++i, block = block.next()) {
-        const QColor wanted = cfgRules::colourOf(kindOf(lines.at(i)));
-        FUZZ_CHECK(text.lineColour(block) == (wanted.isValid() ? wanted : textColour),
-            QStringLiteral("line %1 shows %2 instead of %3").arg(i).arg(text.lineColour(block).name(), wanted.name()));
-    }
-}
-
 } // namespace
 
 Registration::Registration(const char *name, Entry entry)
@@ -101,21 +39,10 @@ Registration::Registration(const char *name, Entry entry)
     registry().insert(QString::fromLatin1(name), entry);
 }
 
-Entry entry(const QString &name)
-{
-    return registry().value(name, nullptr);
-}
-
-QStringList names()
-{
-    return registry().keys();
-}
-
 void start(int *argc, char ***argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The replay program makes its own on the stack; libFuzzer's main leaves it to us.
     if (!QCoreApplication::instance()) {
         g_argc = *argc;
         g_application = new QApplication(g_argc, *argv);
@@ -152,43 +79,68 @@ QByteArray readFile(const QString &path)
     }
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    try {
-        modMain::writeWholeFile(path, bytes);
-    } catch (const RuntimeError &error) {
-        fail(__FILE__, __LINE__, QStringLiteral("cannot write %1: %2").arg(path, error.description));
-    }
-}
-
 InputFile::InputFile(const std::uint8_t *data, std::size_t size, const QString &name)
     : bytes(bytesOf(data, size))
     , m_path(m_dir.filePath(name))
 {
-    FUZZ_CHECK(m_dir.isValid(), m_dir.errorString());
-    writeFile(m_path, bytes);
+    QFile file(m_path);
+    FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(), file.errorString());
 }
 
-bool isBlankLine(const QString &line)
-{
-    return std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c == QLatin1Char(' '); });
-}
-
-Reading read(
+QStringList readIntoEditor(
     const QByteArray &bytes, QStringList (*linesOf)(const QStringList &), cfgRules::LineKind (*kindOf)(QStringView))
 {
     const TextCodec codec(QStringLiteral("1252"));
     const QString text = codec.decode(bytes);
-    // A file opened and saved without edits has to come back byte for byte.
-    FUZZ_CHECK(codec.encode(text) == bytes && text.size() == bytes.size(),
-        QStringLiteral("code page 1252 does not give the bytes back"));
-    Reading reading;
-    reading.split = cfgRules::splitLines(text);
-    checkSplit(text, reading.split);
-    reading.lines = linesOf(reading.split);
-    checkNonBlankLinesKept(reading.split, reading.lines);
-    checkEditor(reading.lines, kindOf);
-    return reading;
+    FUZZ_CHECK(codec.encode(text) == bytes, QStringLiteral("code page 1252 does not give the bytes back"));
+    const QStringList lines = linesOf(cfgRules::splitLines(text));
+    QPlainTextEdit editor;
+    EditorText inEditor(editor);
+    inEditor.setLines(lines, [kindOf](const QString &line) { return cfgRules::colourOf(kindOf(line)); });
+    FUZZ_CHECK(inEditor.text() == (lines.isEmpty() ? QString() : lines.join(u"\r\n") + u"\r\n"),
+        QStringLiteral("the editor's text is not its lines"));
+    return lines;
 }
 
 } // namespace fuzzSupport
+
+#ifdef VEXAL_FUZZ_REPLAY
+// The gcc trees replay the seed corpus this way among the tests, and a crash file from a clang run
+// can be replayed here under gdb:   vexalpro-fuzz-replay TARGET FILE-OR-FOLDER...
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    fuzzSupport::start(&argc, &argv);
+    const QStringList arguments = app.arguments();
+    const fuzzSupport::Entry target = fuzzSupport::registry().value(arguments.value(1));
+    if (!target || arguments.size() < 3) {
+        std::fprintf(stderr, "usage: %s TARGET FILE-OR-FOLDER...\ntargets: %s\n", argv[0],
+            qPrintable(fuzzSupport::registry().keys().join(u' ')));
+        return 2;
+    }
+    QStringList files;
+    for (const QString &path : arguments.mid(2)) {
+        QDirIterator it(path, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            files.append(it.next());
+        if (!QFileInfo(path).isDir())
+            files.append(path);
+    }
+    // The same order on every run, so a failure points at the same file each time.
+    std::sort(files.begin(), files.end());
+    const QByteArray name = arguments.at(1).toLatin1();
+    for (const QString &file : files) {
+        const QByteArray bytes = fuzzSupport::readFile(file);
+        std::fprintf(stderr, "%s: %s\n", name.constData(), qPrintable(file));
+        target(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
+        fuzzSupport::finishInput(name.constData());
+    }
+    // A missing or empty seed folder would otherwise pass without testing anything.
+    if (files.isEmpty()) {
+        std::fprintf(stderr, "%s: no input found\n", name.constData());
+        return 1;
+    }
+    std::printf("%s: %lld inputs replayed, no invariant broken\n", name.constData(), qlonglong(files.size()));
+    return 0;
+}
+#endif

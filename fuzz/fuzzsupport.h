@@ -21,9 +21,6 @@ using Entry = int (*)(const std::uint8_t *data, std::size_t size);
 struct Registration {
     Registration(const char *name, Entry entry);
 };
-// The registered target of that name; null when there is none.
-Entry entry(const QString &name);
-QStringList names();
 
 // Once per process: the offscreen platform, one QApplication (the editors need one), and a private
 // temporary folder set as TMPDIR. After each input that folder must be empty again.
@@ -33,9 +30,8 @@ void finishInput(const char *target);
 // A broken promise: says which one on standard error and aborts, so libFuzzer keeps the input.
 [[noreturn]] void fail(const char *file, int line, const QString &why);
 
-// A file's bytes and a file's replacement, through the program's own helpers; a failure is fatal.
+// A file's bytes through the program's own helper; a failure is fatal.
 QByteArray readFile(const QString &path);
-void writeFile(const QString &path, const QByteArray &bytes);
 
 inline QByteArray bytesOf(const std::uint8_t *data, std::size_t size)
 {
@@ -55,17 +51,12 @@ private:
     QString m_path;
 };
 
-// The way of a configuration or a graphics list from its bytes to the editor: decoded as code page
-// 1252, split, the lines `linesOf` keeps put into an editor coloured by `kindOf`, each step's
-// promise checked. Returns the split lines and the kept ones.
-struct Reading {
-    QStringList split;
-    QStringList lines;
-};
-Reading read(
+// A configuration or a graphics list read as its editor reads it: decoded as code page 1252, split,
+// the lines `linesOf` keeps put into an editor coloured by `kindOf`. Opened and saved unchanged, the
+// text must encode back to the same bytes and the editor give back its lines, each followed by CR
+// LF. Returns the kept lines.
+QStringList readIntoEditor(
     const QByteArray &bytes, QStringList (*linesOf)(const QStringList &), cfgRules::LineKind (*kindOf)(QStringView));
-// Empty or spaces only: the one blank character of the trimming rules (a tab is text).
-bool isBlankLine(const QString &line);
 
 } // namespace fuzzSupport
 

@@ -1,6 +1,6 @@
 // A downloaded release archive unpacked as the patch install does it, then again with the
 // archive's folders kept and every question answered yes: whatever the archive holds, nothing
-// lands outside the extract folder, no link is made, the archive itself is left as it was.
+// lands outside the extract folder, no link or partial file is left, the archive is unchanged.
 #include "fuzzsupport.h"
 
 #include "liveupdate/modunzip.h"

@@ -2,25 +2,18 @@
 // with SIGKILL in place of the N-th one, so that a test can stop a save before each of its steps in
 // turn, the same way on every run.
 //
-//   VEXAL_FAULT_WATCH    a folder (absolute). Counting begins with the first file-changing call that
-//                        names a path inside it, so that the program's start-up does not count; from
-//                        then on every file-changing call of that thread counts, wherever it goes.
-//                        Unset: the shim does nothing.
+//   VEXAL_FAULT_WATCH    a folder. Counting begins with the first file-changing call that names an
+//                        absolute path inside it, so that the program's start-up does not count.
 //   VEXAL_FAULT_KILL_AT  N: the N-th counted call is not made, the process is killed instead.
-//                        0 or unset: only count.
-//   VEXAL_FAULT_LOG      a file that gets one line per counted call: "N call detail"; opened when
-//                        the counting begins.
+//   VEXAL_FAULT_LOG      a file that gets one line per counted call: "N call detail".
 //   VEXAL_FAULT_REFUSE   the name of a call on a path (e.g. "link") that fails with EPERM, as on a
 //                        file system that does not offer it; with or without a folder to watch.
 //
-// Calls on an open file count when it is a regular file or a folder; writes to pipes and the like
-// do not.
-//
-// Other threads and forked children do not count (their order is not the save's order), unless a
-// child starts counting afresh with vexal_fault_restart(), below. The variables and LD_PRELOAD
-// leave the environment at load, so programs the child starts run without the shim. Calls that
-// glibc makes internally (stdio's own writes) do not pass through here; the programs under test
-// write through Qt, which calls these functions.
+// Only the calls the programs under test change files with are covered (as Qt and glibc open,
+// write, sync, link, rename and remove); calls on pipes and the like do not count, nor do other
+// threads' and forked children's (their order is not the save's), unless a child starts afresh
+// with vexal_fault_restart(). The variables and LD_PRELOAD leave the environment at load, so
+// programs the child starts run without the shim.
 #undef _FORTIFY_SOURCE
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -32,17 +25,9 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <sys/uio.h>
 #include <unistd.h>
-
-// glibc's checked variants of open, reached by callers built with _FORTIFY_SOURCE.
-int __open_2(const char *path, int flags);
-int __open64_2(const char *path, int flags);
-int __openat_2(int dirfd, const char *path, int flags);
-int __openat64_2(int dirfd, const char *path, int flags);
 
 static char watch[PATH_MAX];
 static char logPath[PATH_MAX];
@@ -69,9 +54,9 @@ static void copyVariable(const char *name, char *to, size_t size)
 
 __attribute__((constructor)) static void readSettings(void)
 {
-    const char *at = getenv("VEXAL_FAULT_KILL_AT");
-    killAt = at ? strtol(at, NULL, 10) : 0;
-    unsetenv("VEXAL_FAULT_KILL_AT");
+    char at[32] = "0";
+    copyVariable("VEXAL_FAULT_KILL_AT", at, sizeof at);
+    killAt = strtol(at, NULL, 10);
     copyVariable("VEXAL_FAULT_WATCH", watch, sizeof watch);
     copyVariable("VEXAL_FAULT_LOG", logPath, sizeof logPath);
     copyVariable("VEXAL_FAULT_REFUSE", refuse, sizeof refuse);
@@ -88,40 +73,18 @@ static int onFile(int fd)
     return fd >= 0 && fstat(fd, &status) == 0 && (S_ISREG(status.st_mode) || S_ISDIR(status.st_mode));
 }
 
-static int insideWatch(int dirfd, const char *path)
+static int insideWatch(const char *path)
 {
-    if (!path)
-        return 0;
-    char full[2 * PATH_MAX + 2];
-    if (path[0] == '/') {
-        snprintf(full, sizeof full, "%s", path);
-    } else {
-        char base[PATH_MAX];
-        if (dirfd == AT_FDCWD) {
-            if (!getcwd(base, sizeof base))
-                return 0;
-        } else {
-            char link[64];
-            snprintf(link, sizeof link, "/proc/self/fd/%d", dirfd);
-            const ssize_t n = readlink(link, base, sizeof base - 1);
-            if (n < 0)
-                return 0;
-            base[n] = '\0';
-        }
-        snprintf(full, sizeof full, "%s/%s", base, path);
-    }
     const size_t n = strlen(watch);
-    return strncmp(full, watch, n) == 0 && (full[n] == '/' || full[n] == '\0');
+    return path && strncmp(path, watch, n) == 0 && (path[n] == '/' || path[n] == '\0');
 }
 
 static void writeLog(const char *call, const char *path, int fd)
 {
-    if (logFd < 0)
-        return;
     char detail[PATH_MAX] = "";
     if (path) {
         snprintf(detail, sizeof detail, "%s", path);
-    } else if (fd >= 0) {
+    } else {
         char link[64];
         snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
         const ssize_t n = readlink(link, detail, sizeof detail - 1);
@@ -130,25 +93,23 @@ static void writeLog(const char *call, const char *path, int fd)
     char line[PATH_MAX + 128];
     const int length = snprintf(line, sizeof line, "%ld %s %s\n", counted, call, detail);
     REAL(write);
-    if (length > 0)
+    if (logFd >= 0 && length > 0)
         real_write(logFd, line, (size_t)length < sizeof line ? (size_t)length : sizeof line - 1);
 }
 
 // Called before the real call; does not return when this is the call to stop at.
-static void count(const char *call, int dirfd, const char *path, int dirfd2, const char *path2, int fd)
+static void count(const char *call, const char *path, const char *path2, int fd)
 {
     if (!watch[0])
         return;
     if (!armed) {
-        if (!insideWatch(dirfd, path) && !insideWatch(dirfd2, path2))
+        if (!insideWatch(path) && !insideWatch(path2))
             return;
         armed = 1;
         armedProcess = getpid();
         armedThread = gettid();
-        if (logPath[0]) {
-            REAL(open);
-            logFd = real_open(logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-        }
+        REAL(open);
+        logFd = logPath[0] ? real_open(logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600) : -1;
     } else if (getpid() != armedProcess || gettid() != armedThread || (!path && !path2 && !onFile(fd))) {
         return;
     }
@@ -177,17 +138,12 @@ static int changes(int flags)
     return (flags & O_ACCMODE) != O_RDONLY || (flags & (O_CREAT | O_TRUNC | O_APPEND));
 }
 
-static int needsMode(int flags)
-{
-    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE;
-}
-
 // The mode argument is there only when the flags create a file.
-#define OPEN(name, parameters, at, arguments)                                                                          \
+#define OPEN(name, parameters, arguments)                                                                              \
     int name parameters                                                                                                \
     {                                                                                                                  \
         int mode = 0;                                                                                                  \
-        if (needsMode(flags)) {                                                                                        \
+        if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) {                                                   \
             va_list rest;                                                                                              \
             va_start(rest, flags);                                                                                     \
             mode = va_arg(rest, int);                                                                                  \
@@ -195,39 +151,25 @@ static int needsMode(int flags)
         }                                                                                                              \
         REAL(name);                                                                                                    \
         if (changes(flags))                                                                                            \
-            count(#name, at, path, AT_FDCWD, NULL, -1);                                                                \
+            count(#name, path, NULL, -1);                                                                              \
         return real_##name arguments;                                                                                  \
     }
 
-OPEN(open, (const char *path, int flags, ...), AT_FDCWD, (path, flags, mode))
-OPEN(open64, (const char *path, int flags, ...), AT_FDCWD, (path, flags, mode))
-OPEN(openat, (int dirfd, const char *path, int flags, ...), dirfd, (dirfd, path, flags, mode))
-OPEN(openat64, (int dirfd, const char *path, int flags, ...), dirfd, (dirfd, path, flags, mode))
+OPEN(open, (const char *path, int flags, ...), (path, flags, mode))
+OPEN(open64, (const char *path, int flags, ...), (path, flags, mode))
+OPEN(openat, (int dirfd, const char *path, int flags, ...), (dirfd, path, flags, mode))
+OPEN(openat64, (int dirfd, const char *path, int flags, ...), (dirfd, path, flags, mode))
 
-#define CHECKED_OPEN(name, parameters, at, arguments)                                                                  \
+// A call on one path or two.
+#define PATH_CALL(name, parameters, arguments, path, path2)                                                            \
     int name parameters                                                                                                \
-    {                                                                                                                  \
-        REAL(name);                                                                                                    \
-        if (changes(flags))                                                                                            \
-            count(#name, at, path, AT_FDCWD, NULL, -1);                                                                \
-        return real_##name arguments;                                                                                  \
-    }
-
-CHECKED_OPEN(__open_2, (const char *path, int flags), AT_FDCWD, (path, flags))
-CHECKED_OPEN(__open64_2, (const char *path, int flags), AT_FDCWD, (path, flags))
-CHECKED_OPEN(__openat_2, (int dirfd, const char *path, int flags), dirfd, (dirfd, path, flags))
-CHECKED_OPEN(__openat64_2, (int dirfd, const char *path, int flags), dirfd, (dirfd, path, flags))
-
-// A call on a path: `at` and `at2` are the folders relative paths start from.
-#define PATH_CALL(type, name, parameters, arguments, at, path, at2, path2)                                             \
-    type name parameters                                                                                               \
     {                                                                                                                  \
         REAL(name);                                                                                                    \
         if (strcmp(refuse, #name) == 0) {                                                                              \
             errno = EPERM;                                                                                             \
             return -1;                                                                                                 \
         }                                                                                                              \
-        count(#name, at, path, at2, path2, -1);                                                                        \
+        count(#name, path, path2, -1);                                                                                 \
         return real_##name arguments;                                                                                  \
     }
 
@@ -236,43 +178,18 @@ CHECKED_OPEN(__openat64_2, (int dirfd, const char *path, int flags), dirfd, (dir
     type name parameters                                                                                               \
     {                                                                                                                  \
         REAL(name);                                                                                                    \
-        count(#name, AT_FDCWD, NULL, AT_FDCWD, NULL, fd);                                                              \
+        count(#name, NULL, NULL, fd);                                                                                  \
         return real_##name arguments;                                                                                  \
     }
 
-PATH_CALL(int, creat, (const char *path, mode_t mode), (path, mode), AT_FDCWD, path, AT_FDCWD, NULL)
-PATH_CALL(int, creat64, (const char *path, mode_t mode), (path, mode), AT_FDCWD, path, AT_FDCWD, NULL)
-PATH_CALL(int, truncate, (const char *path, off_t length), (path, length), AT_FDCWD, path, AT_FDCWD, NULL)
-PATH_CALL(int, rename, (const char *from, const char *to), (from, to), AT_FDCWD, from, AT_FDCWD, to)
-PATH_CALL(int, renameat, (int fromAt, const char *from, int toAt, const char *to), (fromAt, from, toAt, to), fromAt,
-    from, toAt, to)
-PATH_CALL(int, renameat2, (int fromAt, const char *from, int toAt, const char *to, unsigned flags),
-    (fromAt, from, toAt, to, flags), fromAt, from, toAt, to)
-PATH_CALL(int, unlink, (const char *path), (path), AT_FDCWD, path, AT_FDCWD, NULL)
-PATH_CALL(int, unlinkat, (int at, const char *path, int flags), (at, path, flags), at, path, AT_FDCWD, NULL)
-PATH_CALL(int, link, (const char *from, const char *to), (from, to), AT_FDCWD, from, AT_FDCWD, to)
-PATH_CALL(int, linkat, (int fromAt, const char *from, int toAt, const char *to, int flags),
-    (fromAt, from, toAt, to, flags), fromAt, from, toAt, to)
-PATH_CALL(int, symlink, (const char *target, const char *path), (target, path), AT_FDCWD, path, AT_FDCWD, NULL)
-PATH_CALL(int, mkdir, (const char *path, mode_t mode), (path, mode), AT_FDCWD, path, AT_FDCWD, NULL)
-PATH_CALL(int, mkdirat, (int at, const char *path, mode_t mode), (at, path, mode), at, path, AT_FDCWD, NULL)
-PATH_CALL(int, rmdir, (const char *path), (path), AT_FDCWD, path, AT_FDCWD, NULL)
-PATH_CALL(int, chmod, (const char *path, mode_t mode), (path, mode), AT_FDCWD, path, AT_FDCWD, NULL)
-PATH_CALL(int, fchmodat, (int at, const char *path, mode_t mode, int flags), (at, path, mode, flags), at, path,
-    AT_FDCWD, NULL)
+PATH_CALL(rename, (const char *from, const char *to), (from, to), from, to)
+PATH_CALL(unlink, (const char *path), (path), path, NULL)
+PATH_CALL(link, (const char *from, const char *to), (from, to), from, to)
+PATH_CALL(linkat, (int fromAt, const char *from, int toAt, const char *to, int flags), (fromAt, from, toAt, to, flags),
+    from, to)
 
 FD_CALL(ssize_t, write, (int fd, const void *data, size_t size), (fd, data, size), fd)
-FD_CALL(ssize_t, pwrite, (int fd, const void *data, size_t size, off_t at), (fd, data, size, at), fd)
-FD_CALL(ssize_t, pwrite64, (int fd, const void *data, size_t size, off64_t at), (fd, data, size, at), fd)
-FD_CALL(ssize_t, writev, (int fd, const struct iovec *pieces, int n), (fd, pieces, n), fd)
-FD_CALL(ssize_t, pwritev, (int fd, const struct iovec *pieces, int n, off_t at), (fd, pieces, n, at), fd)
-FD_CALL(int, ftruncate, (int fd, off_t length), (fd, length), fd)
-FD_CALL(int, ftruncate64, (int fd, off64_t length), (fd, length), fd)
-FD_CALL(int, fallocate, (int fd, int mode, off_t at, off_t length), (fd, mode, at, length), fd)
 FD_CALL(int, fsync, (int fd), (fd), fd)
 FD_CALL(int, fdatasync, (int fd), (fd), fd)
 FD_CALL(int, fchmod, (int fd, mode_t mode), (fd, mode), fd)
 FD_CALL(int, close, (int fd), (fd), fd)
-FD_CALL(ssize_t, sendfile, (int to, int from, off_t *at, size_t size), (to, from, at, size), to)
-FD_CALL(ssize_t, copy_file_range, (int from, off64_t *fromAt, int to, off64_t *toAt, size_t size, unsigned flags),
-    (from, fromAt, to, toAt, size, flags), to)

@@ -1,18 +1,19 @@
-// The configuration with its list and the Wine registry saved by stand-in programs that are killed
-// in place of each file-changing call of the save, or that save on a full disk: every time the file
-// holds its old or its new content, whole.
+// The configuration with its list, the Wine registry and the installed program (replaced by the
+// real updater) saved by a child that is killed in place of each file-changing call of the save,
+// or that saves on a full disk: every time each file holds its old or its new content, whole. The
+// program killed halfway still runs, and the updater's next run finishes the update.
 #include "faultrun.h"
 #include "testsupport.h"
 
+#include "updater/updatesession.h"
+
 #include <QDir>
-#include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
-
-#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -24,50 +25,31 @@ const QByteArray OldRegistry = RegistryHeader
       "[Software\\\\Other] 1700000000\n#time=1da1b2c3d4e5f60\n@=\"kept as it was\"\n";
 const QByteArray OlderBackup = RegistryHeader + "[Software\\\\Older] 1600000000\n";
 const QByteArray NewListText = "newgrf/ukrs.grf\r\nnewgrf/canalsw.grf\r\n";
+const QByteArray OldOutput = "old version running";
+const QByteArray NewOutput = "new version running";
+const QByteArray OldProgram = "#!/bin/sh\necho '" + OldOutput + "'\n";
+// Larger than Qt's write buffer: on a full disk its copy fails at the write, not at the flush.
+const QByteArray NewProgram = "#!/bin/sh\necho '" + NewOutput + "'\nexit\n" + QByteArray(40000, '#');
+const QByteArray OlderProgram = "#!/bin/sh\necho 'an older backup'\n";
 
-// Below the new configuration's and registry's sizes, above the new list's.
-constexpr rlim_t FileSizeLimit = 4096;
-// The exit code of the full-disk script below when the full disk could not be set up.
+// The exit code of the full-disk script below when the full disk could not be set up: unprivileged
+// mounts need user namespaces, which a machine may refuse.
 constexpr int SetupFailed = 97;
 
-// A new configuration of about `size` bytes with both headers, so that the save adds none.
-QByteArray newConfigurationText(int size)
+// A new configuration with both headers, so that the save adds none.
+QByteArray newConfigurationText()
 {
     QByteArray text = "//vexal=File created by Vexal Pro 1.2.5\r\n//ttdpatch=Detected TTDPatch versions is none\r\n";
-    for (int i = 0; text.size() < size; ++i)
+    for (int i = 0; text.size() < 6000; ++i)
         text += "multihead " + QByteArray::number(i % 5) + " // line " + QByteArray::number(i) + " of the new file\r\n";
     return text;
 }
 
-// Unprivileged mounts need user namespaces, which a machine may refuse.
-bool canMountTmpfs(const QString &folder)
+// Readies the child to save into `folder` on a full disk: in its own mount namespace, where `folder`
+// is a small tmpfs holding a copy of the folder, filled up to the last block. The tmpfs goes with
+// the namespace, so the files are copied out first: returns the folder they are copied to.
+QString onFullDisk(FaultChild &child, const QString &folder, const QString &scratch)
 {
-    static const bool can = [&] {
-        QProcess probe;
-        probe.start(u"unshare"_s, {u"-rm"_s, u"mount"_s, u"-t"_s, u"tmpfs"_s, u"vexal-probe"_s, folder});
-        return probe.waitForFinished(10000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
-    }();
-    return can;
-}
-
-enum class FullDisk { FileSizeLimit, FullFileSystem };
-
-// Readies the child to save into `folder` on a full disk; returns the folder that holds the files
-// as the child left them. With the size limit, the child cannot grow any file past FileSizeLimit
-// (writes fail with EFBIG instead of raising a signal) and changes `folder` itself. With a full file
-// system, the child runs in its own mount namespace, where `folder` is a small tmpfs holding a copy
-// of the folder, filled up to the last block; the tmpfs goes with the namespace, so the files are
-// copied out to "after" first.
-QString fullDisk(FaultChild &child, FullDisk kind, const QString &folder, const QString &scratch)
-{
-    if (kind == FullDisk::FileSizeLimit) {
-        child.beforeExec = [] {
-            const rlimit limit {FileSizeLimit, FileSizeLimit};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-            ::signal(SIGXFSZ, SIG_IGN);
-        };
-        return folder;
-    }
     const QString after = QDir(scratch).filePath(u"after"_s);
     QDir().mkpath(after);
     const QString script = uR"(folder=$1; copy=$2; after=$3; shift 3
@@ -84,183 +66,251 @@ exit $code)"_s.arg(SetupFailed);
     return after;
 }
 
-// A file the save replaces, with its content before and after.
+// A file the save replaces, with its content before and after, and the name of a complete copy of
+// the new content that a kill may leave beside it, which nothing reads. QSaveFile links a finished
+// file in as "<name>.XXXXXX" and then renames it over the old one.
 struct Saved {
     QString path;
     QByteArray before;
     QByteArray after;
+    QString copyName = QRegularExpression::escape(QFileInfo(path).fileName()) + u"\\.[A-Za-z0-9]{6}"_s;
 };
 
-// A save by a stand-in, and how to put its files back as they were before it.
+// A save by the child, and how to put its files back as they were before it.
 struct Save {
-    std::unique_ptr<FaultChild> child;
-    std::function<void()> reset;
-    // In the order the save puts them in place.
-    std::function<QList<Saved>()> files;
+    FaultChild child;
     QString folder;
     QStringList entries; // of the folder, besides copies a kill may leave
+    std::function<void()> reset;
+    std::function<QList<Saved>()> files; // in the order the save puts them in place
 };
 
-} // namespace
+// The demo game folder with a new configuration and a new list in the editors, saved as the Save
+// command does.
+Save configurationSave(const QString &base)
+{
+    const QString folder = QDir(base).filePath(u"game"_s) + u'/';
+    const QString newConfiguration = QDir(base).filePath(u"new-configuration.txt"_s);
+    const QString newList = QDir(base).filePath(u"new-list.txt"_s);
+    writeBytes(newConfiguration, newConfigurationText());
+    writeBytes(newList, NewListText);
+    const QString demo = QStringLiteral(VEXAL_DEMO_DIR "/game/");
+    // Starting the whole program takes many times longer than a save: the child serves the runs.
+    return {FaultChild(QStringLiteral(VEXAL_FAULT_SAVE),
+                {u"config"_s, folder + u"ttdpatch.cfg"_s, newConfiguration, newList}, folder, base, true),
+        folder, entriesOf(demo),
+        [folder] {
+            QDir(folder).removeRecursively();
+            copyDemoGame(u"game"_s, folder);
+        },
+        // The save ends every file with a line break.
+        [=] {
+            return QList<Saved> {
+                {folder + u"ttdpatch.cfg"_s, readBytes(demo + u"ttdpatch.cfg"_s), newConfigurationText() + "\r\n"},
+                {folder + u"newgrfw.cfg"_s, readBytes(demo + u"newgrfw.cfg"_s), NewListText + "\r\n"}};
+        }};
+}
 
-Q_DECLARE_METATYPE(FullDisk)
+// A prefix's registry with a backup of its own, and a text set in it. The keys' times make the new
+// file differ from run to run: the child writes it beside first.
+Save registrySave(const QString &base)
+{
+    const QString prefix = QDir(base).filePath(u"prefix"_s);
+    const QString file = prefix + u"/system.reg"_s;
+    const QString expected = QDir(base).filePath(u"expected.reg"_s);
+    return {FaultChild(QStringLiteral(VEXAL_FAULT_SAVE), {u"registry"_s, file, expected}, prefix, base, true), prefix,
+        {u"system.reg"_s, u"system.reg.bak"_s},
+        [=] {
+            QDir(prefix).removeRecursively();
+            QDir().mkpath(prefix);
+            writeBytes(file, OldRegistry);
+            writeBytes(file + u".bak"_s, OlderBackup);
+        },
+        // The previous file is kept before the new one takes its place.
+        [=] {
+            return QList<Saved> {
+                {file + u".bak"_s, OlderBackup, OldRegistry}, {file, OldRegistry, readBytes(expected)}};
+        }};
+}
+
+// The installed program replaced by the real updater: an old version with an older backup, and the
+// new one downloaded. The updater's copy of the new version and its link to the previous one, the
+// backup to be, are named just before they are renamed into place.
+Save programReplacement(const UpdaterInstallation &in)
+{
+    FaultChild child(QStringLiteral(VEXAL_UPDATER_PATH), {u"--no-dialogs"_s}, in.folder(), in.root());
+    in.addTo(child.environment);
+    child.workingFolder = in.folder();
+    return {std::move(child), in.folder(), {u"vexalpro"_s, u"vexalpro.old"_s},
+        [&in] {
+            for (const QString &folder : {in.folder(), in.cacheFolder()}) {
+                QDir(folder).removeRecursively();
+                QDir().mkpath(folder);
+            }
+            writeProgram(in.executable(), OldProgram, 0755);
+            writeProgram(in.backup(), OlderProgram, 0755);
+            // As downloaded: not executable yet.
+            writeProgram(in.download(), NewProgram, 0644);
+        },
+        [&in] {
+            return QList<Saved> {{in.backup(), OlderProgram, OldProgram, uR"(vexalpro\.old\.\d+\.part)"_s},
+                {in.executable(), OldProgram, NewProgram, uR"(\.vexalpro\.new-\w{6})"_s}};
+        }};
+}
+
+// What the save's folder holds besides its own entries: "copy of <name>" for a complete copy of a
+// saved file, the entry's name for anything else.
+QStringList leftoversIn(const Save &save)
+{
+    QStringList left;
+    for (const QString &entry : entriesOf(save.folder)) {
+        QString found = entry;
+        for (const Saved &file : save.files()) {
+            if (QRegularExpression(u'^' + file.copyName + u'$').match(entry).hasMatch()
+                && readBytes(save.folder + u'/' + entry) == file.after)
+                found = u"copy of "_s + QFileInfo(file.path).fileName();
+        }
+        if (!save.entries.contains(entry))
+            left << found;
+    }
+    return left;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat first { };
+    struct stat second { };
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0
+        && ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
+}
+
+} // namespace
 
 class TestFaultSaves : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_scratch;
+    UpdaterInstallation m_updater;
 
     QString scratch(const QString &name) const
     {
         const QString path = m_scratch.filePath(name);
-        QDir(path).removeRecursively();
         QDir().mkpath(path);
         return path;
     }
 
-    // The demo game folder with a new configuration of about `size` bytes and a new list in the
-    // editors, saved as the Save command does.
-    Save configurationSave(const QString &base, int size = 6000)
-    {
-        const QString folder = QDir(base).filePath(u"game"_s) + u'/';
-        const QString newConfiguration = QDir(base).filePath(u"new-configuration.txt"_s);
-        const QString newList = QDir(base).filePath(u"new-list.txt"_s);
-        writeBytes(newConfiguration, newConfigurationText(size));
-        writeBytes(newList, NewListText);
-        Save save {std::make_unique<FaultChild>(QStringLiteral(VEXAL_CONFIG_SAVER),
-                       QStringList {folder + u"ttdpatch.cfg"_s, newConfiguration, newList}, folder, base),
-            [folder] {
-                QDir(folder).removeRecursively();
-                copyDemoGame(u"game"_s, folder);
-            },
-            [folder, size] {
-                // The save ends every file with a line break.
-                return QList<Saved> {
-                    {folder + u"ttdpatch.cfg"_s, readBytes(QStringLiteral(VEXAL_DEMO_DIR "/game/ttdpatch.cfg")),
-                        newConfigurationText(size) + "\r\n"},
-                    {folder + u"newgrfw.cfg"_s, readBytes(QStringLiteral(VEXAL_DEMO_DIR "/game/newgrfw.cfg")),
-                        NewListText + "\r\n"}};
-            },
-            folder, entriesOf(QStringLiteral(VEXAL_DEMO_DIR "/game"))};
-        // Starting the whole program takes many times longer than a save.
-        save.child->serveArgument = u"--serve"_s;
-        return save;
-    }
-
-    // A prefix's registry with a backup of its own, and a text of `length` set in it. The keys'
-    // times make the new file differ from run to run: the stand-in writes it to `expected` first.
-    Save registrySave(const QString &base, int length = 300, bool expect = true)
-    {
-        const QString prefix = QDir(base).filePath(u"prefix"_s);
-        const QString file = prefix + u"/system.reg"_s;
-        const QString expected = expect ? QDir(base).filePath(u"expected.reg"_s) : QString();
-        return {std::make_unique<FaultChild>(QStringLiteral(VEXAL_PLATFORM_SAVER),
-                    QStringList {u"registry"_s, file, QString::number(length), expected}, prefix, base),
-            [=] {
-                QDir(prefix).removeRecursively();
-                QDir().mkpath(prefix);
-                writeBytes(file, OldRegistry);
-                writeBytes(file + u".bak"_s, OlderBackup);
-            },
-            // The previous file is kept before the new one takes its place.
-            [=] {
-                return QList<Saved> {{file + u".bak"_s, OlderBackup, OldRegistry},
-                    {file, OldRegistry, expect ? readBytes(expected) : QByteArray()}};
-            },
-            prefix, {u"system.reg"_s, u"system.reg.bak"_s}};
-    }
-
 private slots:
-    void initTestCase() { QVERIFY(m_scratch.isValid()); }
+    void initTestCase() { m_updater.writeSettings({{u"AppExeName"_s, u"vexalpro"_s}}); }
 
     void saveKilledAtEveryCall_data()
     {
-        QTest::addColumn<bool>("registry");
-        QTest::newRow("configuration and list") << false;
-        QTest::newRow("registry and backup") << true;
+        QTest::addColumn<int>("kind");
+        QTest::newRow("configuration and list") << 0;
+        QTest::newRow("registry and backup") << 1;
+        QTest::newRow("program and backup, by the updater") << 2;
     }
     void saveKilledAtEveryCall()
     {
-        QFETCH(bool, registry);
-        const QString base = scratch(u"kill"_s);
-        const Save save = registry ? registrySave(base) : configurationSave(base);
+        QFETCH(int, kind);
+        const QString base = scratch(QTest::currentDataTag());
+        const Save save = kind == 0 ? configurationSave(base)
+            : kind == 1             ? registrySave(base)
+                                    : programReplacement(m_updater);
         QSet<QString> seen; // "0 old", "1 new"...: which file was found in which state after a kill
-        const long points = killAtEveryCall(*save.child, save.reset, [&](long n, const ChildEnd &end) {
-            const QList<Saved> files = save.files();
-            QList<std::pair<QString, QByteArray>> copies;
-            bool earlierNew = true;
-            for (qsizetype i = 0; i < files.size(); ++i) {
-                const Version version = versionOf(readBytes(files[i].path), files[i].before, files[i].after);
-                QVERIFY2(version != Version::Neither, qPrintable(files[i].path + u": "_s + end.describe()));
-                // Each file is put in place by one call, after those before it: once new, new in every later kill.
-                QVERIFY2(version == Version::Old || earlierNew, qPrintable(files[i].path));
-                QVERIFY2(
-                    version == Version::New || !seen.contains(u"%1 new"_s.arg(i)) || n == 0, qPrintable(files[i].path));
-                earlierNew = version == Version::New;
-                QVERIFY(n != 0 || version == Version::New);
+        QSet<QString> states; // of the program folder, for the updater's next run
+        killAtEveryCall(save.child, 8, save.reset, [&](long n, const ChildEnd &end) {
+            QString earlier = u"new"_s;
+            QStringList versions;
+            for (const Saved &file : save.files()) {
+                const QString version = versionOf(readBytes(file.path), file.before, file.after);
+                // Each file is put in place by one call, after those before it: new once new, and
+                // new at the end.
+                QVERIFY2(version != u"neither"_s && (version == u"old"_s || earlier == u"new"_s)
+                        && (version == u"new"_s || (n != 0 && !seen.contains(u"%1 new"_s.arg(versions.size())))),
+                    qPrintable(u"%1 is %2 after %3"_s.arg(file.path, version, end.describe())));
                 if (n != 0)
-                    seen << u"%1 %2"_s.arg(i).arg(QLatin1String(nameOf(version)));
-                copies.append({QFileInfo(files[i].path).fileName(), files[i].after});
+                    seen << u"%1 %2"_s.arg(versions.size()).arg(version);
+                versions << version;
+                earlier = version;
             }
-            const Leftovers left = leftoversIn(save.folder, save.entries, copies);
-            QVERIFY2(left.others.isEmpty(), qPrintable(left.others.join(u", "_s)));
-            QVERIFY(n != 0 || left.copies.isEmpty());
+            const QStringList left = leftoversIn(save);
+            QVERIFY2(left.filter(u"copy of "_s).size() == left.size() && (n != 0 || left.isEmpty()),
+                qPrintable(left.join(u", "_s)));
+            if (kind != 2)
+                return;
+            // The installed program runs; a failed or stopped update keeps its download for the next.
+            const UpdaterInstallation &in = m_updater;
+            QCOMPARE(outputOf(in.executable()), versions[1] == u"old"_s ? OldOutput : NewOutput);
+            const bool downloadKept = QFile::exists(in.download());
+            QVERIFY(downloadKept ? readBytes(in.download()) == NewProgram : versions[1] == u"new"_s);
+            QVERIFY(n != 0 || !downloadKept);
+            // The files are all the next run starts from: one run for each state they were left in.
+            const QString state = versions.join(u' ') + QString::number(sameFile(in.executable(), in.backup()))
+                + QString::number(downloadKept) + left.join(u',');
+            if (n == 0 || states.contains(state))
+                return;
+            states << state;
+            // The next run completes the update, or finds nothing left to install; it neither
+            // removes what the killed run left nor adds to it.
+            const ChildEnd again = save.child.runPlain();
+            QVERIFY2(again.exitCode == int(downloadKept ? UpdaterExit::Updated : UpdaterExit::NothingToInstall),
+                qPrintable(again.describe()));
+            QCOMPARE(outputOf(in.executable()), NewOutput);
+            QVERIFY(!QFile::exists(in.download()));
+            QCOMPARE(leftoversIn(save), left);
         });
-        if (QTest::currentTestFailed())
-            return;
-        QVERIFY2(points >= 8, qPrintable(QString::number(points)));
         // The kills fell before each replacement, and after the first.
         QVERIFY2(seen.contains(u"0 new"_s) && seen.contains(u"0 old"_s) && seen.contains(u"1 old"_s),
             qPrintable(seen.values().join(u", "_s)));
     }
 
+    // Where the file system refuses hard links, the previous version is kept as a copy of its own.
+    void theBackupIsACopyWhereLinksAreRefused()
+    {
+        Save save = programReplacement(m_updater);
+        save.reset();
+        save.child.environment.insert(u"LD_PRELOAD"_s, QStringLiteral(VEXAL_FAULT_SHIM));
+        save.child.environment.insert(u"VEXAL_FAULT_REFUSE"_s, u"link"_s);
+        const ChildEnd end = save.child.runPlain();
+        QVERIFY2(end.exitCode == int(UpdaterExit::Updated), qPrintable(end.describe()));
+        QCOMPARE(outputOf(m_updater.executable()), NewOutput);
+        QCOMPARE(outputOf(m_updater.backup()), OldOutput);
+        QCOMPARE(entriesOf(m_updater.folder()), save.entries);
+    }
+
     void fullDiskKeepsTheFiles_data()
     {
-        QTest::addColumn<bool>("registry");
-        QTest::addColumn<FullDisk>("kind");
-        QTest::addColumn<int>("size"); // of the new configuration or text set
+        QTest::addColumn<int>("kind");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("message"); // the error report the user sees, and nothing else
-        const QString registryMessage = u"Cannot save the Wine registry <file>: %1. The file was left as it was.\n"_s;
-        // Up to 16 KB the bytes wait in Qt's buffer and fail only when it is flushed; a larger file
-        // is written at once and comes back short. Qt names no reason for a write that the size
-        // limit cut short.
-        QTest::newRow("configuration, file size limit")
-            << false << FullDisk::FileSizeLimit << 6000 << 3 << u"Error code # 57\nDevice I/O error\n@ SaveSettings"_s;
-        QTest::newRow("configuration, file size limit, written at once")
-            << false << FullDisk::FileSizeLimit << 40000 << 3
-            << u"Error code # 75\nPath/File access error\n@ SaveSettings"_s;
-        QTest::newRow("configuration, full file system")
-            << false << FullDisk::FullFileSystem << 6000 << 3 << u"Error code # 61\nDisk full\n@ SaveSettings"_s;
-        QTest::newRow("registry, file size limit")
-            << true << FullDisk::FileSizeLimit << 6000 << 1 << registryMessage.arg(u"Unknown error"_s);
-        QTest::newRow("registry, file size limit, written at once")
-            << true << FullDisk::FileSizeLimit << 40000 << 1 << registryMessage.arg(u"Unknown error"_s);
-        QTest::newRow("registry, full file system")
-            << true << FullDisk::FullFileSystem << 6000 << 1 << registryMessage.arg(u"No space left on device"_s);
+        QTest::addColumn<QString>("message"); // the error the user is told, <folder> the save's folder
+        QTest::newRow("configuration") << 0 << 3 << u"Error code # 61\nDisk full\n@ SaveSettings"_s;
+        QTest::newRow("registry") << 1 << 3
+                                  << u"Cannot save the Wine registry <folder>/system.reg: No space left on device. "
+                                     "The file was left as it was.\n"_s;
+        QTest::newRow("program, by the updater")
+            << 2 << int(UpdaterExit::ReplaceFailed)
+            << u"Cannot copy the new version into <folder>: No space left on device\nThe previous version is "
+               "still in place.\n"_s;
     }
     void fullDiskKeepsTheFiles()
     {
-        QFETCH(bool, registry);
-        QFETCH(FullDisk, kind);
-        QFETCH(int, size);
+        QFETCH(int, kind);
         QFETCH(QString, message);
-        const QString base = scratch(u"full"_s);
-        if (kind == FullDisk::FullFileSystem && !canMountTmpfs(base))
-            QSKIP("no unprivileged tmpfs mount here (user namespaces refused); the size limit covers this");
-        Save save = registry ? registrySave(base, size, false) : configurationSave(base, size);
+        const QString base = scratch(u"full "_s + QTest::currentDataTag());
+        Save save = kind == 0 ? configurationSave(base)
+            : kind == 1       ? registrySave(base)
+                              : programReplacement(m_updater);
         save.reset();
-        const QString after = fullDisk(*save.child, kind, QDir::cleanPath(save.folder), base) + u'/';
-        const ChildEnd end = save.child->runPlain();
-        QVERIFY2(end.exitCode != SetupFailed, qPrintable(end.describe()));
+        const QString after = onFullDisk(save.child, QDir::cleanPath(save.folder), base) + u'/';
+        const ChildEnd end = save.child.runPlain();
+        if (end.exitCode == SetupFailed)
+            QSKIP("no unprivileged tmpfs mount here (user namespaces refused)");
         QTEST(end.exitCode, "exitCode");
-        QCOMPARE(QString::fromUtf8(registry ? end.errors : end.output),
-            message.replace(u"<file>"_s, QDir(save.folder).filePath(u"system.reg"_s)));
-        // Nothing changed, but for the small list, which still fits under the size limit.
-        for (const Saved &file : save.files()) {
-            const bool fits = kind == FullDisk::FileSizeLimit && file.path.endsWith(u"newgrfw.cfg"_s);
-            QCOMPARE(readBytes(after + QFileInfo(file.path).fileName()), fits ? file.after : file.before);
-        }
+        message.replace(u"<folder>"_s, save.folder);
+        QVERIFY2(QString::fromUtf8(kind == 2 ? end.errors : end.output).contains(message), qPrintable(end.describe()));
+        for (const Saved &file : save.files())
+            QCOMPARE(readBytes(after + QFileInfo(file.path).fileName()), file.before);
         QCOMPARE(entriesOf(after), save.entries);
     }
 };
