@@ -71,9 +71,9 @@ std::optional<QString> entryIgnoringCase(const QString &folder, const QString &n
     // The exact spelling is one look at the file system; the listing below, which the start ran
     // for every file it looks for, is for the other spellings.
     const QFileInfo exact(QDir(folder).filePath(name));
-    const bool exactFits = filters.testFlag(QDir::Files) && filters.testFlag(QDir::Dirs) ? exact.exists()
-        : filters.testFlag(QDir::Dirs)                                                   ? exact.isDir()
-                                                                                         : exact.isFile();
+    const bool exactFits = !filters.testFlag(QDir::Dirs) ? exact.isFile()
+        : filters.testFlag(QDir::Files)                   ? exact.exists()
+                                                          : exact.isDir();
     if (exactFits && (filters.testFlag(QDir::Hidden) || !name.startsWith(QLatin1Char('.'))))
         return name;
     // A name filter narrows the listing, but a name with wildcard characters would be taken as a pattern.
