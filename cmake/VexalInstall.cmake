@@ -72,7 +72,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # A tool for a game, not a game: "utils", where configuration tools live.
 set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, xdg-utils")
+# libzip and OpenSSL are opened at run time, so shlibdeps does not see them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libzip4, libssl3, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine, dosbox")
 set(CPACK_GENERATOR "DEB")
 include(CPack)

@@ -3,6 +3,7 @@
 #include "common/modmain.h"
 #include "lang/applytexts.h"
 #include "lang/stringresources.h"
+#include "liveupdate/unziplibrary.h"
 #include "platform/dialogs.h"
 #include "platform/systeminfo.h"
 
@@ -14,8 +15,6 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <zip.h>
 
 #include <limits>
 
@@ -84,10 +83,10 @@ QString frmAbout::kilobytesText(qint64 bytes)
 
 QString frmAbout::zipLibraryCredit()
 {
-    // The credit names the zip library this build links, with the version it was built with.
+    // The credit names the zip library with the version found on this system, if any.
     QString credit = StringResources::builtIn().string(500).value_or(QString());
-    return credit.replace(
-        QStringLiteral("libzip,"), QStringLiteral("libzip %1,").arg(QString::fromLatin1(zip_libzip_version())));
+    const QString version = unzipLibrary::libzipVersion();
+    return version.isEmpty() ? credit : credit.replace(QStringLiteral("libzip,"), QStringLiteral("libzip %1,").arg(version));
 }
 
 frmAbout::frmAbout(Services &services, QWidget *parent, MemorySource availableBytes)
@@ -115,7 +114,8 @@ frmAbout::frmAbout(Services &services, QWidget *parent, MemorySource availableBy
     lblBrakemoor = namedLabel("lblBrakemoor");
     lblVexalsite = namedLabel("lblVexalsite");
     lblInfoZip = namedLabel("lblInfoZip");
-    lblInfoZip->setText(QStringLiteral("Zip archives: libzip %1").arg(QString::fromLatin1(zip_libzip_version())));
+    const QString libzip = unzipLibrary::libzipVersion();
+    lblInfoZip->setText(QStringLiteral("Zip archives: libzip %1").arg(libzip.isEmpty() ? QStringLiteral("not found") : libzip));
     lblFree = namedLabel("lblFree");
     lblMemo = namedLabel("lblMemo");
     lblMemo->setWordWrap(true);

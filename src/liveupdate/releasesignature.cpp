@@ -2,22 +2,51 @@
 
 #include "releasekey.h"
 
+#include "platform/systemlibrary.h"
+
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
 #include <memory>
+#include <optional>
 
 namespace releaseSignature {
 
 namespace {
 constexpr qsizetype SignatureSize = 64;
 
-template <typename T, void (*Free)(T *)> struct Freer {
-    void operator()(T *p) const { Free(p); }
+// OpenSSL's functions that check a signature, found when the first one is checked (see
+// SystemLibrary): only a self-update needs them.
+struct LibCrypto {
+    decltype(&::BIO_new_mem_buf) BIO_new_mem_buf;
+    decltype(&::BIO_free_all) BIO_free_all;
+    decltype(&::PEM_read_bio_PUBKEY) PEM_read_bio_PUBKEY;
+    decltype(&::EVP_PKEY_get_base_id) EVP_PKEY_get_base_id;
+    decltype(&::EVP_PKEY_free) EVP_PKEY_free;
+    decltype(&::EVP_MD_CTX_new) EVP_MD_CTX_new;
+    decltype(&::EVP_MD_CTX_free) EVP_MD_CTX_free;
+    decltype(&::EVP_DigestVerifyInit) EVP_DigestVerifyInit;
+    decltype(&::EVP_DigestVerify) EVP_DigestVerify;
 };
-using Bio = std::unique_ptr<BIO, Freer<BIO, BIO_free_all>>;
-using Key = std::unique_ptr<EVP_PKEY, Freer<EVP_PKEY, EVP_PKEY_free>>;
-using Context = std::unique_ptr<EVP_MD_CTX, Freer<EVP_MD_CTX, EVP_MD_CTX_free>>;
+
+const LibCrypto *libCrypto()
+{
+    static const std::optional<LibCrypto> functions = []() -> std::optional<LibCrypto> {
+        SystemLibrary library(QStringLiteral("crypto"), 3);
+        LibCrypto crypto {};
+        library.bind(crypto.BIO_new_mem_buf, "BIO_new_mem_buf");
+        library.bind(crypto.BIO_free_all, "BIO_free_all");
+        library.bind(crypto.PEM_read_bio_PUBKEY, "PEM_read_bio_PUBKEY");
+        library.bind(crypto.EVP_PKEY_get_base_id, "EVP_PKEY_get_base_id");
+        library.bind(crypto.EVP_PKEY_free, "EVP_PKEY_free");
+        library.bind(crypto.EVP_MD_CTX_new, "EVP_MD_CTX_new");
+        library.bind(crypto.EVP_MD_CTX_free, "EVP_MD_CTX_free");
+        library.bind(crypto.EVP_DigestVerifyInit, "EVP_DigestVerifyInit");
+        library.bind(crypto.EVP_DigestVerify, "EVP_DigestVerify");
+        return library.complete() ? std::optional(crypto) : std::nullopt;
+    }();
+    return functions ? &*functions : nullptr;
+}
 } // namespace
 
 QByteArray builtInKey()
@@ -40,17 +69,23 @@ QString check(const QByteArray &data, const QByteArray &signatureBase64, const Q
         return QStringLiteral("the signature is not an Ed25519 signature");
     const QByteArray &signature = decoded.decoded;
 
-    Bio bio(BIO_new_mem_buf(publicKeyPem.constData(), int(publicKeyPem.size())));
-    Key key(bio ? PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr) : nullptr);
-    if (!key || EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_ED25519)
+    const LibCrypto *crypto = libCrypto();
+    if (!crypto)
+        return QStringLiteral("the signature cannot be checked: OpenSSL (libcrypto.so.3) cannot be loaded");
+    std::unique_ptr<BIO, decltype(crypto->BIO_free_all)> bio(
+        crypto->BIO_new_mem_buf(publicKeyPem.constData(), int(publicKeyPem.size())), crypto->BIO_free_all);
+    std::unique_ptr<EVP_PKEY, decltype(crypto->EVP_PKEY_free)> key(
+        bio ? crypto->PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr) : nullptr, crypto->EVP_PKEY_free);
+    if (!key || crypto->EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_ED25519)
         return QStringLiteral("the release key is not an Ed25519 public key");
-    Context context(EVP_MD_CTX_new());
+    std::unique_ptr<EVP_MD_CTX, decltype(crypto->EVP_MD_CTX_free)> context(
+        crypto->EVP_MD_CTX_new(), crypto->EVP_MD_CTX_free);
     // Ed25519 signs the message itself, so no digest is named and the whole file is verified at once.
-    if (!context || EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1)
+    if (!context || crypto->EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1)
         return QStringLiteral("the signature cannot be checked");
-    const int verified = EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char *>(signature.constData()),
-        std::size_t(signature.size()), reinterpret_cast<const unsigned char *>(data.constData()),
-        std::size_t(data.size()));
+    const int verified = crypto->EVP_DigestVerify(context.get(),
+        reinterpret_cast<const unsigned char *>(signature.constData()), std::size_t(signature.size()),
+        reinterpret_cast<const unsigned char *>(data.constData()), std::size_t(data.size()));
     return verified == 1 ? QString() : QStringLiteral("the signature does not match the file");
 }
 

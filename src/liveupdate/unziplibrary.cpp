@@ -1,6 +1,7 @@
 #include "unziplibrary.h"
 
 #include "common/modmain.h"
+#include "platform/systemlibrary.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -14,12 +15,79 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include <sys/stat.h>
 
 namespace unzipLibrary {
 
 namespace {
+
+// libzip's functions, found when the first archive is opened (see SystemLibrary).
+struct LibZip {
+    decltype(&::zip_compression_method_supported) compression_method_supported;
+    decltype(&::zip_discard) discard;
+    decltype(&::zip_encryption_method_supported) encryption_method_supported;
+    decltype(&::zip_error_code_zip) error_code_zip;
+    decltype(&::zip_error_fini) error_fini;
+    decltype(&::zip_error_init_with_code) error_init_with_code;
+    decltype(&::zip_error_strerror) error_strerror;
+    decltype(&::zip_fclose) fclose;
+    decltype(&::zip_file_get_error) file_get_error;
+    decltype(&::zip_file_get_external_attributes) file_get_external_attributes;
+    decltype(&::zip_file_strerror) file_strerror;
+    decltype(&::zip_fopen_index) fopen_index;
+    decltype(&::zip_fopen_index_encrypted) fopen_index_encrypted;
+    decltype(&::zip_fread) fread;
+    decltype(&::zip_get_archive_comment) get_archive_comment;
+    decltype(&::zip_get_error) get_error;
+    decltype(&::zip_get_name) get_name;
+    decltype(&::zip_get_num_entries) get_num_entries;
+    decltype(&::zip_libzip_version) libzip_version;
+    decltype(&::zip_open) open;
+    decltype(&::zip_stat_index) stat_index;
+    decltype(&::zip_stat_init) stat_init;
+    decltype(&::zip_strerror) strerror;
+};
+
+const LibZip *loadedLibZip()
+{
+    static const std::optional<LibZip> functions = []() -> std::optional<LibZip> {
+        SystemLibrary library(QStringLiteral("zip"), 4);
+        LibZip zip {};
+        library.bind(zip.compression_method_supported, "zip_compression_method_supported");
+        library.bind(zip.discard, "zip_discard");
+        library.bind(zip.encryption_method_supported, "zip_encryption_method_supported");
+        library.bind(zip.error_code_zip, "zip_error_code_zip");
+        library.bind(zip.error_fini, "zip_error_fini");
+        library.bind(zip.error_init_with_code, "zip_error_init_with_code");
+        library.bind(zip.error_strerror, "zip_error_strerror");
+        library.bind(zip.fclose, "zip_fclose");
+        library.bind(zip.file_get_error, "zip_file_get_error");
+        library.bind(zip.file_get_external_attributes, "zip_file_get_external_attributes");
+        library.bind(zip.file_strerror, "zip_file_strerror");
+        library.bind(zip.fopen_index, "zip_fopen_index");
+        library.bind(zip.fopen_index_encrypted, "zip_fopen_index_encrypted");
+        library.bind(zip.fread, "zip_fread");
+        library.bind(zip.get_archive_comment, "zip_get_archive_comment");
+        library.bind(zip.get_error, "zip_get_error");
+        library.bind(zip.get_name, "zip_get_name");
+        library.bind(zip.get_num_entries, "zip_get_num_entries");
+        library.bind(zip.libzip_version, "zip_libzip_version");
+        library.bind(zip.open, "zip_open");
+        library.bind(zip.stat_index, "zip_stat_index");
+        library.bind(zip.stat_init, "zip_stat_init");
+        library.bind(zip.strerror, "zip_strerror");
+        return library.complete() ? std::optional(zip) : std::nullopt;
+    }();
+    return functions ? &*functions : nullptr;
+}
+
+// Everything below runs only once available() said yes.
+const LibZip &zip()
+{
+    return *loadedLibZip();
+}
 
 constexpr qint64 ChunkSize = 64 * 1024;
 qint64 g_bytesDecompressed = 0;
@@ -145,8 +213,8 @@ private:
 void Extraction::entry(zip_uint64_t index, const QString &name)
 {
     zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat_index(m_archive, index, 0, &stat) != 0) {
+    zip().stat_init(&stat);
+    if (zip().stat_index(m_archive, index, 0, &stat) != 0) {
         refuse(name, QStringLiteral("unreadable directory entry"));
         return;
     }
@@ -163,7 +231,7 @@ void Extraction::entry(zip_uint64_t index, const QString &name)
     }
     zip_uint8_t opsys = 0;
     zip_uint32_t attributes = 0;
-    zip_file_get_external_attributes(m_archive, index, 0, &opsys, &attributes);
+    zip().file_get_external_attributes(m_archive, index, 0, &opsys, &attributes);
     const quint32 type = unixFileType(opsys, attributes);
     if (type != 0 && type != S_IFREG && type != S_IFDIR) {
         refuse(name, type == S_IFLNK ? QStringLiteral("symbolic link") : QStringLiteral("special file"));
@@ -221,7 +289,7 @@ void Extraction::entry(zip_uint64_t index, const QString &name)
         m_stop = true;
         return;
     }
-    ZipFile file(open(index, stat, name), &zip_fclose);
+    ZipFile file(open(index, stat, name), zip().fclose);
     if (file)
         copyOut(file.get(), stat, target, name);
 }
@@ -304,18 +372,18 @@ zip_file_t *Extraction::open(zip_uint64_t index, const zip_stat_t &stat, const Q
     const bool encrypted = (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE;
     // Asked first: libzip 1.7 leaks the decryption it set up for a member it then cannot unpack.
     const bool unsupported
-        = ((stat.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(stat.comp_method, 0))
-        || (encrypted && !zip_encryption_method_supported(stat.encryption_method, 0));
+        = ((stat.valid & ZIP_STAT_COMP_METHOD) && !zip().compression_method_supported(stat.comp_method, 0))
+        || (encrypted && !zip().encryption_method_supported(stat.encryption_method, 0));
     if (unsupported) {
         print(QStringLiteral("   skipping: %1 (compression or encryption method not supported)").arg(name), true);
         fail(result::Unsupported);
         return nullptr;
     }
     if (!encrypted) {
-        if (zip_file_t *file = zip_fopen_index(m_archive, index, 0))
+        if (zip_file_t *file = zip().fopen_index(m_archive, index, 0))
             return file;
-        const int code = zip_error_code_zip(zip_get_error(m_archive));
-        print(QStringLiteral("   error: %1 (%2)").arg(name, QString::fromLocal8Bit(zip_strerror(m_archive))), true);
+        const int code = zip().error_code_zip(zip().get_error(m_archive));
+        print(QStringLiteral("   error: %1 (%2)").arg(name, QString::fromLocal8Bit(zip().strerror(m_archive))), true);
         fail(resultOfReadError(code));
         return nullptr;
     }
@@ -334,11 +402,11 @@ zip_file_t *Extraction::open(zip_uint64_t index, const zip_stat_t &stat, const Q
             m_password = QByteArray(buffer);
             m_havePassword = true;
         }
-        if (zip_file_t *file = zip_fopen_index_encrypted(m_archive, index, 0, m_password.constData()))
+        if (zip_file_t *file = zip().fopen_index_encrypted(m_archive, index, 0, m_password.constData()))
             return file;
-        const int code = zip_error_code_zip(zip_get_error(m_archive));
+        const int code = zip().error_code_zip(zip().get_error(m_archive));
         if (code != ZIP_ER_WRONGPASSWD && code != ZIP_ER_NOPASSWD) {
-            print(QStringLiteral("   error: %1 (%2)").arg(name, QString::fromLocal8Bit(zip_strerror(m_archive))), true);
+            print(QStringLiteral("   error: %1 (%2)").arg(name, QString::fromLocal8Bit(zip().strerror(m_archive))), true);
             fail(resultOfReadError(code));
             return nullptr;
         }
@@ -367,10 +435,10 @@ void Extraction::copyOut(zip_file_t *file, const zip_stat_t &stat, const QString
     QByteArray chunk(ChunkSize, Qt::Uninitialized);
     qint64 total = 0;
     for (;;) {
-        const zip_int64_t n = zip_fread(file, chunk.data(), zip_uint64_t(chunk.size()));
+        const zip_int64_t n = zip().fread(file, chunk.data(), zip_uint64_t(chunk.size()));
         if (n < 0) {
-            const int code = zip_error_code_zip(zip_file_get_error(file));
-            print(QStringLiteral("   error: %1 (%2)").arg(name, QString::fromLocal8Bit(zip_file_strerror(file))), true);
+            const int code = zip().error_code_zip(zip().file_get_error(file));
+            print(QStringLiteral("   error: %1 (%2)").arg(name, QString::fromLocal8Bit(zip().file_strerror(file))), true);
             fail(resultOfReadError(code));
             return;
         }
@@ -430,13 +498,23 @@ VersionInfo::VersionInfo()
     fillBlanks(zlibVersion, sizeof zlibVersion);
 }
 
+bool available()
+{
+    return loadedLibZip() != nullptr;
+}
+
+QString libzipVersion()
+{
+    return available() ? QString::fromLatin1(zip().libzip_version()) : QString();
+}
+
 void UzpVersion2(VersionInfo &version)
 {
-    const char *libzip = zip_libzip_version();
+    const QByteArray libzip = libzipVersion().toLatin1();
     version.structLength = sizeof(VersionInfo);
     copyText(version.betaLevel, sizeof version.betaLevel, "");
     copyText(version.date, sizeof version.date, QByteArray(QByteArray("libzip ") + libzip).constData());
-    version.unzip = versionBytes(libzip);
+    version.unzip = versionBytes(libzip.constData());
     version.zipinfo = version.unzip;
     version.windll = version.unzip;
 }
@@ -451,14 +529,18 @@ int Wiz_SingleEntryUnzip(int fileCount, const QList<QByteArray> &fileNames, int 
             callbacks.print(bytes.constData(), static_cast<unsigned long>(bytes.size()));
         }
     };
+    if (!available()) {
+        print(QStringLiteral("The zip library (libzip.so.4) cannot be loaded."));
+        return result::SevereError;
+    }
     int error = 0;
-    ZipArchive archive(zip_open(options.zipFileName.constData(), ZIP_RDONLY, &error), &zip_discard);
+    ZipArchive archive(zip().open(options.zipFileName.constData(), ZIP_RDONLY, &error), zip().discard);
     if (!archive) {
         zip_error_t detail;
-        zip_error_init_with_code(&detail, error);
+        zip().error_init_with_code(&detail, error);
         print(QStringLiteral("Cannot open %1: %2")
-                  .arg(QFile::decodeName(options.zipFileName), QString::fromLocal8Bit(zip_error_strerror(&detail))));
-        zip_error_fini(&detail);
+                  .arg(QFile::decodeName(options.zipFileName), QString::fromLocal8Bit(zip().error_strerror(&detail))));
+        zip().error_fini(&detail);
         return resultOfOpenError(error);
     }
     const QString folder = QFile::decodeName(options.extractDir);
@@ -473,15 +555,15 @@ int Wiz_SingleEntryUnzip(int fileCount, const QList<QByteArray> &fileNames, int 
     print(QStringLiteral("Archive:  %1").arg(QFile::decodeName(options.zipFileName)));
     if (options.flag(9) != 0) {
         int length = 0;
-        if (const char *comment = zip_get_archive_comment(archive.get(), &length, 0); comment && length > 0)
+        if (const char *comment = zip().get_archive_comment(archive.get(), &length, 0); comment && length > 0)
             print(QString::fromUtf8(comment, length));
     }
     Extraction run(archive.get(), options, callbacks, root);
     const bool caseInsensitive = options.flag(14) != 0;
     int matched = 0;
-    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    const zip_int64_t count = zip().get_num_entries(archive.get(), 0);
     for (zip_int64_t index = 0; index < count && !run.stopped(); ++index) {
-        const char *raw = zip_get_name(archive.get(), zip_uint64_t(index), 0);
+        const char *raw = zip().get_name(archive.get(), zip_uint64_t(index), 0);
         if (!raw) {
             run.refuse(QStringLiteral("#%1").arg(index), QStringLiteral("unreadable name"));
             continue;

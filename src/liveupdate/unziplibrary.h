@@ -88,6 +88,11 @@ struct VersionInfo {
     VersionInfo();
 };
 
+// Whether libzip can be loaded; it is looked for when first asked, not when the program starts.
+bool available();
+// libzip's version, empty when it cannot be loaded.
+QString libzipVersion();
+
 void UzpVersion2(VersionInfo &version);
 
 // Extracts the members named in `fileNames` (all of them when fileCount is 0), skipping those

@@ -186,12 +186,13 @@ frmComponents::Outcome frmComponents::Form_Load()
 void frmComponents::checkComponents(const QList<bool> &present)
 {
     auto &s = modMain::state();
-    // What this build links (the zip library among it) is there whenever the program runs.
     s.UnzipAvailable = true;
     s.ComponentsMissing = false;
     for (int i = 0; i < m_components.size(); ++i) {
         if (present.at(i))
             continue;
+        if (m_components.at(i).fileName == ZipLibraryComponent)
+            s.UnzipAvailable = false;
         if (!fraProblem)
             buildPage(); // the page exists only to be shown, which only a missing component does
         for (QLabel *label : {Label2.at(i), Label3.at(i)})

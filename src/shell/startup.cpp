@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "liveupdate/unziplibrary.h"
 #include "platform/systeminfo.h"
 
 #include <QSslSocket>
@@ -21,9 +22,11 @@ StartupEnvironment StartupEnvironment::current()
 
 QList<Component> standardComponents()
 {
-    // The zip library, the widgets and the rich editors are linked into the program and cannot
-    // be missing when it runs. These two are found only at run time.
-    return {{QStringLiteral("LIBSSL.SO.3"), QStringLiteral("OpenSSL library for secure downloads (libssl3)"),
+    // The widgets and the rich editors are linked into the program and cannot be missing when it
+    // runs. These are found only at run time; without the zip library no update can be installed.
+    return {{ZipLibraryComponent, QStringLiteral("Zip library for installing TTDPatch updates (libzip4)"),
+                [] { return unzipLibrary::available(); }},
+        {QStringLiteral("LIBSSL.SO.3"), QStringLiteral("OpenSSL library for secure downloads (libssl3)"),
                 [] { return QSslSocket::supportsSsl(); }},
         {QStringLiteral("XDG-OPEN"), QStringLiteral("Desktop helper that opens web pages and mail (xdg-utils)"),
             [] { return !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty(); }}};

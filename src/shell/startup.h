@@ -27,3 +27,6 @@ struct Component {
 };
 // What this Linux build checks: the pieces it loads or runs at run time rather than links.
 QList<Component> standardComponents();
+// The row of the zip library: a person who starts without it can still do everything but install
+// an update.
+inline const QString ZipLibraryComponent = QStringLiteral("LIBZIP.SO.4");

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QLibrary>
+#include <QString>
+
+// A system library opened when it is first needed rather than when the program starts, so that
+// every start does not pay for libraries only some of the work uses (Qt finds OpenSSL the same
+// way). Its functions are looked up by name, all at once: one missing makes the library absent.
+class SystemLibrary {
+public:
+    SystemLibrary(const QString &name, int majorVersion)
+        : m_library(name, majorVersion)
+        , m_complete(m_library.load())
+    {
+    }
+
+    template <typename Function> void bind(Function *&function, const char *symbol)
+    {
+        function = m_complete ? reinterpret_cast<Function *>(m_library.resolve(symbol)) : nullptr;
+        m_complete = function != nullptr;
+    }
+
+    // The library stays loaded after this object goes: the functions bound remain valid.
+    bool complete() const { return m_complete; }
+
+private:
+    QLibrary m_library;
+    bool m_complete;
+};
