@@ -118,6 +118,7 @@ int main(int argc, char *argv[])
     // No application display name: on X11 Qt would add it to every title, and the windows and
     // message boxes carry their own titles already. The desktop entry names the program.
     QApplication::setDesktopFileName(QStringLiteral("vexalpro"));
+    useProgramStyle();
     QApplication::setWindowIcon(programIcon());
 
     QtDialogs dialogs;

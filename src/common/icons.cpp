@@ -1,11 +1,15 @@
 #include "icons.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QIcon>
+#include <QIconEngine>
 #include <QLabel>
 #include <QPixmap>
+#include <QProxyStyle>
 
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -54,11 +58,71 @@ void setPictureOnShow(QLabel &label, Picture picture, int size)
         new PictureOnShow(label, std::move(picture), size);
 }
 
+// An icon made when it is first drawn or measured; until then it costs nothing.
+class DeferredIcon : public QIconEngine {
+public:
+    explicit DeferredIcon(std::function<QIcon()> make)
+        : m_make(std::move(make))
+    {
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().pixmap(size, mode, state);
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().availableSizes(mode, state);
+    }
+    QIconEngine *clone() const override { return new DeferredIcon(m_make); }
+
+private:
+    const QIcon &icon()
+    {
+        if (!m_icon)
+            m_icon = m_make();
+        return *m_icon;
+    }
+
+    std::function<QIcon()> m_make;
+    std::optional<QIcon> m_icon;
+};
+
+// Qt's widgets ask for some pictures when they are made, and reading the first picture loads
+// every image-format plugin: a good part of the program's start, for pictures that show only
+// later, if ever (the menu bar's arrow for a window too narrow for its menus, the search box's
+// clear button once something is typed).
+class ProgramStyle : public QProxyStyle {
+public:
+    QIcon standardIcon(StandardPixmap picture, const QStyleOption *option, const QWidget *widget) const override
+    {
+        if (picture == SP_ToolBarHorizontalExtensionButton || picture == SP_ToolBarVerticalExtensionButton
+            || picture == SP_LineEditClearButton)
+            return QIcon(new DeferredIcon([style = baseStyle(), picture] { return style->standardIcon(picture); }));
+        return QProxyStyle::standardIcon(picture, option, widget);
+    }
+};
+
 } // namespace
+
+void useProgramStyle()
+{
+    // Without a base, the proxy builds the style Qt would have chosen, a -style option included.
+    QApplication::setStyle(new ProgramStyle);
+}
 
 const QIcon &programIcon()
 {
-    static const QIcon icon(QStringLiteral(":/icons/vexalpro.svg"));
+    // Reading the picture loads Qt's SVG support, which a window wants only when it draws it.
+    static const QIcon icon(new DeferredIcon([] { return QIcon(QStringLiteral(":/icons/vexalpro.svg")); }));
     return icon;
 }
 

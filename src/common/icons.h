@@ -11,6 +11,9 @@ class QWidget;
 // in its "iconNumber" property.
 void setNumberedIcon(QLabel &label, int iconNumber, int size = 16);
 
+// The application's style: Qt's chosen style, with pictures nobody may see read when first drawn.
+void useProgramStyle();
+
 // The program's own picture, read once and shared by everything that shows it.
 const QIcon &programIcon();
 
