@@ -14,6 +14,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -130,6 +131,9 @@ frmComponents::Outcome frmComponents::Form_Load()
     // The checks load libraries (the TLS one reads OpenSSL) while this thread builds the main
     // window, which is shown only when they are all there.
     std::future<QList<bool>> presence = std::async(std::launch::async, [components = m_components] {
+        // Reading the first picture loads every image-format plugin; done here first, the window's
+        // pictures need not wait for it.
+        QImageReader::supportedImageFormats();
         QList<bool> present;
         for (const Component &component : components)
             present.append(component.present());
