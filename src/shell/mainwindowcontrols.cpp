@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFont>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -149,12 +150,24 @@ void buildMenus(QMainWindow &window, MainWindowControls &c)
     c.mnuAbout->setMenuRole(QAction::AboutRole);
 }
 
+// A configuration's lines are Latin text in a typewriter-like font: the editors lay them out
+// without ligatures and kerning, which spares the text shaping that was a good part of opening a
+// file (and of the start, which reopens the last one).
+QPlainTextEdit *fileEditor(const QString &name)
+{
+    auto *editor = named<QPlainTextEdit>(name);
+    editor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont font = editor->font();
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    editor->setFont(font);
+    return editor;
+}
+
 QWidget *editorPanel(MainWindowControls &c)
 {
     auto *panel = named<QWidget>(QStringLiteral("picOptions(0)"));
     auto *layout = new QVBoxLayout(panel);
-    c.rtbPatch = named<QPlainTextEdit>(QStringLiteral("rtbPatch"));
-    c.rtbPatch->setLineWrapMode(QPlainTextEdit::NoWrap);
+    c.rtbPatch = fileEditor(QStringLiteral("rtbPatch"));
     layout->addWidget(c.rtbPatch, 1);
     auto *find = new QHBoxLayout;
     c.imgFind = icon(QStringLiteral("imgFind"), QStyle::SP_FileDialogContentsView, 16);
@@ -173,8 +186,7 @@ QWidget *graphicsPanel(MainWindowControls &c)
     auto *layout = new QGridLayout(panel);
     c.lblCap[22]->setWordWrap(true);
     c.flbGrf = named<QListWidget>(QStringLiteral("flbGrf"));
-    c.rtbGrf = named<QPlainTextEdit>(QStringLiteral("rtbGrf"));
-    c.rtbGrf->setLineWrapMode(QPlainTextEdit::NoWrap);
+    c.rtbGrf = fileEditor(QStringLiteral("rtbGrf"));
     layout->addWidget(c.lblCap[22], 0, 0);
     layout->addWidget(c.lblCap[24], 0, 1);
     layout->addWidget(c.flbGrf, 1, 0);
