@@ -16,26 +16,17 @@ constexpr int ChildTimeoutMs = 60000;
 // Far more than any change here makes; reaching it means the runs never get through.
 constexpr long MostKillPoints = 400;
 
-// "3 rename /path" names the call "rename".
-QByteArray callName(const QByteArray &line)
-{
-    return line.split(' ').value(1);
-}
-
 } // namespace
 
 void killAtEveryCall(const FaultChild &child, long fewest, const std::function<void()> &prepare,
     const std::function<void(long, const ChildEnd &)> &check)
 {
-    QList<QByteArray> stoppedAt; // the call each killed run was stopped at, by its number
     for (long n = 1; n <= MostKillPoints; ++n) {
         prepare();
         if (QTest::currentTestFailed())
             return;
         const ChildEnd end = child.run(n);
         if (end.killed) {
-            QVERIFY2(end.calls.size() == n, qPrintable(u"run %1: %2"_s.arg(n).arg(end.describe())));
-            stoppedAt.append(callName(end.calls.last()));
             check(n, end);
             if (QTest::currentTestFailed()) {
                 qWarning("killed in place of call %ld: %s", n, end.calls.last().constData());
@@ -44,11 +35,6 @@ void killAtEveryCall(const FaultChild &child, long fewest, const std::function<v
             continue;
         }
         QVERIFY2(end.exitCode == 0, qPrintable(u"the complete run: "_s + end.describe()));
-        // The complete run made exactly the calls the killed runs were stopped at, in that order.
-        QList<QByteArray> made;
-        for (const QByteArray &line : end.calls)
-            made.append(callName(line));
-        QCOMPARE(made, stoppedAt);
         check(0, end);
         QVERIFY2(n - 1 >= fewest, qPrintable(u"only %1 kill points"_s.arg(n - 1)));
         return;
@@ -97,12 +83,7 @@ FaultChild::~FaultChild()
 
 ChildEnd FaultChild::run(long killAt) const
 {
-    return m_serves ? ask(killAt) : start(true, killAt);
-}
-
-ChildEnd FaultChild::runPlain() const
-{
-    return start(false, 0);
+    return m_serves && killAt > 0 ? ask(killAt) : start(killAt);
 }
 
 QProcessEnvironment FaultChild::shimEnvironment(long killAt) const
@@ -121,14 +102,13 @@ void FaultChild::readCalls(ChildEnd &end) const
     end.calls.removeAll(QByteArray());
 }
 
-ChildEnd FaultChild::start(bool shim, long killAt) const
+ChildEnd FaultChild::start(long killAt) const
 {
     QFile::remove(m_log);
     QProcess process;
-    process.setProcessEnvironment(shim ? shimEnvironment(killAt) : environment);
+    process.setProcessEnvironment(shimEnvironment(killAt));
     process.setWorkingDirectory(workingFolder);
-    const QStringList command = launcher + QStringList {m_program} + m_arguments;
-    process.start(command.first(), command.mid(1));
+    process.start(m_program, m_arguments);
     ChildEnd end;
     if (!process.waitForFinished(ChildTimeoutMs) && process.state() != QProcess::NotRunning) {
         process.kill();

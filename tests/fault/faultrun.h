@@ -37,16 +37,12 @@ public:
     // Starts as the test's own, on the offscreen platform, with TMPDIR inside the scratch folder.
     QProcessEnvironment environment;
     QString workingFolder;
-    // Put before the program (e.g. a command that runs it in its own namespace).
-    QStringList launcher;
 
-    // Under the shim, killed in place of call `killAt`; 0 only counts.
+    // Under the shim, killed in place of call `killAt`; 0: started afresh, and only counts.
     ChildEnd run(long killAt = 0) const;
-    // Without the shim, started afresh.
-    ChildEnd runPlain() const;
 
 private:
-    ChildEnd start(bool shim, long killAt) const;
+    ChildEnd start(long killAt) const;
     ChildEnd ask(long killAt) const;
     QProcessEnvironment shimEnvironment(long killAt) const;
     void readCalls(ChildEnd &end) const;
@@ -62,8 +58,7 @@ private:
 // Kills the child at its 1st, 2nd, 3rd... counted call until a run gets through without reaching
 // the call it was to stop at, which must come after at least `fewest` kill points. Before each run
 // `prepare` puts the files back as they were; after each run `check` judges them (killedAt 0: the
-// complete run). Also checks that every run made the same calls as the complete one, so that "the
-// N-th call" means one step of the change.
+// complete run).
 void killAtEveryCall(const FaultChild &child, long fewest, const std::function<void()> &prepare,
     const std::function<void(long killedAt, const ChildEnd &end)> &check);
 
