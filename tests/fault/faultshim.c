@@ -174,36 +174,25 @@ OPEN(open64, (const char *path, int flags, ...), (path, flags, mode))
 OPEN(openat, (int dirfd, const char *path, int flags, ...), (dirfd, path, flags, mode))
 OPEN(openat64, (int dirfd, const char *path, int flags, ...), (dirfd, path, flags, mode))
 
-// A call on one path or two.
-#define PATH_CALL(name, parameters, arguments, path, path2)                                                            \
-    int name parameters                                                                                                \
-    {                                                                                                                  \
-        REAL(name);                                                                                                    \
-        if (refused(#name, path, -1))                                                                                  \
-            return -1;                                                                                                 \
-        count(#name, path, path2, -1);                                                                                 \
-        return real_##name arguments;                                                                                  \
-    }
-
-// A call on an open file.
-#define FD_CALL(type, name, parameters, arguments, fd)                                                                 \
+// A call on one path or two, or on an open file.
+#define CALL(type, name, parameters, arguments, path, path2, fd)                                                       \
     type name parameters                                                                                               \
     {                                                                                                                  \
         REAL(name);                                                                                                    \
-        if (refused(#name, NULL, fd))                                                                                  \
+        if (refused(#name, path, fd))                                                                                  \
             return -1;                                                                                                 \
-        count(#name, NULL, NULL, fd);                                                                                  \
+        count(#name, path, path2, fd);                                                                                 \
         return real_##name arguments;                                                                                  \
     }
 
-PATH_CALL(rename, (const char *from, const char *to), (from, to), from, to)
-PATH_CALL(unlink, (const char *path), (path), path, NULL)
-PATH_CALL(link, (const char *from, const char *to), (from, to), from, to)
-PATH_CALL(linkat, (int fromAt, const char *from, int toAt, const char *to, int flags), (fromAt, from, toAt, to, flags),
-    from, to)
+CALL(int, rename, (const char *from, const char *to), (from, to), from, to, -1)
+CALL(int, unlink, (const char *path), (path), path, NULL, -1)
+CALL(int, link, (const char *from, const char *to), (from, to), from, to, -1)
+CALL(int, linkat, (int fromAt, const char *from, int toAt, const char *to, int flags), (fromAt, from, toAt, to, flags),
+    from, to, -1)
 
-FD_CALL(ssize_t, write, (int fd, const void *data, size_t size), (fd, data, size), fd)
-FD_CALL(int, fsync, (int fd), (fd), fd)
-FD_CALL(int, fdatasync, (int fd), (fd), fd)
-FD_CALL(int, fchmod, (int fd, mode_t mode), (fd, mode), fd)
-FD_CALL(int, close, (int fd), (fd), fd)
+CALL(ssize_t, write, (int fd, const void *data, size_t size), (fd, data, size), NULL, NULL, fd)
+CALL(int, fsync, (int fd), (fd), NULL, NULL, fd)
+CALL(int, fdatasync, (int fd), (fd), NULL, NULL, fd)
+CALL(int, fchmod, (int fd, mode_t mode), (fd, mode), NULL, NULL, fd)
+CALL(int, close, (int fd), (fd), NULL, NULL, fd)

@@ -190,9 +190,9 @@ QString versionOf(const QByteArray &bytes, const QByteArray &oldBytes, const QBy
 const QString Demo = QStringLiteral(VEXAL_DEMO_DIR "/");
 const QByteArray OlderBackup = "an older backup of the registry";
 // Both headers, so that the save adds none.
-const QByteArray NewConfiguration = "//vexal=File created by Vexal Pro 1.2.5\r\n"
-                                    "//ttdpatch=Detected TTDPatch versions is none\r\nmultihead 4\r\n";
-const QByteArray NewList = "newgrf/ukrs.grf\r\nnewgrf/canalsw.grf\r\n";
+const QString NewConfiguration = u"//vexal=File created by Vexal Pro 1.2.5\r\n"
+                                 "//ttdpatch=Detected TTDPatch versions is none\r\nmultihead 4\r\n"_s;
+const QString NewList = u"newgrf/ukrs.grf\r\nnewgrf/canalsw.grf\r\n"_s;
 const QByteArray OldOutput = "old version running";
 const QByteArray NewOutput = "new version running";
 const QByteArray OldProgram = "#!/bin/sh\necho '" + OldOutput + "'\n";
@@ -224,14 +224,10 @@ struct Save {
 Save configurationSave(const QString &base)
 {
     const QString folder = QDir(base).filePath(u"game"_s) + u'/';
-    const QString newConfiguration = QDir(base).filePath(u"new-configuration.txt"_s);
-    const QString newList = QDir(base).filePath(u"new-list.txt"_s);
-    writeBytes(newConfiguration, NewConfiguration);
-    writeBytes(newList, NewList);
     const QString demo = Demo + u"game/"_s;
     // Starting the whole program takes many times longer than a save: the child serves the runs.
     return {FaultChild(QStringLiteral(VEXAL_FAULT_SAVE),
-                {u"config"_s, folder + u"ttdpatch.cfg"_s, newConfiguration, newList}, folder, base, true),
+                {u"config"_s, folder + u"ttdpatch.cfg"_s, NewConfiguration, NewList}, folder, base, true),
         folder, entriesOf(demo),
         [folder] {
             QDir(folder).removeRecursively();
@@ -239,9 +235,9 @@ Save configurationSave(const QString &base)
         },
         // The save ends every file with a line break.
         [=] {
-            return QList<Saved> {
-                {folder + u"ttdpatch.cfg"_s, readBytes(demo + u"ttdpatch.cfg"_s), NewConfiguration + "\r\n"},
-                {folder + u"newgrfw.cfg"_s, readBytes(demo + u"newgrfw.cfg"_s), NewList + "\r\n"}};
+            return QList<Saved> {{folder + u"ttdpatch.cfg"_s, readBytes(demo + u"ttdpatch.cfg"_s),
+                                     (NewConfiguration + u"\r\n").toLatin1()},
+                {folder + u"newgrfw.cfg"_s, readBytes(demo + u"newgrfw.cfg"_s), (NewList + u"\r\n").toLatin1()}};
         }};
 }
 
@@ -386,45 +382,40 @@ private slots:
             qPrintable(seen.values().join(u", "_s)));
     }
 
-    // Where the file system refuses hard links, the previous version is kept as a copy of its own.
-    void theBackupIsACopyWhereLinksAreRefused()
-    {
-        Save save = programReplacement(m_updater);
-        save.reset();
-        save.child.environment.insert(u"VEXAL_FAULT_REFUSE"_s, u"link"_s);
-        const ChildEnd end = save.child.run();
-        // Updated: the new version was verified in place.
-        QVERIFY2(end.exitCode == int(UpdaterExit::Updated), qPrintable(end.describe()));
-        QCOMPARE(outputOf(m_updater.backup()), OldOutput);
-        QCOMPARE(entriesOf(m_updater.folder()), save.entries);
-    }
-
-    void fullDiskKeepsTheFiles_data()
+    // A file system that refuses a call of the save: without hard links the previous version is
+    // kept as a copy of its own; on a full disk the user is told and the files stay as they were.
+    void refusedCalls_data()
     {
         QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("call");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message"); // the error the user is told, <folder> the save's folder
-        // Not the registry: it writes both its files before it replaces either, so a full disk
-        // leaves nothing to check but the wording of its refusal.
-        QTest::newRow("configuration") << 0 << 3 << u"Error code # 61\nDisk full\n@ SaveSettings"_s;
-        QTest::newRow("program, by the updater")
-            << 2 << int(UpdaterExit::ReplaceFailed)
+        // Not the registry on a full disk: it writes both its files before it replaces either, so
+        // there is nothing to check but the wording of its refusal.
+        QTest::newRow("configuration, full disk")
+            << 0 << u"write"_s << 3 << u"Error code # 61\nDisk full\n@ SaveSettings"_s;
+        QTest::newRow("program, full disk")
+            << 2 << u"write"_s << int(UpdaterExit::ReplaceFailed)
             << u"Cannot copy the new version into <folder>: No space left on device\nThe previous version is "
                "still in place.\n"_s;
+        QTest::newRow("program, no hard links") << 2 << u"link"_s << int(UpdaterExit::Updated) << QString();
     }
-    void fullDiskKeepsTheFiles()
+    void refusedCalls()
     {
         QFETCH(int, kind);
+        QFETCH(QString, call);
         QFETCH(QString, message);
-        Save save = saveOf(kind, u"full "_s + QTest::currentDataTag());
+        Save save = saveOf(kind, QTest::currentDataTag());
         save.reset();
-        save.child.environment.insert(u"VEXAL_FAULT_REFUSE"_s, u"write"_s);
+        save.child.environment.insert(u"VEXAL_FAULT_REFUSE"_s, call);
         const ChildEnd end = save.child.run();
         QTEST(end.exitCode, "exitCode");
         message.replace(u"<folder>"_s, save.folder);
         QVERIFY2(QString::fromUtf8(kind == 2 ? end.errors : end.output).contains(message), qPrintable(end.describe()));
-        for (const Saved &file : save.files())
-            QCOMPARE(readBytes(file.path), file.before);
+        for (const Saved &file : save.files()) {
+            QCOMPARE(readBytes(file.path), end.exitCode == 0 ? file.after : file.before);
+            QVERIFY(kind != 2 || QFileInfo(file.path).isExecutable());
+        }
         QCOMPARE(entriesOf(save.folder), save.entries);
     }
 };
