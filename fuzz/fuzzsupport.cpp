@@ -1,14 +1,10 @@
 #include "fuzzsupport.h"
 
-#include "cfg/editortext.h"
-#include "common/errortrap.h"
 #include "common/modmain.h"
-#include "platform/textcodec.h"
 
 #include <QApplication>
 #include <QDirIterator>
 #include <QMap>
-#include <QPlainTextEdit>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,13 +28,6 @@ std::unique_ptr<QTemporaryDir> g_tempRoot;
 int g_argc = 0;
 QApplication *g_application = nullptr;
 
-} // namespace
-
-Registration::Registration(const char *name, Entry entry)
-{
-    registry().insert(QString::fromLatin1(name), entry);
-}
-
 void start(int *argc, char ***argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
@@ -53,11 +42,20 @@ void start(int *argc, char ***argv)
     qputenv("TMPDIR", QFile::encodeName(g_tempRoot->path()));
 }
 
-void finishInput(const char *target)
+int runInput(const QString &target, Entry entry, const std::uint8_t *data, std::size_t size)
 {
+    const int result = entry(data, size);
     const QStringList left
         = QDir(g_tempRoot->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    FUZZ_CHECK(left.isEmpty(), QStringLiteral("%1 left %2 behind").arg(QLatin1String(target), left.join(u", ")));
+    FUZZ_CHECK(left.isEmpty(), QStringLiteral("%1 left %2 behind").arg(target, left.join(u", ")));
+    return result;
+}
+
+} // namespace
+
+Registration::Registration(const char *name, Entry entry)
+{
+    registry().insert(QString::fromLatin1(name), entry);
 }
 
 void fail(const char *file, int line, const QString &why)
@@ -70,36 +68,12 @@ void fail(const char *file, int line, const QString &why)
     std::abort();
 }
 
-QByteArray readFile(const QString &path)
-{
-    try {
-        return modMain::readWholeFile(path);
-    } catch (const RuntimeError &error) {
-        fail(__FILE__, __LINE__, QStringLiteral("cannot read %1: %2").arg(path, error.description));
-    }
-}
-
 InputFile::InputFile(const std::uint8_t *data, std::size_t size, const QString &name)
     : bytes(bytesOf(data, size))
     , m_path(m_dir.filePath(name))
 {
     QFile file(m_path);
     FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(), file.errorString());
-}
-
-QStringList readIntoEditor(
-    const QByteArray &bytes, QStringList (*linesOf)(const QStringList &), cfgRules::LineKind (*kindOf)(QStringView))
-{
-    const TextCodec codec(QStringLiteral("1252"));
-    const QString text = codec.decode(bytes);
-    FUZZ_CHECK(codec.encode(text) == bytes, QStringLiteral("code page 1252 does not give the bytes back"));
-    const QStringList lines = linesOf(cfgRules::splitLines(text));
-    QPlainTextEdit editor;
-    EditorText inEditor(editor);
-    inEditor.setLines(lines, [kindOf](const QString &line) { return cfgRules::colourOf(kindOf(line)); });
-    FUZZ_CHECK(inEditor.text() == (lines.isEmpty() ? QString() : lines.join(u"\r\n") + u"\r\n"),
-        QStringLiteral("the editor's text is not its lines"));
-    return lines;
 }
 
 } // namespace fuzzSupport
@@ -112,7 +86,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     fuzzSupport::start(&argc, &argv);
     const QStringList arguments = app.arguments();
-    const fuzzSupport::Entry target = fuzzSupport::registry().value(arguments.value(1));
+    const QString name = arguments.value(1);
+    const fuzzSupport::Entry target = fuzzSupport::registry().value(name);
     if (!target || arguments.size() < 3) {
         std::fprintf(stderr, "usage: %s TARGET FILE-OR-FOLDER...\ntargets: %s\n", argv[0],
             qPrintable(fuzzSupport::registry().keys().join(u' ')));
@@ -128,19 +103,31 @@ int main(int argc, char **argv)
     }
     // The same order on every run, so a failure points at the same file each time.
     std::sort(files.begin(), files.end());
-    const QByteArray name = arguments.at(1).toLatin1();
     for (const QString &file : files) {
-        const QByteArray bytes = fuzzSupport::readFile(file);
-        std::fprintf(stderr, "%s: %s\n", name.constData(), qPrintable(file));
-        target(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
-        fuzzSupport::finishInput(name.constData());
+        const QByteArray bytes = modMain::readWholeFile(file);
+        std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(file));
+        fuzzSupport::runInput(
+            name, target, reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
     }
     // A missing or empty seed folder would otherwise pass without testing anything.
     if (files.isEmpty()) {
-        std::fprintf(stderr, "%s: no input found\n", name.constData());
+        std::fprintf(stderr, "%s: no input found\n", qPrintable(name));
         return 1;
     }
-    std::printf("%s: %lld inputs replayed, no invariant broken\n", name.constData(), qlonglong(files.size()));
+    std::printf("%s: %lld inputs replayed, no invariant broken\n", qPrintable(name), qlonglong(files.size()));
     return 0;
+}
+#else
+// libFuzzer's entry points; each fuzz-<target> program links exactly one target.
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    fuzzSupport::start(argc, argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const auto target = fuzzSupport::registry().constBegin();
+    return fuzzSupport::runInput(target.key(), target.value(), data, size);
 }
 #endif

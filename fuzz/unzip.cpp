@@ -3,6 +3,7 @@
 // lands outside the extract folder, no link or partial file is left, the archive is unchanged.
 #include "fuzzsupport.h"
 
+#include "common/modmain.h"
 #include "liveupdate/modunzip.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
@@ -67,6 +68,6 @@ VEXAL_FUZZ_TARGET(unzip)
     extractAndCheck(input.path(), out, false);
     // The second run finds the first one's files in place: the questions and replacements are asked.
     extractAndCheck(input.path(), out, true);
-    FUZZ_CHECK(fuzzSupport::readFile(input.path()) == input.bytes, QStringLiteral("the archive changed"));
+    FUZZ_CHECK(modMain::readWholeFile(input.path()) == input.bytes, QStringLiteral("the archive changed"));
     return 0;
 }

@@ -6,8 +6,9 @@
 //                        absolute path inside it, so that the program's start-up does not count.
 //   VEXAL_FAULT_KILL_AT  N: the N-th counted call is not made, the process is killed instead.
 //   VEXAL_FAULT_LOG      a file that gets one line per counted call: "N call detail".
-//   VEXAL_FAULT_REFUSE   the name of a call on a path (e.g. "link") that fails with EPERM, as on a
-//                        file system that does not offer it; with or without a folder to watch.
+//   VEXAL_FAULT_REFUSE   the name of a call that fails inside the watched folder: "write" with ENOSPC,
+//                        as on a full disk; any other (e.g. "link") with EPERM, as on a file system
+//                        that does not offer it.
 //
 // Only the calls the programs under test change files with are covered (as Qt and glibc open,
 // write, sync, link, rename and remove); calls on pipes and the like do not count, nor do other
@@ -79,19 +80,32 @@ static int insideWatch(const char *path)
     return path && strncmp(path, watch, n) == 0 && (path[n] == '/' || path[n] == '\0');
 }
 
+// The path a call names, or the one its open file was opened by.
+static const char *pathOf(const char *path, int fd, char *opened)
+{
+    if (path)
+        return path;
+    char link[64];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = readlink(link, opened, PATH_MAX - 1);
+    opened[n < 0 ? 0 : n] = '\0';
+    return opened;
+}
+
+static int refused(const char *call, const char *path, int fd)
+{
+    char opened[PATH_MAX];
+    if (strcmp(refuse, call) != 0 || !insideWatch(pathOf(path, fd, opened)))
+        return 0;
+    errno = strcmp(call, "write") == 0 ? ENOSPC : EPERM;
+    return 1;
+}
+
 static void writeLog(const char *call, const char *path, int fd)
 {
-    char detail[PATH_MAX] = "";
-    if (path) {
-        snprintf(detail, sizeof detail, "%s", path);
-    } else {
-        char link[64];
-        snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-        const ssize_t n = readlink(link, detail, sizeof detail - 1);
-        detail[n < 0 ? 0 : n] = '\0';
-    }
+    char opened[PATH_MAX];
     char line[PATH_MAX + 128];
-    const int length = snprintf(line, sizeof line, "%ld %s %s\n", counted, call, detail);
+    const int length = snprintf(line, sizeof line, "%ld %s %s\n", counted, call, pathOf(path, fd, opened));
     REAL(write);
     if (logFd >= 0 && length > 0)
         real_write(logFd, line, (size_t)length < sizeof line ? (size_t)length : sizeof line - 1);
@@ -160,36 +174,25 @@ OPEN(open64, (const char *path, int flags, ...), (path, flags, mode))
 OPEN(openat, (int dirfd, const char *path, int flags, ...), (dirfd, path, flags, mode))
 OPEN(openat64, (int dirfd, const char *path, int flags, ...), (dirfd, path, flags, mode))
 
-// A call on one path or two.
-#define PATH_CALL(name, parameters, arguments, path, path2)                                                            \
-    int name parameters                                                                                                \
-    {                                                                                                                  \
-        REAL(name);                                                                                                    \
-        if (strcmp(refuse, #name) == 0) {                                                                              \
-            errno = EPERM;                                                                                             \
-            return -1;                                                                                                 \
-        }                                                                                                              \
-        count(#name, path, path2, -1);                                                                                 \
-        return real_##name arguments;                                                                                  \
-    }
-
-// A call on an open file.
-#define FD_CALL(type, name, parameters, arguments, fd)                                                                 \
+// A call on one path or two, or on an open file.
+#define CALL(type, name, parameters, arguments, path, path2, fd)                                                       \
     type name parameters                                                                                               \
     {                                                                                                                  \
         REAL(name);                                                                                                    \
-        count(#name, NULL, NULL, fd);                                                                                  \
+        if (refused(#name, path, fd))                                                                                  \
+            return -1;                                                                                                 \
+        count(#name, path, path2, fd);                                                                                 \
         return real_##name arguments;                                                                                  \
     }
 
-PATH_CALL(rename, (const char *from, const char *to), (from, to), from, to)
-PATH_CALL(unlink, (const char *path), (path), path, NULL)
-PATH_CALL(link, (const char *from, const char *to), (from, to), from, to)
-PATH_CALL(linkat, (int fromAt, const char *from, int toAt, const char *to, int flags), (fromAt, from, toAt, to, flags),
-    from, to)
+CALL(int, rename, (const char *from, const char *to), (from, to), from, to, -1)
+CALL(int, unlink, (const char *path), (path), path, NULL, -1)
+CALL(int, link, (const char *from, const char *to), (from, to), from, to, -1)
+CALL(int, linkat, (int fromAt, const char *from, int toAt, const char *to, int flags), (fromAt, from, toAt, to, flags),
+    from, to, -1)
 
-FD_CALL(ssize_t, write, (int fd, const void *data, size_t size), (fd, data, size), fd)
-FD_CALL(int, fsync, (int fd), (fd), fd)
-FD_CALL(int, fdatasync, (int fd), (fd), fd)
-FD_CALL(int, fchmod, (int fd, mode_t mode), (fd, mode), fd)
-FD_CALL(int, close, (int fd), (fd), fd)
+CALL(ssize_t, write, (int fd, const void *data, size_t size), (fd, data, size), NULL, NULL, fd)
+CALL(int, fsync, (int fd), (fd), NULL, NULL, fd)
+CALL(int, fdatasync, (int fd), (fd), NULL, NULL, fd)
+CALL(int, fchmod, (int fd, mode_t mode), (fd, mode), NULL, NULL, fd)
+CALL(int, close, (int fd), (fd), NULL, NULL, fd)

@@ -1,70 +1,204 @@
 // The configuration with its list, the Wine registry and the installed program (replaced by the
 // real updater) saved by a child that is killed in place of each file-changing call of the save,
-// or that saves on a full disk: every time each file holds its old or its new content, whole. The
-// program killed halfway still runs, and the updater's next run finishes the update.
-#include "faultrun.h"
+// or whose every write fails as on a full disk: every time each file holds its old or its new
+// content, whole. The program killed halfway still runs, and the updater's next run finishes the
+// update.
 #include "testsupport.h"
 
 #include "updater/updatesession.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sys/stat.h>
+#include <csignal>
+#include <functional>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QByteArray RegistryHeader = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win32\n\n";
-const QByteArray OldRegistry = RegistryHeader
-    + "[Software\\\\Vexal Fault] 1700000000\n#time=1da1b2c3d4e5f60\n\"Data\"=\"before the save\"\n\n"
-      "[Software\\\\Other] 1700000000\n#time=1da1b2c3d4e5f60\n@=\"kept as it was\"\n";
-const QByteArray OlderBackup = RegistryHeader + "[Software\\\\Older] 1600000000\n";
-const QByteArray NewListText = "newgrf/ukrs.grf\r\nnewgrf/canalsw.grf\r\n";
+constexpr int ChildTimeoutMs = 60000;
+// Far more than any change here makes; reaching it means the runs never get through.
+constexpr long MostKillPoints = 400;
+
+struct ChildEnd {
+    bool killed = false; // by the shim, in place of the call it was told to stop at
+    int exitCode = -1; // when it ended by itself
+    QByteArray output;
+    QByteArray errors;
+    QByteArray lastCall; // the last counted call, "N call detail"
+
+    // For failure messages: how it ended and where.
+    QString describe() const
+    {
+        QString text
+            = killed ? u"killed at call "_s + QString::fromLocal8Bit(lastCall) : u"exit code %1"_s.arg(exitCode);
+        if (!output.isEmpty())
+            text += u"\noutput: "_s + QString::fromLocal8Bit(output);
+        if (!errors.isEmpty())
+            text += u"\nerrors: "_s + QString::fromLocal8Bit(errors.right(2000));
+        return text;
+    }
+};
+
+// A program run under the fault shim (faultshim.c). `watch`: the folder whose first change starts
+// the counting. `scratch`: a folder of the test for the call log and the child's temporary files.
+// With `serves`, the program, started once under the shim with --serve, forks one process per run
+// for a kill point written to its standard input and answers how it ended (its exit code, or minus
+// the signal that ended it): for programs whose start-up costs far more than their change.
+class FaultChild {
+public:
+    // Starts as the test's own, on the offscreen platform, with TMPDIR inside the scratch folder.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QString workingFolder;
+
+    FaultChild(const QString &program, QStringList arguments, const QString &watch, const QString &scratch,
+        bool serves = false)
+        : m_program(program)
+        , m_arguments(std::move(arguments))
+        , m_watch(QDir::cleanPath(watch))
+        // One call log per run: removed before each, so that a run never sees the lines of the one before.
+        , m_log(QDir(scratch).filePath(u"fault-calls.log"_s))
+        , m_serves(serves)
+    {
+        const QString temporary = QDir(scratch).filePath(u"tmp"_s);
+        QDir().mkpath(temporary);
+        environment.insert(u"TMPDIR"_s, temporary);
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        // A sanitized child refuses to run when its runtime is not the first library loaded; the shim
+        // comes first here and only forwards each call to the next library, the runtime's included.
+        const QString asan = environment.value(u"ASAN_OPTIONS"_s);
+        environment.insert(u"ASAN_OPTIONS"_s, (asan.isEmpty() ? asan : asan + u':') + u"verify_asan_link_order=0"_s);
+    }
+    FaultChild(FaultChild &&) = default;
+    ~FaultChild()
+    {
+        if (!m_server)
+            return;
+        m_server->closeWriteChannel();
+        if (!m_server->waitForFinished(ChildTimeoutMs))
+            m_server->kill();
+    }
+
+    // Under the shim, killed in place of call `killAt`; 0: started afresh, and only counts.
+    ChildEnd run(long killAt = 0) const
+    {
+        QFile::remove(m_log);
+        ChildEnd end = m_serves && killAt > 0 ? ask(killAt) : start(killAt);
+        end.lastCall = readBytes(m_log).trimmed().split('\n').last();
+        return end;
+    }
+
+private:
+    QProcessEnvironment shimEnvironment(long killAt) const
+    {
+        QProcessEnvironment env = environment;
+        env.insert(u"LD_PRELOAD"_s, QStringLiteral(VEXAL_FAULT_SHIM));
+        env.insert(u"VEXAL_FAULT_WATCH"_s, m_watch);
+        env.insert(u"VEXAL_FAULT_KILL_AT"_s, QString::number(killAt));
+        env.insert(u"VEXAL_FAULT_LOG"_s, m_log);
+        return env;
+    }
+
+    ChildEnd start(long killAt) const
+    {
+        QProcess process;
+        process.setProcessEnvironment(shimEnvironment(killAt));
+        process.setWorkingDirectory(workingFolder);
+        process.start(m_program, m_arguments);
+        ChildEnd end;
+        if (!process.waitForFinished(ChildTimeoutMs) && process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+            end.errors = "<did not end in time> " + process.readAllStandardError();
+            return end;
+        }
+        end.output = process.readAllStandardOutput();
+        end.errors = process.readAllStandardError();
+        // QProcess gives the signal's number as the exit code of a process that a signal ended.
+        end.killed = process.exitStatus() == QProcess::CrashExit && process.exitCode() == SIGKILL;
+        end.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        return end;
+    }
+
+    ChildEnd ask(long killAt) const
+    {
+        if (!m_server) {
+            m_server = std::make_unique<QProcess>();
+            m_server->setProcessEnvironment(shimEnvironment(0));
+            m_server->setWorkingDirectory(workingFolder);
+            m_server->start(m_program, QStringList {u"--serve"_s} + m_arguments);
+        }
+        m_server->write(QByteArray::number(qlonglong(killAt)) + '\n');
+        while (!m_server->canReadLine() && m_server->waitForReadyRead(ChildTimeoutMs)) { }
+        bool answered = false;
+        const int code = m_server->readLine().trimmed().toInt(&answered);
+        ChildEnd end;
+        end.errors = m_server->readAllStandardError() + (answered ? "" : "<no answer from the forking child>");
+        end.killed = answered && code == -SIGKILL;
+        end.exitCode = answered && code >= 0 ? code : -1;
+        return end;
+    }
+
+    QString m_program;
+    QStringList m_arguments;
+    QString m_watch;
+    QString m_log;
+    bool m_serves;
+    mutable std::unique_ptr<QProcess> m_server;
+};
+
+// Kills the child at its 1st, 2nd, 3rd... counted call until a run gets through without reaching
+// the call it was to stop at, which must come after at least `fewest` kill points. Before each run
+// `prepare` puts the files back as they were; after each run `check` judges them (killedAt 0: the
+// complete run).
+void killAtEveryCall(const FaultChild &child, long fewest, const std::function<void()> &prepare,
+    const std::function<void(long killedAt, const ChildEnd &end)> &check)
+{
+    for (long n = 1; n <= MostKillPoints; ++n) {
+        prepare();
+        if (QTest::currentTestFailed())
+            return;
+        const ChildEnd end = child.run(n);
+        check(end.killed ? n : 0, end);
+        if (QTest::currentTestFailed()) {
+            qWarning("%s", qPrintable(end.describe()));
+            return;
+        }
+        if (end.killed)
+            continue;
+        QVERIFY2(end.exitCode == 0, qPrintable(u"the complete run: "_s + end.describe()));
+        QVERIFY2(n - 1 >= fewest, qPrintable(u"only %1 kill points"_s.arg(n - 1)));
+        return;
+    }
+    QFAIL("the change never got through: it makes more file-changing calls than any should");
+}
+
+// What a file holds after a kill, against the two complete versions it may hold.
+QString versionOf(const QByteArray &bytes, const QByteArray &oldBytes, const QByteArray &newBytes)
+{
+    if (bytes == oldBytes)
+        return u"old"_s;
+    return bytes == newBytes ? u"new"_s : u"neither"_s;
+}
+
+const QString Demo = QStringLiteral(VEXAL_DEMO_DIR "/");
+const QByteArray OlderBackup = "an older backup of the registry";
+// Both headers, so that the save adds none.
+const QString NewConfiguration = u"//vexal=File created by Vexal Pro 1.2.5\r\n"
+                                 "//ttdpatch=Detected TTDPatch versions is none\r\nmultihead 4\r\n"_s;
+const QString NewList = u"newgrf/ukrs.grf\r\nnewgrf/canalsw.grf\r\n"_s;
 const QByteArray OldOutput = "old version running";
 const QByteArray NewOutput = "new version running";
 const QByteArray OldProgram = "#!/bin/sh\necho '" + OldOutput + "'\n";
 // Larger than Qt's write buffer: on a full disk its copy fails at the write, not at the flush.
 const QByteArray NewProgram = "#!/bin/sh\necho '" + NewOutput + "'\nexit\n" + QByteArray(40000, '#');
 const QByteArray OlderProgram = "#!/bin/sh\necho 'an older backup'\n";
-
-// The exit code of the full-disk script below when the full disk could not be set up: unprivileged
-// mounts need user namespaces, which a machine may refuse.
-constexpr int SetupFailed = 97;
-
-// A new configuration with both headers, so that the save adds none.
-QByteArray newConfigurationText()
-{
-    QByteArray text = "//vexal=File created by Vexal Pro 1.2.5\r\n//ttdpatch=Detected TTDPatch versions is none\r\n";
-    for (int i = 0; text.size() < 6000; ++i)
-        text += "multihead " + QByteArray::number(i % 5) + " // line " + QByteArray::number(i) + " of the new file\r\n";
-    return text;
-}
-
-// Readies the child to save into `folder` on a full disk: in its own mount namespace, where `folder`
-// is a small tmpfs holding a copy of the folder, filled up to the last block. The tmpfs goes with
-// the namespace, so the files are copied out first: returns the folder they are copied to.
-QString onFullDisk(FaultChild &child, const QString &folder, const QString &scratch)
-{
-    const QString after = QDir(scratch).filePath(u"after"_s);
-    QDir().mkpath(after);
-    const QString script = uR"(folder=$1; copy=$2; after=$3; shift 3
-cp -R "$folder" "$copy" || exit %1
-mount -t tmpfs -o size=1m vexal-full "$folder" || exit %1
-cp -R "$copy/." "$folder/" || exit %1
-cat /dev/zero > "$folder/.filler" 2>/dev/null
-"$@"; code=$?
-rm -f "$folder/.filler"
-cp -R "$folder/." "$after/" || exit %1
-exit $code)"_s.arg(SetupFailed);
-    child.launcher = {
-        u"unshare"_s, u"-rm"_s, u"sh"_s, u"-c"_s, script, u"sh"_s, folder, QDir(scratch).filePath(u"before"_s), after};
-    return after;
-}
 
 // A file the save replaces, with its content before and after, and the name of a complete copy of
 // the new content that a kill may leave beside it, which nothing reads. QSaveFile links a finished
@@ -90,14 +224,10 @@ struct Save {
 Save configurationSave(const QString &base)
 {
     const QString folder = QDir(base).filePath(u"game"_s) + u'/';
-    const QString newConfiguration = QDir(base).filePath(u"new-configuration.txt"_s);
-    const QString newList = QDir(base).filePath(u"new-list.txt"_s);
-    writeBytes(newConfiguration, newConfigurationText());
-    writeBytes(newList, NewListText);
-    const QString demo = QStringLiteral(VEXAL_DEMO_DIR "/game/");
+    const QString demo = Demo + u"game/"_s;
     // Starting the whole program takes many times longer than a save: the child serves the runs.
     return {FaultChild(QStringLiteral(VEXAL_FAULT_SAVE),
-                {u"config"_s, folder + u"ttdpatch.cfg"_s, newConfiguration, newList}, folder, base, true),
+                {u"config"_s, folder + u"ttdpatch.cfg"_s, NewConfiguration, NewList}, folder, base, true),
         folder, entriesOf(demo),
         [folder] {
             QDir(folder).removeRecursively();
@@ -105,31 +235,31 @@ Save configurationSave(const QString &base)
         },
         // The save ends every file with a line break.
         [=] {
-            return QList<Saved> {
-                {folder + u"ttdpatch.cfg"_s, readBytes(demo + u"ttdpatch.cfg"_s), newConfigurationText() + "\r\n"},
-                {folder + u"newgrfw.cfg"_s, readBytes(demo + u"newgrfw.cfg"_s), NewListText + "\r\n"}};
+            return QList<Saved> {{folder + u"ttdpatch.cfg"_s, readBytes(demo + u"ttdpatch.cfg"_s),
+                                     (NewConfiguration + u"\r\n").toLatin1()},
+                {folder + u"newgrfw.cfg"_s, readBytes(demo + u"newgrfw.cfg"_s), (NewList + u"\r\n").toLatin1()}};
         }};
 }
 
-// A prefix's registry with a backup of its own, and a text set in it. The keys' times make the new
-// file differ from run to run: the child writes it beside first.
+// The demo prefix's registry with a backup of its own, and a text set in it. The keys' times make
+// the new file differ from run to run: the child writes it beside first.
 Save registrySave(const QString &base)
 {
     const QString prefix = QDir(base).filePath(u"prefix"_s);
     const QString file = prefix + u"/system.reg"_s;
     const QString expected = QDir(base).filePath(u"expected.reg"_s);
+    const QByteArray old = readBytes(Demo + u"wine/system.reg"_s);
     return {FaultChild(QStringLiteral(VEXAL_FAULT_SAVE), {u"registry"_s, file, expected}, prefix, base, true), prefix,
         {u"system.reg"_s, u"system.reg.bak"_s},
         [=] {
             QDir(prefix).removeRecursively();
             QDir().mkpath(prefix);
-            writeBytes(file, OldRegistry);
+            writeBytes(file, old);
             writeBytes(file + u".bak"_s, OlderBackup);
         },
         // The previous file is kept before the new one takes its place.
         [=] {
-            return QList<Saved> {
-                {file + u".bak"_s, OlderBackup, OldRegistry}, {file, OldRegistry, readBytes(expected)}};
+            return QList<Saved> {{file + u".bak"_s, OlderBackup, old}, {file, old, readBytes(expected)}};
         }};
 }
 
@@ -176,15 +306,6 @@ QStringList leftoversIn(const Save &save)
     return left;
 }
 
-bool sameFile(const QString &a, const QString &b)
-{
-    struct stat first { };
-    struct stat second { };
-    return ::stat(QFile::encodeName(a).constData(), &first) == 0
-        && ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev
-        && first.st_ino == second.st_ino;
-}
-
 } // namespace
 
 class TestFaultSaves : public QObject {
@@ -193,11 +314,11 @@ class TestFaultSaves : public QObject {
     QTemporaryDir m_scratch;
     UpdaterInstallation m_updater;
 
-    QString scratch(const QString &name) const
+    Save saveOf(int kind, const QString &name) const
     {
-        const QString path = m_scratch.filePath(name);
-        QDir().mkpath(path);
-        return path;
+        const QString base = m_scratch.filePath(name);
+        QDir().mkpath(base);
+        return kind == 0 ? configurationSave(base) : kind == 1 ? registrySave(base) : programReplacement(m_updater);
     }
 
 private slots:
@@ -213,10 +334,7 @@ private slots:
     void saveKilledAtEveryCall()
     {
         QFETCH(int, kind);
-        const QString base = scratch(QTest::currentDataTag());
-        const Save save = kind == 0 ? configurationSave(base)
-            : kind == 1             ? registrySave(base)
-                                    : programReplacement(m_updater);
+        const Save save = saveOf(kind, QTest::currentDataTag());
         QSet<QString> seen; // "0 old", "1 new"...: which file was found in which state after a kill
         QSet<QString> states; // of the program folder, for the updater's next run
         killAtEveryCall(save.child, 8, save.reset, [&](long n, const ChildEnd &end) {
@@ -246,14 +364,13 @@ private slots:
             QVERIFY(downloadKept ? readBytes(in.download()) == NewProgram : versions[1] == u"new"_s);
             QVERIFY(n != 0 || !downloadKept);
             // The files are all the next run starts from: one run for each state they were left in.
-            const QString state = versions.join(u' ') + QString::number(sameFile(in.executable(), in.backup()))
-                + QString::number(downloadKept) + left.join(u',');
+            const QString state = versions.join(u' ') + QString::number(downloadKept) + left.join(u',');
             if (n == 0 || states.contains(state))
                 return;
             states << state;
             // The next run completes the update, or finds nothing left to install; it neither
             // removes what the killed run left nor adds to it.
-            const ChildEnd again = save.child.runPlain();
+            const ChildEnd again = save.child.run();
             QVERIFY2(again.exitCode == int(downloadKept ? UpdaterExit::Updated : UpdaterExit::NothingToInstall),
                 qPrintable(again.describe()));
             QCOMPARE(outputOf(in.executable()), NewOutput);
@@ -265,53 +382,41 @@ private slots:
             qPrintable(seen.values().join(u", "_s)));
     }
 
-    // Where the file system refuses hard links, the previous version is kept as a copy of its own.
-    void theBackupIsACopyWhereLinksAreRefused()
-    {
-        Save save = programReplacement(m_updater);
-        save.reset();
-        save.child.environment.insert(u"LD_PRELOAD"_s, QStringLiteral(VEXAL_FAULT_SHIM));
-        save.child.environment.insert(u"VEXAL_FAULT_REFUSE"_s, u"link"_s);
-        const ChildEnd end = save.child.runPlain();
-        QVERIFY2(end.exitCode == int(UpdaterExit::Updated), qPrintable(end.describe()));
-        QCOMPARE(outputOf(m_updater.executable()), NewOutput);
-        QCOMPARE(outputOf(m_updater.backup()), OldOutput);
-        QCOMPARE(entriesOf(m_updater.folder()), save.entries);
-    }
-
-    void fullDiskKeepsTheFiles_data()
+    // A file system that refuses a call of the save: without hard links the previous version is
+    // kept as a copy of its own; on a full disk the user is told and the files stay as they were.
+    void refusedCalls_data()
     {
         QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("call");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message"); // the error the user is told, <folder> the save's folder
-        QTest::newRow("configuration") << 0 << 3 << u"Error code # 61\nDisk full\n@ SaveSettings"_s;
-        QTest::newRow("registry") << 1 << 3
-                                  << u"Cannot save the Wine registry <folder>/system.reg: No space left on device. "
-                                     "The file was left as it was.\n"_s;
-        QTest::newRow("program, by the updater")
-            << 2 << int(UpdaterExit::ReplaceFailed)
+        // Not the registry on a full disk: it writes both its files before it replaces either, so
+        // there is nothing to check but the wording of its refusal.
+        QTest::newRow("configuration, full disk")
+            << 0 << u"write"_s << 3 << u"Error code # 61\nDisk full\n@ SaveSettings"_s;
+        QTest::newRow("program, full disk")
+            << 2 << u"write"_s << int(UpdaterExit::ReplaceFailed)
             << u"Cannot copy the new version into <folder>: No space left on device\nThe previous version is "
                "still in place.\n"_s;
+        QTest::newRow("program, no hard links") << 2 << u"link"_s << int(UpdaterExit::Updated) << QString();
     }
-    void fullDiskKeepsTheFiles()
+    void refusedCalls()
     {
         QFETCH(int, kind);
+        QFETCH(QString, call);
         QFETCH(QString, message);
-        const QString base = scratch(u"full "_s + QTest::currentDataTag());
-        Save save = kind == 0 ? configurationSave(base)
-            : kind == 1       ? registrySave(base)
-                              : programReplacement(m_updater);
+        Save save = saveOf(kind, QTest::currentDataTag());
         save.reset();
-        const QString after = onFullDisk(save.child, QDir::cleanPath(save.folder), base) + u'/';
-        const ChildEnd end = save.child.runPlain();
-        if (end.exitCode == SetupFailed)
-            QSKIP("no unprivileged tmpfs mount here (user namespaces refused)");
+        save.child.environment.insert(u"VEXAL_FAULT_REFUSE"_s, call);
+        const ChildEnd end = save.child.run();
         QTEST(end.exitCode, "exitCode");
         message.replace(u"<folder>"_s, save.folder);
         QVERIFY2(QString::fromUtf8(kind == 2 ? end.errors : end.output).contains(message), qPrintable(end.describe()));
-        for (const Saved &file : save.files())
-            QCOMPARE(readBytes(after + QFileInfo(file.path).fileName()), file.before);
-        QCOMPARE(entriesOf(after), save.entries);
+        for (const Saved &file : save.files()) {
+            QCOMPARE(readBytes(file.path), end.exitCode == 0 ? file.after : file.before);
+            QVERIFY(kind != 2 || QFileInfo(file.path).isExecutable());
+        }
+        QCOMPARE(entriesOf(save.folder), save.entries);
     }
 };
 
