@@ -318,15 +318,10 @@ private slots:
         QTest::addColumn<QString>("autoLoad");
         QTest::addColumn<QString>("given"); // on the command line
         QTest::addColumn<QString>("opened"); // which file is open afterwards
-        QTest::newRow("last file") << "1"
-                                   << ""
-                                   << "last.cfg";
-        QTest::newRow("automatic reopening off") << "0"
-                                                 << ""
-                                                 << "";
-        QTest::newRow("command line wins") << "1"
-                                           << "given.cfg"
-                                           << "given.cfg";
+        QTest::newRow("last file") << QStringLiteral("1") << QString() << QStringLiteral("last.cfg");
+        QTest::newRow("automatic reopening off") << QStringLiteral("0") << QString() << QString();
+        QTest::newRow("command line wins")
+            << QStringLiteral("1") << QStringLiteral("given.cfg") << QStringLiteral("given.cfg");
     }
 
     void lastFileOrCommandLineFileOpensAtStart()

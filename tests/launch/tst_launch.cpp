@@ -141,7 +141,8 @@ private slots:
             QVERIFY2(prompts.size() == 1 && prompts[0].text.startsWith(expected), qPrintable(prompts.value(0).text));
             QTest::mouseClick(s.main().controls().cmdRun, Qt::LeftButton);
             QVERIFY(s.t.dialogs.takePrompts().value(0).text.startsWith(expected));
-            QVERIFY(s.main().isVisible() && state().ControlsEnabled);
+            QVERIFY(s.main().isVisible());
+            QVERIFY(state().ControlsEnabled);
             QCOMPARE(readBytes(s.path()), cfg);
             return;
         }
