@@ -94,7 +94,8 @@ private slots:
         QTest::addColumn<QString>("logged"); // in the log's last lines
         QTest::addColumn<QString>("status");
         QTest::addColumn<bool>("told"); // a message box names the cache folder
-        const QString fileFailure = QStringLiteral("Error while contacting server.\nFailed to download new product versions.");
+        const QString fileFailure
+            = QStringLiteral("Error while contacting server.\nFailed to download new product versions.");
         const QString tooLarge = QStringLiteral("file was not kept: it is larger than 1048576 bytes.");
         const QString webPage = QStringLiteral("file was not kept: the server sent a web page instead of the list.");
         const QByteArray page = "\n  <!DOCTYPE html><html><body>Log in to continue</body></html>\n";
@@ -120,8 +121,8 @@ private slots:
         row("error status with a length is saved", notFound, false, 0, notFound.body, {}, Listing);
         row("no length: read to the end", noLength, false, 0, noLength.body, {}, Listing);
         row("compressed and chunked: read whole", compressed, true, 0, compressed.body, {}, Listing);
-        row("body cut short", {.generatedSize = 5000, .length = Response::Length::Text, .lengthText = "9000"}, false,
-            0, {}, fileFailure, Unreachable);
+        row("body cut short", {.generatedSize = 5000, .length = Response::Length::Text, .lengthText = "9000"}, false, 0,
+            {}, fileFailure, Unreachable);
         row("length that is no number", length("five"), true, 13, {}, {}, Listing);
         row("5 MB list", {.generatedSize = 5 << 20}, true, 0, {}, tooLarge, NoList);
         row("5 MB list without a length", {.generatedSize = 5 << 20, .length = Response::Length::Absent}, true, 0, {},
@@ -184,7 +185,8 @@ private slots:
         LoopbackServer tls(true);
         LoopbackServer &from = fromTls ? tls : *m_server, &to = fromTls ? *m_server : tls;
         const QByteArray moved = to.url(QStringLiteral("/patch/moved")).toEncoded(), list = "[TTDP Stable]\n";
-        from.serve(QStringLiteral("/patch/file"), {.status = "301 Moved Permanently", .body = "moved", .location = moved});
+        from.serve(
+            QStringLiteral("/patch/file"), {.status = "301 Moved Permanently", .body = "moved", .location = moved});
         to.serve(QStringLiteral("/patch/moved"), {.body = list});
         live().DownloadFile(from.url(QStringLiteral("/patch/file")).toString(), target(), true);
         QCOMPARE(live().DownloadFailed, fromTls);
@@ -261,12 +263,12 @@ private slots:
         QTest::addColumn<QStringList>("events");
         QTest::addColumn<QStringList>("log");
         const QString sent = QStringLiteral("Downloading from the remote server...");
-        QTest::newRow("request sent twice, again after another line") << QList<int> {6, 6, 11, 6} << QStringList()
-            << QStringList {sent, "An error occurred while contacting server.", sent};
-        QTest::newRow("silent states") << QList<int> {7, 8, 9, 12, 0, 13, 10} << QStringList()
-            << QStringList {"Disconnecting from the server...", "Disconnected from the server."};
+        QTest::newRow("request sent twice, again after another line") << QList<int> {
+            6, 6, 11, 6} << QStringList() << QStringList {sent, "An error occurred while contacting server.", sent};
+        QTest::newRow("silent states") << QList<int> {7, 8, 9, 12, 0, 13,
+            10} << QStringList() << QStringList {"Disconnecting from the server...", "Disconnected from the server."};
         QTest::newRow("short texts") << QList<int>() << QStringList {" ab ", "   ", "abc", "  abcd "}
-            << QStringList {"  abcd "};
+                                     << QStringList {"  abcd "};
     }
 
     void theLogSkipsShortTextsAndRepeatedRequestLines()

@@ -134,19 +134,20 @@ private slots:
         QTest::addColumn<QStringList>("after"); // everything in the game folder but the archive
         QTest::addColumn<QStringList>("texts"); // typed into the questions asked
         QTest::addColumn<QList<Answer>>("buttons"); // clicked in them
-        const auto row = [](const char *tag, const QStringList &before, const Entries &entries, const char *options,
-                             int code, const QStringList &after, const QStringList &texts = {},
-                             const QList<Answer> &buttons = {}) {
-            QTest::newRow(tag) << before << entries << QString(options) << code << after << texts << buttons;
-        };
+        const auto row
+            = [](const char *tag, const QStringList &before, const Entries &entries, const char *options, int code,
+                  const QStringList &after, const QStringList &texts = {}, const QList<Answer> &buttons = {}) {
+                  QTest::newRow(tag) << before << entries << QString(options) << code << after << texts << buttons;
+              };
         const QString password = QString::fromLatin1(Password);
-        row("nested", {}, {{"readme.txt", "hello"}, {"sub/", {}}, {"sub/dir/file.bin", "deep"}, {"ttdpatchw.exe", "MZ"}},
-            "", 0, {"readme.txt=hello", "sub/", "sub/dir/", "sub/dir/file.bin=deep", "ttdpatchw.exe=MZ"});
+        row("nested", {},
+            {{"readme.txt", "hello"}, {"sub/", {}}, {"sub/dir/file.bin", "deep"}, {"ttdpatchw.exe", "MZ"}}, "", 0,
+            {"readme.txt=hello", "sub/", "sub/dir/", "sub/dir/file.bin=deep", "ttdpatchw.exe=MZ"});
         row("folders dropped", {}, {{"sub/dir/file.bin", "deep"}, {"sub/", {}}}, "flat", 0, {"file.bin=deep"});
         row("Windows separators", {}, {{"./a//b\\c.txt", "w"}}, "", 0, {"a/", "a/b/", "a/b/c.txt=w"});
         row("pkware", {}, {{"a/p.txt", "plain", ZIP_EM_TRAD_PKWARE}}, "", 0, {"a/", "a/p.txt=plain"}, {password});
-        row("aes, password asked once", {}, {{"x.txt", "one", ZIP_EM_AES_256}, {"y.txt", "two", ZIP_EM_AES_256}}, "",
-            0, {"x.txt=one", "y.txt=two"}, {password});
+        row("aes, password asked once", {}, {{"x.txt", "one", ZIP_EM_AES_256}, {"y.txt", "two", ZIP_EM_AES_256}}, "", 0,
+            {"x.txt=one", "y.txt=two"}, {password});
         row("wrong, then right", {}, {{"x.txt", "one", ZIP_EM_AES_256}}, "", 0, {"x.txt=one"}, {"nope", password});
 
         const QStringList old {"one.txt=old1", "two.txt=old2"};

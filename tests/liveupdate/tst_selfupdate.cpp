@@ -84,8 +84,9 @@ class SelfUpdateTest : public QObject, UpdateFixture {
     void serveUpdate(const QByteArray &updater, const QByteArray &program, const QString &how = {})
     {
         // The signed data names the version it is offered as.
-        const auto signRelease
-            = [](const QByteArray &file) { return sign(releaseSignature::signedMessage(QStringLiteral("1.2.6"), file)); };
+        const auto signRelease = [](const QByteArray &file) {
+            return sign(releaseSignature::signedMessage(QStringLiteral("1.2.6"), file));
+        };
         QByteArray updaterSignature = signRelease(updater), programSignature = signRelease(program);
         QByteArray servedUpdater = updater, servedProgram = program;
         if (how == QLatin1String("tampered updater"))
@@ -96,7 +97,8 @@ class SelfUpdateTest : public QObject, UpdateFixture {
             programSignature.clear();
         else if (how == QLatin1String("garbled signature"))
             programSignature = "not base64 at all!";
-        const QByteArray listed = how == QLatin1String("an older signed build under a newer version") ? "1.3.0" : "1.2.6";
+        const QByteArray listed
+            = how == QLatin1String("an older signed build under a newer version") ? "1.3.0" : "1.2.6";
         m_server->serve(ToolFile,
             {.body = toolFile(listed, "updatersig=" + updaterSignature + "\nexesig=" + programSignature + "\n")});
         m_server->serve(QStringLiteral("/tool/files/updater.exe"), {.body = servedUpdater});
@@ -229,8 +231,8 @@ private slots:
         for (const char *how : {"truncated program", "unsigned program", "garbled signature"})
             QTest::newRow(how) << QByteArray() << program << program;
         QTest::newRow("a release build refuses the demo key") << otherPublicKey() << updater << updater;
-        QTest::newRow("a release build without a key offers nothing")
-            << QByteArray("") << QString() << "Vexal Pro 1.2.6 is available. This copy is updated by your package manager";
+        QTest::newRow("a release build without a key offers nothing") << QByteArray(
+            "") << QString() << "Vexal Pro 1.2.6 is available. This copy is updated by your package manager";
     }
 
     void unsignedFilesRunNothing()
