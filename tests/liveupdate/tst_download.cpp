@@ -265,8 +265,6 @@ private slots:
         const QString sent = QStringLiteral("Downloading from the remote server...");
         QTest::newRow("request sent twice, again after another line") << QList<int> {
             6, 6, 11, 6} << QStringList() << QStringList {sent, "An error occurred while contacting server.", sent};
-        QTest::newRow("silent states") << QList<int> {7, 8, 9, 12, 0, 13,
-            10} << QStringList() << QStringList {"Disconnecting from the server...", "Disconnected from the server."};
         QTest::newRow("short texts") << QList<int>() << QStringList {" ab ", "   ", "abc", "  abcd "}
                                      << QStringList {"  abcd "};
     }

@@ -178,7 +178,6 @@ private slots:
             row(step, step, msg1, msg1, present, UpdaterExit::ReplaceFailed, kept);
         row("rename", "rename", msg1, msg1, present, UpdaterExit::ReplaceFailed, kept, true);
         row("verify, after the rename", "verify", msg1, msg1, present, UpdaterExit::ReplaceFailed, kept, true);
-        row("folder not writable", "writable", msg1, msg1, present, UpdaterExit::NotWritable, "package manager");
         const auto missing = [&](const char *tag, const QString &key, const QString &value, const QByteArray &file,
                                  const QByteArray &said) {
             row(tag, {}, key, value, file, UpdaterExit::NothingToInstall, said + "\0Nothing has been changed");
