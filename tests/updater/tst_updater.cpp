@@ -76,10 +76,10 @@ public:
         QByteArray output;
         QByteArray errors;
     };
-    Run runUpdater(const QByteArray &failAt = {}, QStringList arguments = {u"--no-dialogs"_s}) const
+    Run runUpdater(const QByteArray &failAt = {}) const
     {
         QProcess updater;
-        prepare(updater, arguments, failAt);
+        prepare(updater, {u"--no-dialogs"_s}, failAt);
         updater.start();
         if (!updater.waitForFinished(ProcessTimeoutMs)) {
             updater.kill();
@@ -265,26 +265,19 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(in.marker()), 5000);
     }
 
-    void givesUpWhenTheProgramKeepsRunning()
-    {
-        Installation in;
-        const auto program = in.runSleep(u"20"_s);
-        QVERIFY(program);
-        const auto run = in.runUpdater({}, {u"--no-dialogs"_s, u"--wait-limit=0.6"_s});
-        QVERIFY2(run.exitCode == int(UpdaterExit::StillRunning) && run.errors.contains("still running"),
-            run.errors.constData());
-        in.verifyNothingChanged(readBytes(in.executable()));
-    }
-
+    // While the program runs, Cancel, closing the window or the wait limit end the wait, and the
+    // program ending afterwards starts no replacement any more.
     void windowShowsTheTextsAndCancelStopsTheWait_data()
     {
-        QTest::addColumn<bool>("byClosing");
-        QTest::newRow("Cancel button") << false;
-        QTest::newRow("closing the window") << true;
+        QTest::addColumn<QString>("end");
+        QTest::newRow("Cancel button") << u"cancel"_s;
+        QTest::newRow("closing the window") << u"close"_s;
+        QTest::newRow("the program keeps running") << u"limit"_s;
     }
     void windowShowsTheTextsAndCancelStopsTheWait()
     {
-        QFETCH(bool, byClosing);
+        QFETCH(QString, end);
+        const bool limited = end == u"limit"_s;
         Installation in;
         auto program = in.runSleep(u"20"_s);
         QVERIFY(program);
@@ -293,7 +286,7 @@ private slots:
         const auto plan = updatePlan::read(SettingsStore(in.settingsFolder()), in.cacheFolder(), &problem);
         QVERIFY2(plan, qPrintable(problem));
         UpdaterWindow window(plan->heading, plan->waitingText, plan->cancelCaption);
-        UpdateSession session(*plan);
+        UpdateSession session(*plan, limited ? UpdateSession::PollInterval : UpdateSession::DefaultWaitLimit);
         connect(&window, &UpdaterWindow::cancelRequested, &session, &UpdateSession::cancel);
         QSignalSpy finished(&session, &UpdateSession::finished);
         window.show();
@@ -304,12 +297,14 @@ private slots:
                 u"Bitte warten..."_s}));
         const int threePolls = 3 * int(UpdateSession::PollInterval.count());
         QTest::qWait(threePolls);
-        QCOMPARE(finished.count(), 0);
-        byClosing ? void(window.close())
-                  : QTest::mouseClick(window.findChild<QPushButton *>(u"cmdCancel"_s), Qt::LeftButton);
+        QCOMPARE(finished.count(), limited ? 1 : 0);
+        if (end == u"close"_s)
+            window.close();
+        else if (end == u"cancel"_s)
+            QTest::mouseClick(window.findChild<QPushButton *>(u"cmdCancel"_s), Qt::LeftButton);
         QCOMPARE(finished.count(), 1);
-        QCOMPARE(finished.first().first().toInt(), int(UpdaterExit::Cancelled));
-        // The program ending afterwards must not start the replacement any more.
+        QCOMPARE(finished.first().first().toInt(), int(limited ? UpdaterExit::StillRunning : UpdaterExit::Cancelled));
+        QVERIFY(!limited || finished.first().at(1).toString().contains(u"still running"_s));
         program.reset();
         QTest::qWait(threePolls);
         QCOMPARE(finished.count(), 1);
