@@ -102,10 +102,10 @@ private slots:
         const qint64 free = QStorageInfo(QDir::tempPath()).bytesAvailable();
         const Response whole {.body = "[TTDP Alpha-Beta]\nversion=2.6\n"};
         const Response notFound {.status = "404 Not Found", .body = "<html><body>Not Found</body></html>"};
-        const Response noLength {.body = "a body the program cannot measure", .length = Response::Length::Absent};
+        const Response noLength {.body = "a body the program cannot measure", .noLength = true};
         const Response compressed {.body = Earlier + QByteArray(3000, 'x') + "\nend", .gzipChunked = true};
         const auto length = [](const QByteArray &text, const QByteArray &body = "hello") {
-            return Response {.body = body, .length = Response::Length::Text, .lengthText = text};
+            return Response {.body = body, .lengthText = text};
         };
         const auto row = [](const char *tag, const Response &response, bool list, int error, const QByteArray &file,
                              const QString &logged, const QString &status, bool told = false) {
@@ -121,12 +121,10 @@ private slots:
         row("error status with a length is saved", notFound, false, 0, notFound.body, {}, Listing);
         row("no length: read to the end", noLength, false, 0, noLength.body, {}, Listing);
         row("compressed and chunked: read whole", compressed, true, 0, compressed.body, {}, Listing);
-        row("body cut short", {.generatedSize = 5000, .length = Response::Length::Text, .lengthText = "9000"}, false, 0,
-            {}, fileFailure, Unreachable);
+        row("body cut short", {.generatedSize = 5000, .lengthText = "9000"}, false, 0, {}, fileFailure, Unreachable);
         row("length that is no number", length("five"), true, 13, {}, {}, Listing);
         row("5 MB list", {.generatedSize = 5 << 20}, true, 0, {}, tooLarge, NoList);
-        row("5 MB list without a length", {.generatedSize = 5 << 20, .length = Response::Length::Absent}, true, 0, {},
-            tooLarge, NoList);
+        row("5 MB list without a length", {.generatedSize = 5 << 20, .noLength = true}, true, 0, {}, tooLarge, NoList);
         row("a web page instead of a list", {.body = page}, true, 0, {}, webPage, NoList);
         row("a web page, compressed and chunked", {.body = page, .gzipChunked = true}, true, 0, {}, webPage, NoList);
         row("a length beyond the free space", length(QByteArray::number(free + (2LL << 30)), "PK"), false, 0, {},

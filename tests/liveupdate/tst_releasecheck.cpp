@@ -290,8 +290,8 @@ private slots:
         QVERIFY(state().ControlsEnabled);
 
         // A failed archive download unpacks nothing.
-        m_server->serve(QStringLiteral("/patch/nightly/ttdpatchw-r2402.zip"),
-            {.body = "PK\3\4 and more", .length = Response::Length::Text, .lengthText = "9000"});
+        m_server->serve(
+            QStringLiteral("/patch/nightly/ttdpatchw-r2402.zip"), {.body = "PK\3\4 and more", .lengthText = "9000"});
         live().cmdGetAlpha_Click();
         QVERIFY(live().DownloadFailed);
         QVERIFY(!QFile::exists(m_session->folder + "latestw.zip"));

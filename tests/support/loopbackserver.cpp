@@ -150,16 +150,14 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
         return;
     if (response.gzipChunked) {
         response.body = chunked(gzipped(response.body));
-        response.length = Response::Length::Absent;
+        response.noLength = true;
     }
     connection.bodySize = response.generatedSize >= 0 ? response.generatedSize : response.body.size();
 
     QByteArray header = "HTTP/1.1 " + response.status + "\r\nContent-Type: application/octet-stream\r\n";
-    if (response.length != Response::Length::Absent)
+    if (!response.noLength)
         header += "Content-Length: "
-            + (response.length == Response::Length::Text ? response.lengthText
-                                                         : QByteArray::number(connection.bodySize))
-            + "\r\n";
+            + (!response.lengthText.isEmpty() ? response.lengthText : QByteArray::number(connection.bodySize)) + "\r\n";
     if (!response.location.isEmpty())
         header += "Location: " + response.location + "\r\n";
     if (response.gzipChunked)

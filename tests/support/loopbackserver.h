@@ -19,8 +19,8 @@ public:
         QByteArray status = "200 OK"; // the status line's code and reason
         QByteArray body {}; // sent as is unless generatedSize >= 0
         qint64 generatedSize = -1; // >= 0: a body of this many bytes of patternByte(i), made as the socket drains
-        enum class Length { Exact, Absent, Text } length = Length::Exact;
-        QByteArray lengthText {}; // the Content-Length header's text when length == Text, true or not
+        QByteArray lengthText {}; // the Content-Length header's text instead of the true length, true or not
+        bool noLength = false; // no Content-Length header at all
         QByteArray location {}; // a Location header, for a redirection
         bool stallBeforeHeaders = false; // read the request, answer nothing, keep the connection open
         // As a web server that compresses on the fly: gzipped whatever was asked, sent chunked
