@@ -121,144 +121,170 @@ private slots:
         r.flag(modUnzip::HonorDirectories) = 1;
     }
 
+    // What an archive leaves in the game folder, given what was there, the request's options and the
+    // answers to the questions asked; nothing outside the game folder ever changes. Options: "flat" drops
+    // the members' folders, "keep" keeps existing files, "ask" asks before replacing one, "anycase"
+    // matches the lists in any letter case, "blanks" turns blanks into underscores; "members=" and
+    // "excluded=" give a pattern for each list, "limit=" a size limit in MB, "patch=" damages the archive.
     void extracts_data()
     {
+        QTest::addColumn<QStringList>("before"); // "path=content" a file, "path/" a folder, "path->target" a link
         QTest::addColumn<Entries>("entries");
-        QTest::addColumn<int>("honorDirectories");
-        QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<QStringList>("expected"); // path=content
-        QTest::addColumn<int>("versionChecks");
-        const auto row = [](const char *tag, const Entries &entries, int honor, const QStringList &answers,
-                             const QStringList &expected, int versionChecks = 0) {
-            QTest::newRow(tag) << entries << honor << answers << expected << versionChecks;
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QStringList>("after"); // everything in the game folder but the archive
+        QTest::addColumn<QString>("why"); // in the log
+        QTest::addColumn<QStringList>("texts"); // typed into the questions asked
+        QTest::addColumn<QList<Answer>>("buttons"); // clicked in them
+        const auto row = [](const char *tag, const QStringList &before, const Entries &entries, const char *options,
+                             int code, const QStringList &after, const char *why = "", const QStringList &texts = {},
+                             const QList<Answer> &buttons = {}) {
+            QTest::newRow(tag) << before << entries << QString(options) << code << after << QString(why) << texts
+                               << buttons;
         };
-        row("nested", {{"readme.txt", "hello"}, {"sub/", {}}, {"sub/dir/file.bin", "deep"}, {"ttdpatchw.exe", "MZ"}}, 1,
-            {}, {"readme.txt=hello", "sub/dir/file.bin=deep", "ttdpatchw.exe=MZ"}, 1);
-        row("folders dropped", {{"sub/dir/file.bin", "deep"}, {"sub/", {}}}, 0, {}, {"file.bin=deep"});
-        row("Windows separators", {{"./a//b\\c.txt", "w"}}, 1, {}, {"a/b/c.txt=w"});
-        row("pkware", {{"a/p.txt", "plain", ZIP_EM_TRAD_PKWARE}}, 1, {Password}, {"a/p.txt=plain"});
-        row("aes, password asked once", {{"x.txt", "one", ZIP_EM_AES_256}, {"y.txt", "two", ZIP_EM_AES_256}}, 1,
-            {Password}, {"x.txt=one", "y.txt=two"});
-        row("wrong, then right", {{"x.txt", "one", ZIP_EM_AES_256}}, 1, {"nope", Password}, {"x.txt=one"});
+        const QString password = QString::fromLatin1(Password);
+        row("nested", {},
+            {{"readme.txt", "hello"}, {"sub/", {}}, {"sub/dir/file.bin", "deep"}, {"ttdpatchw.exe", "MZ"}}, "", 0,
+            {"readme.txt=hello", "sub/", "sub/dir/", "sub/dir/file.bin=deep", "ttdpatchw.exe=MZ"});
+        row("folders dropped", {}, {{"sub/dir/file.bin", "deep"}, {"sub/", {}}}, "flat", 0, {"file.bin=deep"});
+        row("Windows separators", {}, {{"./a//b\\c.txt", "w"}}, "", 0, {"a/", "a/b/", "a/b/c.txt=w"});
+        row("pkware", {}, {{"a/p.txt", "plain", ZIP_EM_TRAD_PKWARE}}, "", 0, {"a/", "a/p.txt=plain"}, "", {password});
+        row("aes, password asked once", {}, {{"x.txt", "one", ZIP_EM_AES_256}, {"y.txt", "two", ZIP_EM_AES_256}}, "", 0,
+            {"x.txt=one", "y.txt=two"}, "", {password});
+        row("wrong, then right", {}, {{"x.txt", "one", ZIP_EM_AES_256}}, "", 0, {"x.txt=one"}, "", {"nope", password});
+
+        const QStringList old {"one.txt=old1", "two.txt=old2"};
+        const Entries renewed {{"one.txt", "new1"}, {"two.txt", "new2"}, {"three.txt", "new3"}};
+        row("overwrite without asking", old, renewed, "", 0, {"one.txt=new1", "three.txt=new3", "two.txt=new2"});
+        row("keep without asking", old, renewed, "keep", 0, {"one.txt=old1", "three.txt=new3", "two.txt=old2"});
+        row("yes, no", old, renewed, "ask", 0, {"one.txt=new1", "three.txt=new3", "two.txt=old2"}, "", {},
+            {Answer::Yes, Answer::No});
+        row("cancel keeps all", old, renewed, "ask", 0, {"one.txt=old1", "three.txt=new3", "two.txt=old2"}, "", {},
+            {Answer::Cancel});
+
+        // The game folder comes from Windows: a member whose name differs only in letter case from a
+        // file or folder that is there replaces or fills that one, never a second one beside it.
+        row("folder and file, mixed case", {"NewGrf/Sub/Canals.GRF=old"},
+            {{"newgrf/", {}}, {"NEWGRF/SUB/canals.grf", "new"}}, "", 0,
+            {"NewGrf/", "NewGrf/Sub/", "NewGrf/Sub/Canals.GRF=new"});
+        row("new folder below an existing one", {"NEWGRF/"}, {{"newgrf/sets/", {}}, {"newgrf/Sets/a.grf", "a"}}, "", 0,
+            {"NEWGRF/", "NEWGRF/sets/", "NEWGRF/sets/a.grf=a"});
+        row("two members, one name", {}, {{"readme.txt", "one"}, {"README.TXT", "two"}}, "", 0, {"readme.txt=two"});
+        row("the exact spelling first", {"a.txt=lower", "A.TXT=upper"}, {{"A.TXT", "new"}}, "", 0,
+            {"A.TXT=new", "a.txt=lower"});
+        row("a file where the folder should be", {"NEWGRF=file"}, {{"newgrf/x.grf", "x"}, {"ok.txt", "ok"}}, "", 2,
+            {"NEWGRF=file", "ok.txt=ok"}, "NEWGRF is not a folder");
+
+        const Entries listed {{"a b.txt", "a"}, {"c.DAT", "c"}};
+        row("wildcard", {}, listed, "members=*.txt", 0, {"a b.txt=a"});
+        row("other case, exact", {}, listed, "members=*.TXT", 11, {});
+        row("other case, any", {}, listed, "anycase members=*.TXT", 0, {"a b.txt=a"});
+        row("excluded in any case", {}, listed, "anycase excluded=A*", 0, {"c.DAT=c"});
+        row("blanks to underscores", {}, listed, "blanks", 0, {"a_b.txt=a", "c.DAT=c"});
+
+        const auto named = [&](const char *tag, const QByteArray &name, const char *why = "\"..\"") {
+            row(tag, {}, {{"ok.txt", "fine"}, {name, "evil"}}, "", 2, {"ok.txt=fine"}, why);
+        };
+        named("../x", "../x");
+        named("..\\x", "..\\x");
+        named("absolute", "@ROOT@/outside/victim.txt", "absolute");
+        named("C:x", "C:x", "drive letter");
+        named("empty name", "", "empty name");
+        row("link entry, then through it", {}, {{"link", "../outside", 0, S_IFLNK | 0777}, {"link/x", "evil"}}, "", 2,
+            {"link/", "link/x=evil"}, "link (symbolic link)");
+        // The same names in another case are the same entries, links included.
+        row("linked folder in another case", {"OUT->outside"}, {{"out/x", "evil"}}, "", 2, {"OUT->outside"},
+            "OUT is a symbolic link");
+        row("linked file in another case", {"T.TXT->outside/victim.txt"}, {{"t.txt", "evil!!"}}, "", 2,
+            {"T.TXT->outside/victim.txt"}, "target is a symbolic link");
+        row("bomb beyond declared size", {}, {{"bomb.bin", {}, 0, 0, 200 * MB}}, "patch=size", 12, {},
+            "declared 1000 bytes");
+        row("bomb beyond total cap", {}, {{"a.bin", {}, 0, 0, 6 * MB}, {"b.bin", {}, 0, 0, 200 * MB}}, "limit=16", 12,
+            {"a.bin=6291456 bytes"}, "size limit");
+        const Entries five {{"c.txt", QByteArray(5000, 'c')}, {"d.txt", "d"}};
+        row("corrupted crc", {}, five, "patch=crc", 2, {"d.txt=d"}, "CRC");
+        row("truncated", {}, five, "patch=truncate", 9, {}, "Cannot open");
+        row("unsupported method", {}, five, "patch=implode", 81, {"d.txt=d"}, "method not supported");
     }
     void extracts()
     {
+        QFETCH(QStringList, before);
         QFETCH(Entries, entries);
-        QFETCH(int, honorDirectories);
-        QFETCH(QStringList, answers);
-        QFETCH(QStringList, expected);
+        QFETCH(QString, options);
+        QFETCH(int, code);
+        QFETCH(QStringList, after);
+        QFETCH(QStringList, texts);
+        QFETCH(QList<Answer>, buttons);
+        QVERIFY(QDir().mkpath(m_dir->filePath("outside")));
+        writeBytes(m_dir->filePath("outside/victim.txt"), "keep");
+        for (const QString &item : before) {
+            const QString path = game() + item.section('=', 0, 0).section("->", 0, 0);
+            QVERIFY(QDir().mkpath(item.endsWith('/') ? path : QFileInfo(path).path()));
+            if (item.contains("->"))
+                QVERIFY(QFile::link(m_dir->filePath(item.section("->", 1)), path));
+            else if (!item.endsWith('/'))
+                writeBytes(path, item.section('=', 1).toUtf8());
+        }
+        for (Entry &e : entries)
+            e.name.replace("@ROOT@", QFile::encodeName(m_dir->path()));
         QVERIFY(buildZip(archive(), entries, "\nRelease notes"));
-        for (const QString &answer : answers)
-            m_dialogs->queueText(answer);
-        modUnzip::request().flag(modUnzip::HonorDirectories) = qint16(honorDirectories);
-        modUnzip::request().flag(modUnzip::DisplayComment) = 1;
-        QCOMPARE(unzip(), 0);
-        for (const QString &file : expected)
-            QCOMPARE(readBytes(game() + file.section('=', 0, 0)), file.section('=', 1).toUtf8());
-        QStringList files = listing(game(), QStringLiteral("release.zip")).keys();
-        files.removeIf([this](const QString &f) { return QFileInfo(game() + f).isDir(); });
-        QCOMPARE(files.size(), expected.size());
+        for (const QString &text : texts)
+            m_dialogs->queueText(text);
+        for (Answer answer : buttons)
+            m_dialogs->queueAnswer(answer);
+        const QStringList option = options.split(' ');
+        modUnzip::Request &r = modUnzip::request();
+        r.flag(modUnzip::HonorDirectories) = !option.contains("flat");
+        r.flag(modUnzip::OverwriteFiles) = !option.contains("keep") && !option.contains("ask");
+        r.flag(modUnzip::PromptToOverwrite) = option.contains("ask");
+        r.flag(modUnzip::CaseInsensitive) = option.contains("anycase");
+        r.flag(modUnzip::SpaceToUnderscore) = option.contains("blanks");
+        r.flag(modUnzip::DisplayComment) = 1;
+        r.FileNames[0] = option.filter("members=").value(0).section('=', 1);
+        r.FileNames[1] = QStringLiteral("*"); // left from an earlier extraction, beyond the count
+        r.FileCount = r.FileNames[0].isEmpty() ? 0 : 1;
+        r.ExcludeNames[0] = option.filter("excluded=").value(0).section('=', 1);
+        r.ExcludeCount = r.ExcludeNames[0].isEmpty() ? 0 : 1;
+        const QString limit = option.filter("limit=").value(0).section('=', 1);
+        r.TotalSizeLimit = limit.isEmpty() ? unzipLibrary::DefaultTotalSizeLimit : limit.toLongLong() * MB;
+        patchArchive(archive(),
+            Patch(QStringList {"", "size", "crc", "truncate", "implode"}.indexOf(
+                option.filter("patch=").value(0).section('=', 1))));
+        const auto outside = listing(m_dir->path(), "game");
+
+        QCOMPARE(unzip(), code);
+        QStringList found;
+        const auto files = listing(game(), QStringLiteral("release.zip"));
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            const QByteArray &value = it.value();
+            found.append(it.key()
+                + (value == "dir"                   ? QStringLiteral("/")
+                        : value.startsWith("link:") ? "->" + QDir(m_dir->path()).relativeFilePath(value.mid(5))
+                        : value.size() > 5000       ? QStringLiteral("=%1 bytes").arg(value.size())
+                                                    : '=' + QString::fromUtf8(value)));
+        }
+        std::sort(after.begin(), after.end());
+        QCOMPARE(found, after);
+        QCOMPARE(listing(m_dir->path(), "game"), outside);
+        QVERIFY(QDir(game()).entryList({".unzip-*"}, QDir::Hidden | QDir::Files).isEmpty());
+        QVERIFY(unzipLibrary::lastBytesDecompressed() <= std::min(r.TotalSizeLimit, 8 * MB) + MB);
+        QFETCH(QString, why);
+        QVERIFY2(m_log.join('\n').contains(why), qPrintable(m_log.join('\n')));
         QCOMPARE(m_dialogs->pendingAnswers(), 0);
+        QVERIFY(code == 9 || m_log.contains("\r\n")); // the comment began with a line feed
+        if (code != 0)
+            return checkFailureReported(code);
         const auto prompts = m_dialogs->prompts();
-        QCOMPARE(prompts.size(), answers.size() + 1);
+        QCOMPARE(prompts.size(), texts.size() + buttons.size() + 1);
         QCOMPARE(prompts.last().icon, MessageIcon::Information);
         QCOMPARE(prompts.last().text, modMain::uiText(62) + "\r\n" + game());
         QVERIFY(m_shell->calls.isEmpty());
-        QTEST(m_versionChecks, "versionChecks");
-        QVERIFY(m_log.contains("\r\n")); // the comment began with a line feed
-    }
-
-    void replaces_data()
-    {
-        QTest::addColumn<int>("prompt");
-        QTest::addColumn<int>("overwrite");
-        QTest::addColumn<QList<Answer>>("answers");
-        QTest::addColumn<QByteArray>("first");
-        QTest::addColumn<QByteArray>("second");
-        QTest::newRow("overwrite without asking")
-            << 0 << 1 << QList<Answer>() << QByteArray("new1") << QByteArray("new2");
-        QTest::newRow("keep without asking") << 0 << 0 << QList<Answer>() << QByteArray("old1") << QByteArray("old2");
-        QTest::newRow("yes, no") << 1 << 0 << QList<Answer>({Answer::Yes, Answer::No}) << QByteArray("new1")
-                                 << QByteArray("old2");
-        QTest::newRow("cancel keeps all")
-            << 1 << 0 << QList<Answer>({Answer::Cancel}) << QByteArray("old1") << QByteArray("old2");
-    }
-    void replaces()
-    {
-        QFETCH(int, prompt);
-        QFETCH(int, overwrite);
-        QFETCH(QList<Answer>, answers);
-        writeBytes(game() + "one.txt", "old1");
-        writeBytes(game() + "two.txt", "old2");
-        QVERIFY(buildZip(archive(), {{"one.txt", "new1"}, {"two.txt", "new2"}, {"three.txt", "new3"}}));
-        for (Answer answer : answers)
-            m_dialogs->queueAnswer(answer);
-        modUnzip::request().flag(modUnzip::PromptToOverwrite) = qint16(prompt);
-        modUnzip::request().flag(modUnzip::OverwriteFiles) = qint16(overwrite);
-        QCOMPARE(unzip(), 0);
-        QTEST(readBytes(game() + "one.txt"), "first");
-        QTEST(readBytes(game() + "two.txt"), "second");
-        QCOMPARE(readBytes(game() + "three.txt"), QByteArray("new3"));
-        const auto prompts = m_dialogs->prompts();
-        QCOMPARE(prompts.size(), answers.size() + 1);
-        if (!answers.isEmpty()) {
+        QCOMPARE(m_versionChecks, after.contains("ttdpatchw.exe=MZ") ? 1 : 0); // a new patch is asked its version
+        if (!buttons.isEmpty()) {
             QCOMPARE(prompts.first().title, QString("VBUnZip32 - File Already Exists!"));
             QCOMPARE(prompts.first().text, "Overwrite " + QFileInfo(game() + "one.txt").canonicalFilePath() + "?");
             QCOMPARE(prompts.first().buttons, MessageButtons::YesNoCancel);
         }
-    }
-
-    // The game folder comes from Windows: a member whose name differs only in letter case from a
-    // file or folder that is there replaces or fills that one, never a second one beside it.
-    void keepsTheFolderSpelling_data()
-    {
-        QTest::addColumn<QStringList>("before"); // "path=content" for a file, "path/" for a folder
-        QTest::addColumn<Entries>("entries");
-        QTest::addColumn<QStringList>("after"); // everything in the game folder but the archive
-        QTest::addColumn<QString>("refusal"); // in the log; empty: everything unpacked
-        QTest::newRow("file") << QStringList({"TTDPATCHW.EXE=old"}) << Entries {{"ttdpatchw.exe", "new"}}
-                              << QStringList({"TTDPATCHW.EXE=new"}) << QString();
-        QTest::newRow("folder") << QStringList({"NEWGRF/old.grf=old"}) << Entries {{"newgrf/x.grf", "x"}}
-                                << QStringList({"NEWGRF/", "NEWGRF/old.grf=old", "NEWGRF/x.grf=x"}) << QString();
-        QTest::newRow("folder and file, mixed case")
-            << QStringList({"NewGrf/Sub/Canals.GRF=old"}) << Entries {{"newgrf/", {}}, {"NEWGRF/SUB/canals.grf", "new"}}
-            << QStringList({"NewGrf/", "NewGrf/Sub/", "NewGrf/Sub/Canals.GRF=new"}) << QString();
-        QTest::newRow("new folder below an existing one")
-            << QStringList({"NEWGRF/"}) << Entries {{"newgrf/sets/", {}}, {"newgrf/Sets/a.grf", "a"}}
-            << QStringList({"NEWGRF/", "NEWGRF/sets/", "NEWGRF/sets/a.grf=a"}) << QString();
-        QTest::newRow("two members, one name")
-            << QStringList() << Entries {{"readme.txt", "one"}, {"README.TXT", "two"}}
-            << QStringList({"readme.txt=two"}) << QString();
-        QTest::newRow("the exact spelling first")
-            << QStringList({"a.txt=lower", "A.TXT=upper"}) << Entries {{"A.TXT", "new"}}
-            << QStringList({"A.TXT=new", "a.txt=lower"}) << QString();
-        QTest::newRow("a file where the folder should be")
-            << QStringList({"NEWGRF=file"}) << Entries {{"newgrf/x.grf", "x"}, {"ok.txt", "ok"}}
-            << QStringList({"NEWGRF=file", "ok.txt=ok"}) << QString("NEWGRF is not a folder");
-    }
-    void keepsTheFolderSpelling()
-    {
-        QFETCH(QStringList, before);
-        QFETCH(Entries, entries);
-        QFETCH(QStringList, after);
-        QFETCH(QString, refusal);
-        for (const QString &item : before) {
-            const QString path = game() + item.section('=', 0, 0);
-            QVERIFY(QDir().mkpath(item.endsWith('/') ? path : QFileInfo(path).path()));
-            if (!item.endsWith('/'))
-                writeBytes(path, item.section('=', 1).toUtf8());
-        }
-        QVERIFY(buildZip(archive(), entries));
-        QCOMPARE(unzip(), refusal.isEmpty() ? 0 : 2);
-        if (!refusal.isEmpty())
-            QVERIFY2(m_log.join('\n').contains(refusal), qPrintable(m_log.join('\n')));
-        QStringList found;
-        const auto files = listing(game(), QStringLiteral("release.zip"));
-        for (auto it = files.begin(); it != files.end(); ++it)
-            found.append(it.key() + (it.value() == "dir" ? QStringLiteral("/") : '=' + QString::fromUtf8(it.value())));
-        std::sort(found.begin(), found.end());
-        std::sort(after.begin(), after.end());
-        QCOMPARE(found, after);
     }
 
     void passwordNotGiven_data()
@@ -287,114 +313,6 @@ private slots:
         QCOMPARE(again == 0, skipPassword == 0);
         QCOMPARE(m_dialogs->prompts().first().kind,
             skipPassword ? ScriptedDialogs::Kind::Message : ScriptedDialogs::Kind::Input);
-    }
-
-    // The member and exclusion lists (wildcards, letter case as the flag says) and the blank-to-underscore flag.
-    void memberLists_data()
-    {
-        QTest::addColumn<QString>("members");
-        QTest::addColumn<QString>("excluded");
-        QTest::addColumn<bool>("anyCase");
-        QTest::addColumn<bool>("underscores");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QStringList>("files"); // in the game folder afterwards
-        const auto row = [](const char *tag, const char *members, const char *excluded, bool anyCase, bool underscores,
-                             int code, const QStringList &files) {
-            QTest::newRow(tag) << QString(members) << QString(excluded) << anyCase << underscores << code << files;
-        };
-        row("wildcard", "*.txt", "", false, false, 0, {"a b.txt", "release.zip"});
-        row("other case, exact", "*.TXT", "", false, false, 11, {"release.zip"});
-        row("other case, any", "*.TXT", "", true, false, 0, {"a b.txt", "release.zip"});
-        row("excluded in any case", "", "A*", true, false, 0, {"c.DAT", "release.zip"});
-        row("blanks to underscores", "", "", false, true, 0, {"a_b.txt", "c.DAT", "release.zip"});
-    }
-    void memberLists()
-    {
-        QFETCH(QString, members);
-        QFETCH(QString, excluded);
-        QVERIFY(buildZip(archive(), {{"a b.txt", "a"}, {"c.DAT", "c"}}));
-        modUnzip::Request &r = modUnzip::request();
-        r.FileCount = members.isEmpty() ? 0 : 1;
-        r.FileNames[0] = members;
-        r.FileNames[1] = QStringLiteral("*"); // left from an earlier extraction, beyond the count
-        r.ExcludeCount = excluded.isEmpty() ? 0 : 1;
-        r.ExcludeNames[0] = excluded;
-        QFETCH(bool, anyCase);
-        QFETCH(bool, underscores);
-        r.flag(modUnzip::CaseInsensitive) = anyCase;
-        r.flag(modUnzip::SpaceToUnderscore) = underscores;
-        QTEST(unzip(), "code");
-        QTEST(entriesOf(game()), "files");
-    }
-
-    void refusesHostile_data()
-    {
-        QTest::addColumn<Entries>("entries");
-        QTest::addColumn<QString>(
-            "link"); // in the game folder before: to the outside file if it has a dot, else the folder
-        QTest::addColumn<int>("patch");
-        QTest::addColumn<qint64>("limit");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("why"); // in the log
-        const auto row = [&](const char *tag, const Entries &entries, const char *why, int code = 2,
-                             const char *link = "", Patch patch = NoPatch,
-                             qint64 limit = unzipLibrary::DefaultTotalSizeLimit) {
-            QTest::newRow(tag) << entries << QString::fromLatin1(link) << int(patch) << limit << code << QString(why);
-        };
-        const auto named = [&](const char *tag, const QByteArray &name, const char *why = "\"..\"") {
-            row(tag, {{"ok.txt", "fine"}, {name, "evil"}}, why);
-        };
-        named("../x", "../x");
-        named("..\\x", "..\\x");
-        named("absolute", "@ROOT@/victim", "absolute");
-        named("C:\\x", "C:\\x", "drive letter");
-        named("C:x", "C:x", "drive letter");
-        named("a/b/../../../x", "a/b/../../../x");
-        named("trailing /..", "a/..");
-        named("\\\\server\\share\\x", "\\\\server\\share\\x", "absolute");
-        named("empty name", "", "empty name");
-        row("link entry, then through it", {{"link", "../outside", 0, S_IFLNK | 0777}, {"link/x", "evil"}},
-            "link (symbolic link)");
-        // The same names in another case are the same entries, links included.
-        row("existing linked folder", {{"out/x", "evil"}}, "out is a symbolic link", 2, "out");
-        row("existing linked file", {{"t.txt", "evil!!"}}, "target is a symbolic link", 2, "t.txt");
-        row("linked folder in another case", {{"out/x", "evil"}}, "OUT is a symbolic link", 2, "OUT");
-        row("linked file in another case", {{"t.txt", "evil!!"}}, "target is a symbolic link", 2, "T.TXT");
-        row("bomb beyond declared size", {{"bomb.bin", {}, 0, 0, 200 * MB}}, "declared 1000 bytes", 12, "",
-            LieAboutSize);
-        row("bomb beyond total cap", {{"a.bin", {}, 0, 0, 6 * MB}, {"b.bin", {}, 0, 0, 200 * MB}}, "size limit", 12, "",
-            NoPatch, 16 * MB);
-        row("corrupted crc", {{"c.txt", QByteArray(5000, 'c')}}, "CRC", 2, "", BreakCrc);
-        row("truncated", {{"c.txt", QByteArray(5000, 'c')}, {"d.txt", "d"}}, "Cannot open", 9, "", Truncate);
-        row("unsupported method", {{"c.txt", QByteArray(5000, 'c')}}, "method not supported", 81, "", Implode);
-    }
-    void refusesHostile()
-    {
-        QFETCH(Entries, entries);
-        QFETCH(QString, link);
-        QFETCH(int, patch);
-        QFETCH(qint64, limit);
-        const QString outside = m_dir->filePath("outside");
-        QVERIFY(QDir().mkpath(outside));
-        writeBytes(outside + "/victim.txt", "keep");
-        if (!link.isEmpty())
-            QVERIFY(QFile::link(link.contains('.') ? outside + "/victim.txt" : outside, game() + link));
-        for (Entry &e : entries)
-            e.name.replace("@ROOT@", QFile::encodeName(m_dir->path()));
-        QVERIFY(buildZip(archive(), entries));
-        patchArchive(archive(), Patch(patch));
-        modUnzip::request().TotalSizeLimit = limit;
-        const auto before = listing(m_dir->path(), "game");
-        const int result = unzip();
-        QTEST(result, "code");
-        checkFailureReported(result);
-        QCOMPARE(listing(m_dir->path(), "game"), before);
-        QVERIFY(unzipLibrary::lastBytesDecompressed() <= std::min(limit, 8 * MB) + MB);
-        QFETCH(QString, why);
-        QVERIFY2(m_log.join('\n').contains(why), qPrintable(m_log.join('\n')));
-        if (entries.first().name == "ok.txt")
-            QCOMPARE(readBytes(game() + "ok.txt"), QByteArray("fine"));
-        QVERIFY(QDir(game()).entryList({".unzip-*"}, QDir::Hidden | QDir::Files).isEmpty());
     }
 };
 

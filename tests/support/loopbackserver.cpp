@@ -52,7 +52,8 @@ QSslConfiguration serverTls()
 {
     static const QSslConfiguration configuration = [] {
         QTemporaryDir dir;
-        const QString key = dir.filePath(QStringLiteral("key.pem")), certificate = dir.filePath(QStringLiteral("c.pem"));
+        const QString key = dir.filePath(QStringLiteral("key.pem")),
+                      certificate = dir.filePath(QStringLiteral("c.pem"));
         QProcess::execute(QStringLiteral("openssl"),
             {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "1",
                 "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out",
@@ -102,27 +103,12 @@ LoopbackServer::~LoopbackServer()
     m_server->close();
 }
 
-void LoopbackServer::serve(const QString &path, const Response &response)
-{
-    m_responses.insert(path, response);
-}
-
-void LoopbackServer::serveFolder(const QString &urlPrefix, const QString &folder)
-{
-    m_folders.insert(urlPrefix, folder);
-}
-
 QUrl LoopbackServer::url(const QString &path) const
 {
     return QUrl(QStringLiteral("%1://127.0.0.1:%2%3")
                     .arg(m_tls ? QStringLiteral("https") : QStringLiteral("http"))
                     .arg(m_server->serverPort())
                     .arg(path));
-}
-
-char LoopbackServer::patternByte(qint64 index)
-{
-    return char((index * 31 + (index >> 10)) % 251);
 }
 
 void LoopbackServer::accept()
@@ -164,16 +150,14 @@ void LoopbackServer::readFrom(QTcpSocket *socket)
         return;
     if (response.gzipChunked) {
         response.body = chunked(gzipped(response.body));
-        response.length = Response::Length::Absent;
+        response.noLength = true;
     }
     connection.bodySize = response.generatedSize >= 0 ? response.generatedSize : response.body.size();
 
     QByteArray header = "HTTP/1.1 " + response.status + "\r\nContent-Type: application/octet-stream\r\n";
-    if (response.length != Response::Length::Absent)
+    if (!response.noLength)
         header += "Content-Length: "
-            + (response.length == Response::Length::Text ? response.lengthText
-                                                           : QByteArray::number(connection.bodySize))
-            + "\r\n";
+            + (!response.lengthText.isEmpty() ? response.lengthText : QByteArray::number(connection.bodySize)) + "\r\n";
     if (!response.location.isEmpty())
         header += "Location: " + response.location + "\r\n";
     if (response.gzipChunked)

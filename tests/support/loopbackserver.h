@@ -19,8 +19,8 @@ public:
         QByteArray status = "200 OK"; // the status line's code and reason
         QByteArray body {}; // sent as is unless generatedSize >= 0
         qint64 generatedSize = -1; // >= 0: a body of this many bytes of patternByte(i), made as the socket drains
-        enum class Length { Exact, Absent, Text } length = Length::Exact;
-        QByteArray lengthText {}; // the Content-Length header's text when length == Text, true or not
+        QByteArray lengthText {}; // the Content-Length header's text instead of the true length, true or not
+        bool noLength = false; // no Content-Length header at all
         QByteArray location {}; // a Location header, for a redirection
         bool stallBeforeHeaders = false; // read the request, answer nothing, keep the connection open
         // As a web server that compresses on the fly: gzipped whatever was asked, sent chunked
@@ -35,9 +35,9 @@ public:
 
     // path like "/patch/_versions.txt"; a later call for the same path replaces the earlier answer.
     // Unknown paths answer "404 Not Found" with a short page, as a real server does.
-    void serve(const QString &path, const Response &response);
+    void serve(const QString &path, const Response &response) { m_responses.insert(path, response); }
     // urlPrefix like "/patch/": the files of the folder, nothing outside it.
-    void serveFolder(const QString &urlPrefix, const QString &folder);
+    void serveFolder(const QString &urlPrefix, const QString &folder) { m_folders.insert(urlPrefix, folder); }
 
     QUrl url(const QString &path = QStringLiteral("/")) const; // http(s)://127.0.0.1:<port><path>
     // The request targets as received, in the order received.
@@ -46,7 +46,7 @@ public:
     QList<QByteArray> requestHeads() const { return m_heads; }
 
     // The generated body's byte at index: deterministic, and varied so that misplaced pieces show.
-    static char patternByte(qint64 index);
+    static char patternByte(qint64 index) { return char((index * 31 + (index >> 10)) % 251); }
 
 private:
     struct Connection {
