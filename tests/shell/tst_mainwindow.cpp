@@ -1,8 +1,11 @@
-// The main window: options in and out of the store, hints, tabs, title, translucency, blocking
-// of controls, closing, recent files and the live language switch; the About box.
+// The program's shell: start-up (the component check, the refusal of network folders), the error
+// report (its text, its two modes, Send Report, Restart and Ignore), the main window (options in and
+// out of the store, hints, tabs, title, translucency, blocking of controls, closing, recent files,
+// the live language switch) and the About box.
 #include "testsupport.h"
 
 #include "cfg/textsearch.h"
+#include "common/errortrap.h"
 #include "common/links.h"
 #include "controlpanel/frmcontrolpanel.h"
 #include "info/frmabout.h"
@@ -10,6 +13,7 @@
 #include "lang/stringresources.h"
 #include "launch/frmconflict.h"
 #include "news/newsticker.h"
+#include "shell/frmerror.h"
 #include "shell/frmmain.h"
 
 #include <QAction>
@@ -64,6 +68,18 @@ class MainWindowTest : public QObject {
     {
         return u"Physical memory available to Windows: %1 KB"_s.arg(kilobytes);
     }
+    // Reports error `number` at `tag` through the program's dialog, on which `script` acts meanwhile.
+    void reportError(int number, const QString &tag, const std::function<void(frmError &)> &script)
+    {
+        t->dialogs.queueForm([script](QDialog &form) { script(static_cast<frmError &>(form)); });
+        ErrorTrap trap(&program->startup().errorReporter());
+        trap.raise(RuntimeError::of(number));
+        trap.report(tag);
+    }
+    static bool reportShown(const frmError &error)
+    {
+        return error.txtReport->isVisible() && error.cmdReport->isVisible() && error.cmdRestart->isVisible();
+    }
     // The controls as an empty store leaves them.
     static void verifyDefaultControls(const MainWindowControls &c)
     {
@@ -79,6 +95,191 @@ class MainWindowTest : public QObject {
 private slots:
     void init() { t.emplace(); }
     void cleanup() { program.reset(); }
+
+    // The character set follows the code page, whatever the language.
+    void allComponentsPresentOpensMainWindowWithAPrivateCache()
+    {
+        StartupEnvironment env = t->environment();
+        env.ansiCodePage = QStringLiteral("1250");
+        StartedProgram &s = program.emplace(*t, env);
+        QCOMPARE(s.outcome, frmComponents::Outcome::MainWindowShown);
+        QVERIFY(!s.startup().isVisible() && s.main().isVisible());
+        QVERIFY(state().UnzipAvailable && !state().ComponentsMissing);
+        QVERIFY(t->dialogs.prompts().isEmpty());
+        QCOMPARE(QFile::permissions(env.cacheFolder), QFileDevice::Permissions(0x7700)); // the owner's alone
+        QCOMPARE(stored(QStringLiteral("WinTempPath")), env.cacheFolder);
+        QCOMPARE(state().TempPath, env.cacheFolder);
+        QCOMPARE(state().NewsTmpPath, env.cacheFolder + QStringLiteral("news.tmp"));
+        QCOMPARE(s.main().controls().cmdOpen->property("FontCharset").toInt(), 238);
+    }
+
+    // The missing one's row in dark red, the page's links, and Ignore goes on; Exit ends at once.
+    void missingComponentPage()
+    {
+        frmComponents &form = program.emplace(*t, std::nullopt, QStringLiteral("XDG-OPEN")).startup();
+        QCOMPARE(program->outcome, frmComponents::Outcome::ComponentsMissing);
+        QVERIFY(form.isVisible() && !form.mainWindow() && state().ComponentsMissing);
+        const auto darkRed = [&form](const char *name) {
+            return form.findChild<QLabel *>(name)->styleSheet().contains(QLatin1String("rgb(192, 0, 0)"));
+        };
+        QVERIFY(darkRed("Label2(1)") && darkRed("Label3(1)") && !darkRed("Label2(0)")); // the file, its description
+        QCOMPARE(form.lblProblem->text(), QStringLiteral("Essential components to run program are missing."));
+        // The info link names the system folder, on a left click only.
+        QTest::mouseClick(form.lblInfo, Qt::RightButton);
+        QVERIFY(t->dialogs.prompts().isEmpty());
+        QTest::mouseClick(form.lblInfo, Qt::LeftButton);
+        QCOMPARE(t->dialogs.prompts().size(), 1);
+        QVERIFY(t->dialogs.prompts().first().text.startsWith(
+            QStringLiteral("The mentioned components should be present in the /usr/ folder")));
+        // The two site links open the main and the alternative program page.
+        QTest::mouseClick(form.lblMainsite, Qt::LeftButton);
+        QTest::mouseClick(form.lblMirror1, Qt::LeftButton);
+        QCOMPARE(t->shell.calls.size(), 2);
+        QCOMPARE(t->shell.calls.at(0).target, modMain::programPageAddress(true));
+        QCOMPARE(t->shell.calls.at(1).target, modMain::programPageAddress(false));
+        QTest::mouseClick(form.cmdIgnore, Qt::LeftButton);
+        QVERIFY(!form.isVisible() && form.mainWindow() && form.mainWindow()->isVisible());
+        QVERIFY(!state().ComponentsMissing);
+
+        program.reset();
+        t.emplace();
+        QTest::mouseClick(
+            program.emplace(*t, std::nullopt, QStringLiteral("LIBSSL.SO.3")).startup().cmdExit, Qt::LeftButton);
+        QCOMPARE(t->endProgramCalls, 1);
+        QVERIFY(!program->startup().mainWindow());
+    }
+
+    void networkFolderIsRefusedInTheStoredLanguage_data()
+    {
+        QTest::addColumn<QString>("programFolder");
+        QTest::addColumn<bool>("networkFileSystem");
+        QTest::newRow("double slash") << QStringLiteral("//fileserver/games/vexalpro/") << false;
+        QTest::newRow("mounted share") << QStringLiteral("/mnt/nfs/vexalpro/") << true;
+    }
+    // The stored language wins over the locale's, and it is read before the folder is judged.
+    void networkFolderIsRefusedInTheStoredLanguage()
+    {
+        t->presetSettings({{QStringLiteral("Language"), QStringLiteral("SPANISH")}});
+        StartupEnvironment env = t->environment();
+        QFETCH(QString, programFolder);
+        env.programFolder = programFolder;
+        QFETCH(bool, networkFileSystem);
+        env.onNetworkFileSystem = networkFileSystem;
+        StartedProgram &s = program.emplace(*t, env);
+        QCOMPARE(s.outcome, frmComponents::Outcome::RefusedNetworkFolder);
+        QCOMPARE(t->endProgramCalls, 1);
+        QVERIFY(!s.startup().mainWindow() && !s.startup().isVisible());
+        QCOMPARE(t->dialogs.prompts().size(), 1);
+        QCOMPARE(t->dialogs.prompts().first().icon, MessageIcon::Critical);
+        QCOMPARE(t->dialogs.prompts().first().text, text(1129)); // Spanish
+    }
+
+    // One form serves every report, at the window's opacity; its mode follows the open window
+    // (the control panel's registry trouble), not the tag.
+    void reportOpacityAndModes()
+    {
+        t->presetSettings({{"Blend", "1"}, {"nBlend", "153"}});
+        start();
+        QString shownText;
+        bool visible = false;
+        double opacity = 0;
+        reportError(errorNumber::PathNotFound, QStringLiteral("@ ReadSettings"), [&](frmError &error) {
+            opacity = error.windowOpacity();
+            shownText = error.txtReport->toPlainText();
+            visible = reportShown(error) && error.cmdIgnore->text() == QLatin1String("Ignore");
+            error.cmdIgnore->click();
+        });
+        frmError *form = program->startup().errorReporter().form();
+        QCOMPARE(shownText, QStringLiteral("Error code # 76\nPath not found\n@ ReadSettings"));
+        QVERIFY(visible && !form->isVisible());
+        QVERIFY(qAbs(opacity - 153 / 255.0) < 0.01);
+        QCOMPARE(titlesOf(t->dialogs.prompts()), QStringList {"frmError"});
+        QCOMPARE(t->dialogs.prompts().first().title, QStringLiteral("Vexal Pro"));
+
+        QDialog controlPanel;
+        controlPanel.setObjectName(QStringLiteral("frmControlPanel"));
+        controlPanel.show();
+        reportError(errorNumber::UnsupportedValueType, QStringLiteral("@ ReadSettings"), [](frmError &error) {
+            QCOMPARE(error.lblTop->text(),
+                QStringLiteral("Error while accessing the registry. TTD may not be correctly installed."));
+            QCOMPARE(error.cmdIgnore->text(), QStringLiteral("OK"));
+            QVERIFY(error.cmdIgnore->isVisible());
+            QVERIFY(!error.cmdReport->isVisible() && !error.cmdRestart->isVisible() && !error.txtReport->isVisible());
+            error.cmdIgnore->click();
+        });
+        QVERIFY(form->registryMode());
+        controlPanel.hide();
+        reportError(errorNumber::DiskFull, QStringLiteral("@: frmControlPanel Activate"), [&](frmError &error) {
+            visible = reportShown(error);
+            error.cmdIgnore->click();
+        });
+        QCOMPARE(program->startup().errorReporter().form(), form);
+        QVERIFY(visible && !form->registryMode());
+        QCOMPARE(form->report(), QStringLiteral("Error code # 61\r\nDisk full\r\n@: frmControlPanel Activate"));
+    }
+
+    void sendReportMailsTheMakerOnceThenStaysDisabled()
+    {
+        start();
+        bool enabled = true;
+        const auto sendThenIgnore = [&enabled](frmError &error) {
+            enabled = error.cmdReport->isEnabled();
+            error.cmdReport->click();
+            QVERIFY(!error.cmdReport->isEnabled());
+            error.cmdIgnore->click();
+        };
+        reportError(errorNumber::PermissionDenied, QStringLiteral("@ SaveSettings"), sendThenIgnore);
+        QCOMPARE(t->shell.calls.size(), 1);
+        QCOMPARE(t->shell.calls.first().kind, RecordingShell::Call::Kind::Open);
+        // The report text is not put into the message, and there is no notice box.
+        QCOMPARE(t->shell.calls.first().target,
+            "mailto:vexalpro@brakemoor.example?subject=vexal%20" + state().ProgramVersion
+                + "%20Debian%20GNU/Linux%2012%20(bookworm)%20report");
+        QCOMPARE(t->dialogs.prompts().size(), 1);
+        // The next report finds the button still disabled, and clicking it mails nothing.
+        reportError(errorNumber::PermissionDenied, QStringLiteral("@ SaveSettings"), sendThenIgnore);
+        QVERIFY(!enabled);
+        QCOMPARE(t->shell.calls.size(), 1);
+    }
+
+    // Restart starts the program again with the options it was started with, and saves nothing;
+    // a report raised while the options load comes before the main window.
+    void restartStartsAnotherInstanceAndSavesNothing_data()
+    {
+        QTest::addColumn<bool>("duringLoad");
+        QTest::newRow("running") << false;
+        QTest::newRow("while the options load") << true;
+    }
+    void restartStartsAnotherInstanceAndSavesNothing()
+    {
+        QFETCH(bool, duringLoad);
+        const QStringList arguments {QStringLiteral("--settings-dir"), t->settingsFolder(), QStringLiteral("a b.cfg")};
+        state().ProgramArguments = arguments;
+        bool mainVisible = true;
+        const auto restart = [&mainVisible](frmError &form) {
+            mainVisible = false;
+            for (QWidget *window : QApplication::topLevelWidgets())
+                mainVisible |= window->objectName() == QLatin1String("frmMain") && window->isVisible();
+            form.cmdRestart->click();
+        };
+        if (duringLoad) {
+            t->presetSettings({{QStringLiteral("FontSize"), QStringLiteral("99")}});
+            t->dialogs.queueForm([&restart](QDialog &form) { restart(static_cast<frmError &>(form)); });
+        }
+        program.emplace(*t);
+        if (!duringLoad)
+            reportError(errorNumber::DeviceIoError, QStringLiteral("@ ReadSettings"), restart);
+        QCOMPARE(mainVisible, !duringLoad);
+        QCOMPARE(t->endProgramCalls, 1);
+        QCOMPARE(t->shell.calls.size(), 1);
+        const auto call = t->shell.calls.first();
+        QCOMPARE(call.kind, RecordingShell::Call::Kind::Start);
+        const QString programFolder = t->environment().programFolder;
+        QCOMPARE(call.target, programFolder + QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+        QCOMPARE(call.workingFolder, programFolder);
+        QCOMPARE(call.arguments, arguments);
+        QVERIFY(!t->stored(QStringLiteral("News")).isValid() && !t->stored(QStringLiteral("Language")).isValid());
+    }
 
     // Closing during a transfer asks first; it writes every option, the shown tab's index too.
     void emptyStoreGivesTheDefaultsAndClosingWritesThemAll()
@@ -389,6 +590,7 @@ private slots:
         QFETCH(int, row);
         const QString language = text(600 + row);
         const QMap<QString, QString> startedIn = captionsOf(start(true, language));
+        QCOMPARE(program->main().controls().cboLanguage->currentIndex(), row);
         program.reset();
         t.emplace();
         frmMain &w = start();
