@@ -149,12 +149,10 @@ private slots:
 
     void mailAddressKeepsTheWholeSubject()
     {
-        for (const QString &subject : QStringList {"a&b=c", "bug #5 here", "100%? ok", "Vexal Pro ñandú"}) {
-            const QUrl url(modMain::mailReportAddress(subject), QUrl::StrictMode);
-            QVERIFY2(
-                url.isValid() && !url.hasFragment() && QUrlQuery(url).queryItems().size() == 1, qPrintable(subject));
-            QCOMPARE(QUrlQuery(url).queryItemValue("subject", QUrl::FullyDecoded), subject);
-        }
+        const QString subject = QStringLiteral("a&b=c bug #5, 100%? Vexal Pro ñandú");
+        const QUrl url(modMain::mailReportAddress(subject), QUrl::StrictMode);
+        QVERIFY(url.isValid() && !url.hasFragment() && QUrlQuery(url).queryItems().size() == 1);
+        QCOMPARE(QUrlQuery(url).queryItemValue("subject", QUrl::FullyDecoded), subject);
     }
 
     // A file of numbered texts: the text of `id` (empty: it is skipped), and whether one line is refused.
