@@ -1,9 +1,8 @@
 // The shared rules: numbers and case in text, the error trap, INI reading, files and mail addresses;
-// the text resources of the eight languages, the language list, the choice at start and the flags.
+// the text resources of the eight languages, the language list and the choice at start.
 #include "common/basictext.h"
 #include "common/errortrap.h"
 #include "common/modmain.h"
-#include "lang/flags.h"
 #include "lang/modlanguage.h"
 #include "lang/stringresources.h"
 #include "testsupport.h"
@@ -315,19 +314,6 @@ private slots:
             modLanguage::loadInterfaceTexts(state, resources);
             QCOMPARE(state.UiText[std::size_t(n)], text);
         }
-    }
-
-    // Each language its own flag; an unknown language a grey one.
-    void everyLanguageHasItsOwnFlag()
-    {
-        QList<QImage> flags;
-        for (const QString &name : Languages + QStringList {"KLINGON"}) {
-            const QImage image = flagPixmap(name).toImage();
-            QVERIFY2(image.size() == QSize(30, 20) && !flags.contains(image), qPrintable(name));
-            flags.append(image);
-        }
-        const QColor middle = flags.last().pixelColor(15, 10);
-        QVERIFY(middle.red() == middle.green() && middle.green() == middle.blue());
     }
 };
 
