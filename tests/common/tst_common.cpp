@@ -302,7 +302,7 @@ private slots:
     {
         // language, index, texts removed, text number, text loaded
         const QList<std::tuple<QString, int, QList<int>, int, QString>> cases
-            = {{"ENGLISH", 3, {}, 29, " Progress "}, {"HUNGARIAN", 3, {}, 29, " Folyamat "},
+            = {{"ENGLISH", 3, {}, 29, " Progress "}, {"HUNGARIAN", 3, {}, 1, "&Fájl"},
                 {"HUNGARIAN", 3, {3029}, 29, " Progress "}, {"SPANISH", 1, {1, 1001}, 1, ""}};
         for (const auto &[name, index, removed, n, text] : cases) {
             StringResources resources = StringResources::builtIn();
