@@ -283,14 +283,9 @@ private slots:
             QCOMPARE(state.LanguageName, name);
             QCOMPARE(state.LanguageIndex, index);
         }
-        // A stored name: the last row containing it; in no row, the index stays.
-        modMain::State state;
-        const QStringList rows = {"ENGLISH", "ENGLISH2", "XENGLISH", "SPANISH"};
-        for (int k = 0; k < rows.size(); ++k)
-            state.LanguageTable[k] = {rows[k], rows[k]};
-        state.LanguageCount = 3;
-        for (const auto &[name, index] :
-            QList<std::pair<const char *, int>> {{"ENGLISH", 2}, {"ENGLISH2", 1}, {"english", 3}, {"GERMAN", 3}}) {
+        // A stored name finds its row; in no row, the index stays.
+        for (const auto &[name, index] : QList<std::pair<const char *, int>> {{"SWEDISH", 7}, {"GERMAN", 3}}) {
+            modMain::State state = builtInList();
             state.LanguageIndex = 3;
             state.LanguageName = QString::fromLatin1(name);
             modLanguage::findLanguageIndex(state);

@@ -405,6 +405,7 @@ private slots:
         const QByteArray key = Header + "#arch=win64\n\n[Software\\\\A] 1796481357\n#time=1dd84c5f0dc951e\n";
         QTest::newRow("missing") << QByteArray() << u"Cannot read the Wine registry"_s;
         QTest::newRow("empty") << QByteArray("") << u"is empty"_s;
+        QTest::newRow("blank first line") << "\n" + Header << u"line 1 reads \"\" instead"_s;
         QTest::newRow("version 3")
             << QByteArray("WINE REGISTRY Version 3\n")
             << u"line 1 reads \"WINE REGISTRY Version 3\" instead of \"WINE REGISTRY Version 2\"."_s;
