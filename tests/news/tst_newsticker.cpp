@@ -100,7 +100,6 @@ private slots:
         Panel p;
         p.load("Caf\xe9 opens\r\nAbout it\r\n" + Link.toLatin1() + "\r\n---\r\n" + record(u"Second"_s));
         QCOMPARE(p.ticker.labels().size(), 2);
-        QCOMPARE(p.picNews.findChild<QLabel *>(u"lblNews(1)"_s), &p.label(1));
         QCOMPARE(p.label(0).text(), u"Café opens"_s); // Windows-1252
         QCOMPARE(p.ticker.description(0), u"About it"_s);
         QCOMPARE(p.ticker.link(0), Link);
