@@ -113,16 +113,17 @@ private slots:
         QCOMPARE(s.main().controls().cmdOpen->property("FontCharset").toInt(), 238);
     }
 
-    // The missing one's row in dark red, the page's links, and Ignore goes on; Exit ends at once.
+    // The missing one's row in dark red, the page's links, and Ignore goes on, without installing
+    // updates when the zip library is missing; Exit ends at once.
     void missingComponentPage()
     {
-        frmComponents &form = program.emplace(*t, std::nullopt, QStringLiteral("XDG-OPEN")).startup();
+        frmComponents &form = program.emplace(*t, std::nullopt, ZipLibraryComponent).startup();
         QCOMPARE(program->outcome, frmComponents::Outcome::ComponentsMissing);
         QVERIFY(form.isVisible() && !form.mainWindow() && state().ComponentsMissing);
         const auto darkRed = [&form](const char *name) {
             return form.findChild<QLabel *>(name)->styleSheet().contains(QLatin1String("rgb(192, 0, 0)"));
         };
-        QVERIFY(darkRed("Label2(1)") && darkRed("Label3(1)") && !darkRed("Label2(0)")); // the file, its description
+        QVERIFY(darkRed("Label2(0)") && darkRed("Label3(0)") && !darkRed("Label2(1)")); // the file, its description
         // The info link names the system folder.
         QTest::mouseClick(form.lblInfo, Qt::LeftButton);
         QCOMPARE(t->dialogs.prompts().size(), 1);
@@ -136,12 +137,13 @@ private slots:
         QCOMPARE(t->shell.calls.at(1).target, modMain::programPageAddress(false));
         QTest::mouseClick(form.cmdIgnore, Qt::LeftButton);
         QVERIFY(!form.isVisible() && form.mainWindow() && form.mainWindow()->isVisible());
-        QVERIFY(!state().ComponentsMissing);
+        QVERIFY(!state().ComponentsMissing && !state().UnzipAvailable);
 
         program.reset();
         t.emplace();
         QTest::mouseClick(
             program.emplace(*t, std::nullopt, QStringLiteral("LIBSSL.SO.3")).startup().cmdExit, Qt::LeftButton);
+        QVERIFY(state().UnzipAvailable);
         QCOMPARE(t->endProgramCalls, 1);
         QVERIFY(!program->startup().mainWindow());
     }

@@ -192,8 +192,7 @@ RunningProcess::~RunningProcess()
 QList<Component> testComponents(const QString &missing)
 {
     QList<Component> components;
-    for (const char *name : {"LIBSSL.SO.3", "XDG-OPEN"}) {
-        const QString file = QString::fromLatin1(name);
+    for (const QString &file : {ZipLibraryComponent, QStringLiteral("LIBSSL.SO.3"), QStringLiteral("XDG-OPEN")}) {
         components.append({file, file + QLatin1String(" for tests"), [file, missing] { return file != missing; }});
     }
     return components;
