@@ -174,6 +174,8 @@ private slots:
             {"A.TXT=new", "a.txt=lower"});
         row("a file where the folder should be", {"NEWGRF=file"}, {{"newgrf/x.grf", "x"}, {"ok.txt", "ok"}}, "", 2,
             {"NEWGRF=file", "ok.txt=ok"}, "NEWGRF is not a folder");
+        // A folder the system cannot make (here a name longer than any file system takes) fails the run.
+        row("folder not made", {}, {{QByteArray(300, 'f') + "/x.grf", "x"}}, "", 50, {}, "cannot create folder");
 
         const Entries listed {{"a b.txt", "a"}, {"c.DAT", "c"}};
         row("wildcard", {}, listed, "members=*.txt", 0, {"a b.txt=a"});
