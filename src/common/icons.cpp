@@ -82,7 +82,7 @@ public:
     {
         return icon().availableSizes(mode, state);
     }
-    QIconEngine *clone() const override { return new DeferredIcon(m_make); }
+    QIconEngine *clone() const override { return new DeferredIcon(*this); }
 
 private:
     const QIcon &icon()

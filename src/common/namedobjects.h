@@ -28,6 +28,19 @@ public:
         return nullptr;
     }
 
+    // Every object of that type whose name begins with `prefix`.
+    template <typename T> QList<T *> findStartingWith(QLatin1String prefix) const
+    {
+        QList<T *> found;
+        for (auto it = m_objects.cbegin(); it != m_objects.cend(); ++it) {
+            if (it.key().startsWith(prefix)) {
+                if (auto *object = qobject_cast<T *>(*it))
+                    found.append(object);
+            }
+        }
+        return found;
+    }
+
 private:
     QMultiHash<QString, QObject *> m_objects;
 };

@@ -73,10 +73,8 @@ void applyInterfaceTexts(QWidget &window, MainWindowHost &host, const modMain::S
 {
     // 1. Character set.
     const NamedObjects controls(window);
-    for (QLabel *label : window.findChildren<QLabel *>()) {
-        if (label->objectName().startsWith(QLatin1String("lblCap(")))
-            setFontCharset(*label, state.FontCharset);
-    }
+    for (QLabel *label : controls.findStartingWith<QLabel>(QLatin1String("lblCap(")))
+        setFontCharset(*label, state.FontCharset);
     for (const char *name : CharsetControls) {
         if (auto *control = controls.find<QWidget>(QLatin1String(name)))
             setFontCharset(*control, state.FontCharset);

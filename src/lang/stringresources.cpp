@@ -38,12 +38,15 @@ QString unescape(QStringView raw, bool *ok)
 
 const StringResources &StringResources::builtIn()
 {
-    static const StringResources resources = [] {
-        StringResources english;
-        english.m_folder = QStringLiteral(":/lang");
-        english.readFile(QStringLiteral("english"), 0, nullptr);
-        return english;
-    }();
+    static const StringResources resources = withEnglish(QStringLiteral(":/lang"), nullptr);
+    return resources;
+}
+
+StringResources StringResources::withEnglish(const QString &folder, QStringList *problems)
+{
+    StringResources resources;
+    resources.m_folder = folder;
+    resources.readFile(QStringLiteral("english"), 0, problems);
     return resources;
 }
 
@@ -120,9 +123,7 @@ QHash<int, QString> StringResources::parse(const QByteArray &data, int blockBase
 
 StringResources StringResources::load(const QString &folder, QStringList *problems)
 {
-    StringResources resources;
-    resources.m_folder = folder;
-    resources.readFile(QStringLiteral("english"), 0, problems);
+    StringResources resources = withEnglish(folder, problems);
     const int count = resources.m_strings.value(650).toInt();
     for (int k = 1; k < count; ++k) {
         const QString name = resources.m_strings.value(600 + k);

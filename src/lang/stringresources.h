@@ -28,6 +28,8 @@ public:
     static StringResources load(const QString &folder, QStringList *problems = nullptr);
 
 private:
+    // English and the language names from the folder; the other languages are read later.
+    static StringResources withEnglish(const QString &folder, QStringList *problems);
     // Reads language k's file into its block once; without a folder everything is in already.
     void readLanguage(int k) const;
     void readFile(const QString &name, int blockBase, QStringList *problems) const;

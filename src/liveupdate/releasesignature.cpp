@@ -8,7 +8,6 @@
 #include <openssl/pem.h>
 
 #include <memory>
-#include <optional>
 
 namespace releaseSignature {
 
@@ -31,21 +30,18 @@ struct LibCrypto {
 
 const LibCrypto *libCrypto()
 {
-    static const std::optional<LibCrypto> functions = []() -> std::optional<LibCrypto> {
-        SystemLibrary library(QStringLiteral("crypto"), 3);
-        LibCrypto crypto {};
-        library.bind(crypto.BIO_new_mem_buf, "BIO_new_mem_buf");
-        library.bind(crypto.BIO_free_all, "BIO_free_all");
-        library.bind(crypto.PEM_read_bio_PUBKEY, "PEM_read_bio_PUBKEY");
-        library.bind(crypto.EVP_PKEY_get_base_id, "EVP_PKEY_get_base_id");
-        library.bind(crypto.EVP_PKEY_free, "EVP_PKEY_free");
-        library.bind(crypto.EVP_MD_CTX_new, "EVP_MD_CTX_new");
-        library.bind(crypto.EVP_MD_CTX_free, "EVP_MD_CTX_free");
-        library.bind(crypto.EVP_DigestVerifyInit, "EVP_DigestVerifyInit");
-        library.bind(crypto.EVP_DigestVerify, "EVP_DigestVerify");
-        return library.complete() ? std::optional(crypto) : std::nullopt;
-    }();
-    return functions ? &*functions : nullptr;
+    return SystemLibrary::functions<LibCrypto>(
+        QStringLiteral("crypto"), 3, [](SystemLibrary &library, LibCrypto &crypto) {
+            library.bind(crypto.BIO_new_mem_buf, "BIO_new_mem_buf");
+            library.bind(crypto.BIO_free_all, "BIO_free_all");
+            library.bind(crypto.PEM_read_bio_PUBKEY, "PEM_read_bio_PUBKEY");
+            library.bind(crypto.EVP_PKEY_get_base_id, "EVP_PKEY_get_base_id");
+            library.bind(crypto.EVP_PKEY_free, "EVP_PKEY_free");
+            library.bind(crypto.EVP_MD_CTX_new, "EVP_MD_CTX_new");
+            library.bind(crypto.EVP_MD_CTX_free, "EVP_MD_CTX_free");
+            library.bind(crypto.EVP_DigestVerifyInit, "EVP_DigestVerifyInit");
+            library.bind(crypto.EVP_DigestVerify, "EVP_DigestVerify");
+        });
 }
 } // namespace
 

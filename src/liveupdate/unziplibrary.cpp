@@ -1,7 +1,7 @@
 #include "unziplibrary.h"
 
 #include "common/modmain.h"
-#include "platform/systemlibrary.h"
+#include "libzipfunctions.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -10,12 +10,9 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
-#include <zip.h>
-
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <optional>
 
 #include <sys/stat.h>
 
@@ -23,70 +20,10 @@ namespace unzipLibrary {
 
 namespace {
 
-// libzip's functions, found when the first archive is opened (see SystemLibrary).
-struct LibZip {
-    decltype(&::zip_compression_method_supported) compression_method_supported;
-    decltype(&::zip_discard) discard;
-    decltype(&::zip_encryption_method_supported) encryption_method_supported;
-    decltype(&::zip_error_code_zip) error_code_zip;
-    decltype(&::zip_error_fini) error_fini;
-    decltype(&::zip_error_init_with_code) error_init_with_code;
-    decltype(&::zip_error_strerror) error_strerror;
-    decltype(&::zip_fclose) fclose;
-    decltype(&::zip_file_get_error) file_get_error;
-    decltype(&::zip_file_get_external_attributes) file_get_external_attributes;
-    decltype(&::zip_file_strerror) file_strerror;
-    decltype(&::zip_fopen_index) fopen_index;
-    decltype(&::zip_fopen_index_encrypted) fopen_index_encrypted;
-    decltype(&::zip_fread) fread;
-    decltype(&::zip_get_archive_comment) get_archive_comment;
-    decltype(&::zip_get_error) get_error;
-    decltype(&::zip_get_name) get_name;
-    decltype(&::zip_get_num_entries) get_num_entries;
-    decltype(&::zip_libzip_version) libzip_version;
-    decltype(&::zip_open) open;
-    decltype(&::zip_stat_index) stat_index;
-    decltype(&::zip_stat_init) stat_init;
-    decltype(&::zip_strerror) strerror;
-};
-
-const LibZip *loadedLibZip()
-{
-    static const std::optional<LibZip> functions = []() -> std::optional<LibZip> {
-        SystemLibrary library(QStringLiteral("zip"), 4);
-        LibZip zip {};
-        library.bind(zip.compression_method_supported, "zip_compression_method_supported");
-        library.bind(zip.discard, "zip_discard");
-        library.bind(zip.encryption_method_supported, "zip_encryption_method_supported");
-        library.bind(zip.error_code_zip, "zip_error_code_zip");
-        library.bind(zip.error_fini, "zip_error_fini");
-        library.bind(zip.error_init_with_code, "zip_error_init_with_code");
-        library.bind(zip.error_strerror, "zip_error_strerror");
-        library.bind(zip.fclose, "zip_fclose");
-        library.bind(zip.file_get_error, "zip_file_get_error");
-        library.bind(zip.file_get_external_attributes, "zip_file_get_external_attributes");
-        library.bind(zip.file_strerror, "zip_file_strerror");
-        library.bind(zip.fopen_index, "zip_fopen_index");
-        library.bind(zip.fopen_index_encrypted, "zip_fopen_index_encrypted");
-        library.bind(zip.fread, "zip_fread");
-        library.bind(zip.get_archive_comment, "zip_get_archive_comment");
-        library.bind(zip.get_error, "zip_get_error");
-        library.bind(zip.get_name, "zip_get_name");
-        library.bind(zip.get_num_entries, "zip_get_num_entries");
-        library.bind(zip.libzip_version, "zip_libzip_version");
-        library.bind(zip.open, "zip_open");
-        library.bind(zip.stat_index, "zip_stat_index");
-        library.bind(zip.stat_init, "zip_stat_init");
-        library.bind(zip.strerror, "zip_strerror");
-        return library.complete() ? std::optional(zip) : std::nullopt;
-    }();
-    return functions ? &*functions : nullptr;
-}
-
 // Everything below runs only once available() said yes.
 const LibZip &zip()
 {
-    return *loadedLibZip();
+    return *libZip();
 }
 
 constexpr qint64 ChunkSize = 64 * 1024;
@@ -500,7 +437,7 @@ VersionInfo::VersionInfo()
 
 bool available()
 {
-    return loadedLibZip() != nullptr;
+    return libZip() != nullptr;
 }
 
 QString libzipVersion()

@@ -3,6 +3,8 @@
 #include <QLibrary>
 #include <QString>
 
+#include <optional>
+
 // A system library opened when it is first needed rather than when the program starts, so that
 // every start does not pay for libraries only some of the work uses (Qt finds OpenSSL the same
 // way). Its functions are looked up by name, all at once: one missing makes the library absent.
@@ -22,6 +24,21 @@ public:
 
     // The library stays loaded after this object goes: the functions bound remain valid.
     bool complete() const { return m_complete; }
+
+    // A library's functions, bound by `bindAll` on the first call and kept for the program's run;
+    // null when the library or one of its functions is missing.
+    template <typename Functions>
+    static const Functions *functions(
+        const QString &name, int majorVersion, void (*bindAll)(SystemLibrary &, Functions &))
+    {
+        static const std::optional<Functions> bound = [&]() -> std::optional<Functions> {
+            SystemLibrary library(name, majorVersion);
+            Functions functions {};
+            bindAll(library, functions);
+            return library.complete() ? std::optional(functions) : std::nullopt;
+        }();
+        return bound ? &*bound : nullptr;
+    }
 
 private:
     QLibrary m_library;

@@ -67,8 +67,10 @@ frmMain::frmMain(Services &services, const StringResources &resources, ErrorRepo
             *c.cboVexalServer, *c.imgNew, *c.cmdLU, *c.cmdGetStable, *c.cmdGetAlpha, *c.cmdInfo, *c.cmdDetails,
             *c.rtbPatch},
         this);
-    connectHandlers();
-    watchForHints();
+    // One walk of the finished window finds the controls both look up by name.
+    const NamedObjects controls(*this);
+    connectHandlers(controls);
+    watchForHints(controls);
 }
 
 frmMain::~frmMain()
@@ -77,7 +79,7 @@ frmMain::~frmMain()
         QApplication::restoreOverrideCursor();
 }
 
-void frmMain::connectHandlers()
+void frmMain::connectHandlers(const NamedObjects &controls)
 {
     connect(c.TabStrip1, &QTabBar::currentChanged, this, &frmMain::TabStrip1_Click);
     connect(c.tmrTitlebar, &QTimer::timeout, this, &frmMain::tmrTitlebar_Timer);
@@ -107,7 +109,6 @@ void frmMain::connectHandlers()
     connect(m_patchVersion, &PatchVersion::switchListWritten, this, [&marks] { marks.loadFrom(st().GameFolder); });
     connect(&marks, &SwitchMarks::problemCountChanged, this, &frmMain::showProblemCount);
     connect(c.mnuNextProblem, &QAction::triggered, &marks, &SwitchMarks::nextProblem);
-    const NamedObjects controls(*this);
     for (const links::Link &link : links::table()) {
         if (auto *entry = controls.find<QAction>(QString::fromLatin1(link.entry))) {
             const QString address = QString::fromLatin1(link.address);
@@ -133,9 +134,8 @@ void frmMain::connectHandlers()
     connect(c.QL2, &QAction::triggered, this, [this] { QL_Click(st().RecentFile2); });
 }
 
-void frmMain::watchForHints()
+void frmMain::watchForHints(const NamedObjects &controls)
 {
-    const NamedObjects controls(*this);
     for (const QString &name : mainWindowRules::hintedControls()) {
         if (auto *control = controls.find<QWidget>(name))
             control->installEventFilter(this);

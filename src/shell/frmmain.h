@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+class NamedObjects;
 class ColourCoding;
 class CompanionTools;
 class GrfList;
@@ -81,8 +82,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void connectHandlers();
-    void watchForHints();
+    void connectHandlers(const NamedObjects &controls);
+    void watchForHints(const NamedObjects &controls);
     void Form_Activate();
     bool Form_QueryUnload();
     void Form_Unload();
