@@ -44,13 +44,12 @@ struct CommandLine {
 
 CommandLine parseCommandLine(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
     nameApplication();
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Vexal Pro: edit TTDPatch configurations, start Transport Tycoon Deluxe, keep TTDPatch up to date."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption settingsDir(QStringLiteral("settings-dir"),
         QStringLiteral("Keep the settings in <folder> (also $VEXALP_SETTINGS_DIR)."), QStringLiteral("folder"));
     parser.addOption(settingsDir);
@@ -78,7 +77,16 @@ CommandLine parseCommandLine(int argc, char *argv[])
     parser.addOption(smokeTest);
     parser.addPositionalArgument(
         QStringLiteral("file"), QStringLiteral("A TTDPatch configuration file to open."), QStringLiteral("[file.cfg]"));
-    parser.process(app);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    // An application object only to answer --help, --version or a mistake (the parser takes the
+    // program's name from it): making one cost every start a little.
+    if (!parser.parse(arguments) || parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))
+        || parser.isSet(version)) {
+        QCoreApplication app(argc, argv);
+        parser.process(app);
+    }
     // The server lists read these when the main window is built.
     if (parser.isSet(patchServer))
         qputenv(liveUpdateRules::PatchServerVariable, parser.value(patchServer).toUtf8());

@@ -2,8 +2,8 @@
 
 #include "liveupdate/unziplibrary.h"
 #include "platform/systeminfo.h"
+#include "platform/systemlibrary.h"
 
-#include <QSslSocket>
 #include <QStandardPaths>
 
 StartupEnvironment StartupEnvironment::current()
@@ -24,10 +24,12 @@ QList<Component> standardComponents()
 {
     // The widgets and the rich editors are linked into the program and cannot be missing when it
     // runs. These are found only at run time; without the zip library no update can be installed.
+    // OpenSSL is loaded, not set up: Qt's set-up of it (its random generator above all) is left
+    // to the first secure download, not paid by every start.
     return {{ZipLibraryComponent, QStringLiteral("Zip library for installing TTDPatch updates (libzip4)"),
                 [] { return unzipLibrary::available(); }},
         {QStringLiteral("LIBSSL.SO.3"), QStringLiteral("OpenSSL library for secure downloads (libssl3)"),
-                [] { return QSslSocket::supportsSsl(); }},
+                [] { return SystemLibrary(QStringLiteral("ssl"), 3).complete(); }},
         {QStringLiteral("XDG-OPEN"), QStringLiteral("Desktop helper that opens web pages and mail (xdg-utils)"),
             [] { return !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty(); }}};
 }
