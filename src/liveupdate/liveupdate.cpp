@@ -80,9 +80,17 @@ LiveUpdate::LiveUpdate(Services &services, MainWindowHost &host, const LiveUpdat
     connect(&c.cmdDetails, &QPushButton::clicked, this, &LiveUpdate::cmdDetails_Click);
     connect(&c.chkUpdatePatch, &QCheckBox::clicked, this, &LiveUpdate::chkUpdatePatch_Click);
     connect(&c.chkUpdateVexal, &QCheckBox::clicked, this, &LiveUpdate::chkUpdateVexal_Click);
+}
+
+void LiveUpdate::acceptTypedServers()
+{
     for (QComboBox *box : {&c.cboPatchServer, &c.cboVexalServer}) {
-        if (QLineEdit *edit = box->lineEdit())
-            connect(edit, &QLineEdit::editingFinished, this, [this, box] { serverTyped(*box); });
+        if (box->isEditable())
+            continue;
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        // Checked when the typing ends, not at every key.
+        connect(box->lineEdit(), &QLineEdit::editingFinished, this, [this, box] { serverTyped(*box); });
     }
 }
 

@@ -83,6 +83,9 @@ public:
     void chkUpdateVexal_Click();
     // A server address typed into a server box: taken when it is one, else refused with a message.
     void serverTyped(QComboBox &box);
+    // Lets the server boxes take a mirror of one's own, typed in; done when their page first shows,
+    // since an editable box costs every start for a page most starts never open.
+    void acceptTypedServers();
 
     QString patchServer() const;
     QString toolServer() const;

@@ -173,8 +173,11 @@ void frmMain::TabStrip1_Click(int index)
     m_search->reset();
     for (int i = 0; i < int(c.picOptions.size()); ++i)
         c.picOptions[std::size_t(i)]->setEnabled(i == index);
-    if (tabStripVisible())
-        c.showPanel(std::size_t(index));
+    if (!tabStripVisible())
+        return;
+    c.showPanel(std::size_t(index));
+    if (std::size_t(index) == MainWindowControls::SettingsPanel)
+        m_liveUpdate->acceptTypedServers();
 }
 
 void frmMain::chkBlend_Click(bool ticked)

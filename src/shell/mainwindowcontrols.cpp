@@ -280,7 +280,7 @@ QComboBox *comboBox(const QString &name, const QStringList &items = {})
 
 QWidget *settingsPanel(MainWindowControls &c)
 {
-    auto *panel = named<QWidget>(QStringLiteral("picOptions(3)"));
+    auto *panel = named<QWidget>(QStringLiteral("picOptions(%1)").arg(MainWindowControls::SettingsPanel));
     auto *layout = new QGridLayout(panel);
 
     auto *updates = new QGridLayout;
@@ -289,11 +289,6 @@ QWidget *settingsPanel(MainWindowControls &c)
     // The mirrors, in the order their stored index counts them.
     c.cboPatchServer = comboBox(QStringLiteral("cboPatchServer"), liveUpdateRules::patchMirrors());
     c.cboVexalServer = comboBox(QStringLiteral("cboVexalServer"), liveUpdateRules::toolMirrors());
-    // A mirror of one's own is typed in; the live update checks it when the typing ends.
-    for (QComboBox *box : {c.cboPatchServer, c.cboVexalServer}) {
-        box->setEditable(true);
-        box->setInsertPolicy(QComboBox::NoInsert);
-    }
     updates->addWidget(c.lblCap[15], 0, 0, 1, 2);
     updates->addWidget(c.chkUpdatePatch, 1, 0);
     updates->addWidget(c.chkUpdateVexal, 1, 1);

@@ -46,6 +46,7 @@ struct MainWindowControls {
     QTabBar *TabStrip1 = nullptr;
     QStackedWidget *panelStack = nullptr;
     std::array<QWidget *, 4> picOptions {};
+    static constexpr std::size_t SettingsPanel = 3;
     void showPanel(std::size_t index);
     QWidget *fraWelcome = nullptr;
     QLabel *imgWelcome = nullptr;

@@ -342,6 +342,7 @@ private slots:
         {
             StartedProgram program(t);
             QComboBox &box = *program.main().controls().cboPatchServer;
+            program.main().showTabStrip(int(MainWindowControls::SettingsPanel)); // the box takes typing from then on
             box.setCurrentIndex(1);
             const QString before = box.currentText();
             box.lineEdit()->setText(typed);
