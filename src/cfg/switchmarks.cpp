@@ -115,11 +115,14 @@ SwitchMarks::LineMark::~LineMark()
 
 namespace {
 
-QTextCharFormat problemFormat()
+const QTextCharFormat &problemFormat()
 {
-    QTextCharFormat format;
-    format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
-    format.setUnderlineColor(Qt::red);
+    static const QTextCharFormat format = [] {
+        QTextCharFormat wavy;
+        wavy.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+        wavy.setUnderlineColor(Qt::red);
+        return wavy;
+    }();
     return format;
 }
 

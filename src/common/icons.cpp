@@ -17,10 +17,11 @@ const QString PendingName = QStringLiteral("pendingPicture");
 
 using Picture = std::function<QIcon(const QLabel &)>;
 
-// Puts the picture on the label at its first show, then goes.
-class PictureOnShow : public QObject {
+// Puts the picture on the label when the label is first drawn, then goes; the label then draws
+// it (a filter sees the paint before the label does).
+class PictureOnPaint : public QObject {
 public:
-    PictureOnShow(QLabel &label, Picture picture, int size)
+    PictureOnPaint(QLabel &label, Picture picture, int size)
         : QObject(&label)
         , m_picture(std::move(picture))
         , m_size(size)
@@ -31,7 +32,7 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show) {
+        if (event->type() == QEvent::Paint) {
             auto &label = static_cast<QLabel &>(*watched);
             label.removeEventFilter(this);
             label.setPixmap(m_picture(label).pixmap(m_size, m_size));
@@ -45,17 +46,20 @@ private:
     int m_size;
 };
 
-// The picture is made (and its file read) only when the label shows: the pictures of pages nobody
-// has opened yet, and Qt's loading of every image-format plugin at the first picture it reads,
-// were a good part of the program's start.
-void setPictureOnShow(QLabel &label, Picture picture, int size)
+// The picture is made (and its file read) only when the label is drawn: the pictures of pages
+// nobody has opened yet, and of the welcome page when the last file reopens before the window is
+// first drawn, were a good part of the program's start.
+void setPictureWhenDrawn(QLabel &label, Picture picture, int size)
 {
-    // A picture asked for later replaces one that was never shown.
+    // A picture asked for later replaces one that was never drawn.
     delete label.findChild<QObject *>(PendingName, Qt::FindDirectChildrenOnly);
-    if (label.isVisible())
+    if (label.isVisible()) {
         label.setPixmap(picture(label).pixmap(size, size));
-    else
-        new PictureOnShow(label, std::move(picture), size);
+        return;
+    }
+    // The room the picture will take, so that the window's layout does not move when it comes.
+    label.setMinimumSize(label.minimumSize().expandedTo(QSize(size, size)));
+    new PictureOnPaint(label, std::move(picture), size);
 }
 
 // An icon made when it is first drawn or measured; until then it costs nothing.
@@ -128,7 +132,7 @@ const QIcon &programIcon()
 
 void setProgramPicture(QLabel &label, int size)
 {
-    setPictureOnShow(label, [](const QLabel &) { return programIcon(); }, size);
+    setPictureWhenDrawn(label, [](const QLabel &) { return programIcon(); }, size);
 }
 
 QIcon styleIcon(const QWidget &widget, QStyle::StandardPixmap picture, int size)
@@ -146,7 +150,7 @@ QIcon styleIcon(const QWidget &widget, QStyle::StandardPixmap picture, int size)
 
 void setStandardPicture(QLabel &label, QStyle::StandardPixmap picture, int size)
 {
-    setPictureOnShow(
+    setPictureWhenDrawn(
         label, [picture, size](const QLabel &shown) { return styleIcon(shown, picture, size); }, size);
 }
 

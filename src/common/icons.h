@@ -17,11 +17,11 @@ void useProgramStyle();
 // The program's own picture, read once and shared by everything that shows it.
 const QIcon &programIcon();
 
-// The program's picture on a label, drawn when the label is first shown.
+// The program's picture on a label, made when the label is first drawn.
 void setProgramPicture(QLabel &label, int size);
 
 // One of the style's pictures, for showing at `size` pixels.
 QIcon styleIcon(const QWidget &widget, QStyle::StandardPixmap picture, int size);
 
-// One of the style's pictures on a label, read when the label is first shown.
+// One of the style's pictures on a label, read when the label is first drawn.
 void setStandardPicture(QLabel &label, QStyle::StandardPixmap picture, int size);

@@ -408,8 +408,8 @@ private slots:
         for (std::size_t i = 0; i < 4; ++i)
             QCOMPARE(c.picOptions[i]->isVisible() && c.picOptions[i]->isEnabled(), i == 2);
         QVERIFY(!c.fraWelcome->isVisible());
-        // The page's pictures are read at its first show.
-        QVERIFY(!c.imgPatchIco->pixmap().isNull() && !c.imgPatchVersion->pixmap().isNull());
+        // The page's pictures are read when it is first drawn.
+        QTRY_VERIFY(!c.imgPatchIco->pixmap().isNull() && !c.imgPatchVersion->pixmap().isNull());
         QVERIFY(c.imgSettings->pixmap().isNull());
     }
 
