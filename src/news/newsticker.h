@@ -62,8 +62,6 @@ public:
 
     // lblNews(0..n-1), in index order.
     QList<QLabel *> labels() const;
-    QString description(int index) const { return m_descriptions.value(index); }
-    QString link(int index) const { return m_links.value(index); }
     int headIndex() const { return m_headIndex; }
 
 protected:
