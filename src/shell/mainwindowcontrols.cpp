@@ -385,6 +385,8 @@ void MainWindowControls::showPanel(std::size_t index)
     if (panelStack->indexOf(panel) < 0)
         panelStack->addWidget(panel);
     panelStack->setCurrentWidget(panel);
+    fraWelcome->hide();
+    panelStack->show();
 }
 
 void buildMainWindowControls(QMainWindow &window, MainWindowControls &c)
@@ -410,7 +412,6 @@ void buildMainWindowControls(QMainWindow &window, MainWindowControls &c)
     layout->addWidget(c.TabStrip1);
 
     c.panelStack = new QStackedWidget;
-    c.panelStack->addWidget(welcomeFrame(c));
     c.picOptions = {editorPanel(c), graphicsPanel(c), updatePanel(c), settingsPanel(c)};
     for (QWidget *panel : c.picOptions) {
         panel->setMouseTracking(true);
@@ -418,7 +419,12 @@ void buildMainWindowControls(QMainWindow &window, MainWindowControls &c)
         panel->setParent(c.panelStack);
         panel->hide();
     }
+    // The welcome frame lies beside the stack, not in it: the stack measures every page it holds
+    // at every layout, the welcome text wraps and is slow to measure, and once a file is open the
+    // hidden frame is passed over.
+    c.panelStack->hide();
     layout->addWidget(c.panelStack, 1);
+    layout->addWidget(welcomeFrame(c), 1);
 
     auto *buttons = new QHBoxLayout;
     c.cmdOpen = named<QPushButton>(QStringLiteral("cmdOpen"));
