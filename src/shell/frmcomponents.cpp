@@ -128,8 +128,8 @@ void frmComponents::buildPage()
 
 frmComponents::Outcome frmComponents::Form_Load()
 {
-    // The checks load libraries (libzip, OpenSSL) while this thread builds the main window, which
-    // is shown only when they are all there.
+    // The checks run while this thread builds the main window, which is shown only when they are
+    // all there.
     std::future<QList<bool>> presence = std::async(std::launch::async, [components = m_components] {
         // Reading the first picture loads every image-format plugin; done here first, the window's
         // pictures need not wait for it.

@@ -1,6 +1,5 @@
 #include "startup.h"
 
-#include "liveupdate/unziplibrary.h"
 #include "platform/systeminfo.h"
 #include "platform/systemlibrary.h"
 
@@ -24,12 +23,11 @@ QList<Component> standardComponents()
 {
     // The widgets and the rich editors are linked into the program and cannot be missing when it
     // runs. These are found only at run time; without the zip library no update can be installed.
-    // OpenSSL is loaded, not set up: Qt's set-up of it (its random generator above all) is left
-    // to the first secure download, not paid by every start.
+    // The libraries are looked for, not loaded: each is loaded when first used.
     return {{ZipLibraryComponent, QStringLiteral("Zip library for installing TTDPatch updates (libzip4)"),
-                [] { return unzipLibrary::available(); }},
+                [] { return SystemLibrary::installed(QStringLiteral("zip"), 4); }},
         {QStringLiteral("LIBSSL.SO.3"), QStringLiteral("OpenSSL library for secure downloads (libssl3)"),
-                [] { return SystemLibrary(QStringLiteral("ssl"), 3).complete(); }},
+                [] { return SystemLibrary::installed(QStringLiteral("ssl"), 3); }},
         {QStringLiteral("XDG-OPEN"), QStringLiteral("Desktop helper that opens web pages and mail (xdg-utils)"),
             [] { return !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty(); }}};
 }

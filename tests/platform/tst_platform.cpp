@@ -3,6 +3,7 @@
 #include "platform/connectionprobe.h"
 #include "platform/settingsstore.h"
 #include "platform/systeminfo.h"
+#include "platform/systemlibrary.h"
 #include "platform/textcodec.h"
 #include "platform/wineregistry.h"
 #include "testsupport.h"
@@ -183,6 +184,18 @@ private slots:
             QCOMPARE(systemInfo::ansiCodePage(QLocale(locale)), codePage);
             QCOMPARE(systemInfo::localeLanguageName(QLocale(locale)), name);
         }
+    }
+
+    void librariesAreFoundWhereTheLoaderLooks()
+    {
+        QVERIFY(SystemLibrary::installed(u"c"_s, 6));
+        QVERIFY(!SystemLibrary::installed(u"vexalpro-absent"_s, 1));
+        writeBytes(m_dir->filePath(u"libextra.so.2"_s), "");
+        QVERIFY(QDir(m_dir->path()).mkdir(u"libfolder.so.1"_s));
+        const ScopedEnvironment path("LD_LIBRARY_PATH", ("/absent:" + m_dir->path()).toLocal8Bit());
+        QVERIFY(SystemLibrary::installed(u"extra"_s, 2));
+        QVERIFY(!SystemLibrary::installed(u"extra"_s, 3));
+        QVERIFY(!SystemLibrary::installed(u"folder"_s, 1));
     }
 
     void loopbackServerIsRecognisedByItsAddressAlone()
