@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QIcon>
 #include <QIconEngine>
+#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QProxyStyle>
@@ -100,12 +101,42 @@ private:
     std::optional<QIcon> m_icon;
 };
 
+// The file of Qt's own picture of a standard pixmap the main window shows from the start.
+const char *builtInPicture(QStyle::StandardPixmap picture)
+{
+    switch (picture) {
+    case QStyle::SP_DialogOpenButton: return "standardbutton-open-16";
+    case QStyle::SP_DialogSaveButton: return "standardbutton-save-16";
+    case QStyle::SP_MediaPlay: return "media-play-32";
+    case QStyle::SP_FileDialogContentsView: return "filecontents-16";
+    default: return nullptr;
+    }
+}
+
 // Qt's widgets ask for some pictures when they are made, and reading the first picture loads
 // every image-format plugin: a good part of the program's start, for pictures that show only
 // later, if ever (the menu bar's arrow for a window too narrow for its menus, the search box's
 // clear button once something is typed).
 class ProgramStyle : public QProxyStyle {
 public:
+    // Without an icon theme Qt draws these from its own PNG files, through a reader that first
+    // loads every image-format plugin to ask whether one of them reads PNG. Read as PNG from the
+    // start, the same pictures cost none of that.
+    QPixmap standardPixmap(StandardPixmap picture, const QStyleOption *option, const QWidget *widget) const override
+    {
+        const char *name = builtInPicture(picture);
+        if (name && QIcon::themeName().isEmpty()) {
+            QImageReader reader(QStringLiteral(":/qt-project.org/styles/commonstyle/images/%1.png")
+                                    .arg(QLatin1String(name)),
+                "png");
+            reader.setAutoDetectImageFormat(false);
+            const QImage image = reader.read();
+            if (!image.isNull())
+                return QPixmap::fromImage(image);
+        }
+        return QProxyStyle::standardPixmap(picture, option, widget);
+    }
+
     QIcon standardIcon(StandardPixmap picture, const QStyleOption *option, const QWidget *widget) const override
     {
         if (picture == SP_ToolBarHorizontalExtensionButton || picture == SP_ToolBarVerticalExtensionButton

@@ -1,12 +1,16 @@
 // The shared rules: numbers and case in text, the error trap, INI reading, files and mail addresses;
-// the text resources of the eight languages, the language list and the choice at start.
+// the text resources of the eight languages, the language list and the choice at start; the
+// pictures the main window shows from the start.
 #include "common/basictext.h"
 #include "common/errortrap.h"
+#include "common/icons.h"
 #include "common/modmain.h"
 #include "lang/modlanguage.h"
 #include "lang/stringresources.h"
 #include "testsupport.h"
 
+#include <QApplication>
+#include <QProxyStyle>
 #include <QRegularExpression>
 #include <QtTest>
 #include <QUrlQuery>
@@ -46,6 +50,26 @@ class TestCommon : public QObject {
     Q_OBJECT
 
 private slots:
+    // First, before anything else reads a picture: these load no image-format plugin, and they are
+    // the pictures Qt itself draws (read its own way, which loads the plugins).
+    void startPicturesAreQtsOwnAndLoadNoPlugin()
+    {
+        useProgramStyle();
+        const QList<QStyle::StandardPixmap> pictures {QStyle::SP_DialogOpenButton, QStyle::SP_DialogSaveButton,
+            QStyle::SP_MediaPlay, QStyle::SP_FileDialogContentsView};
+        QList<QImage> ours;
+        for (const QStyle::StandardPixmap picture : pictures)
+            ours.append(QApplication::style()->standardPixmap(picture).toImage());
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        QVERIFY(maps.open(QIODevice::ReadOnly) && !maps.readAll().contains("imageformats"));
+        const QStyle *qts = static_cast<QProxyStyle *>(QApplication::style())->baseStyle();
+        for (qsizetype i = 0; i < pictures.size(); ++i) {
+            const QImage theirs = qts->standardPixmap(pictures.at(i)).toImage();
+            QVERIFY(!theirs.isNull());
+            QCOMPARE(ours.at(i).convertToFormat(theirs.format()), theirs);
+        }
+    }
+
     void basicTextRules()
     {
         constexpr qint64 Largest = std::numeric_limits<qint64>::max();
