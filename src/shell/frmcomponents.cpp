@@ -14,14 +14,11 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
-
-#include <future>
 
 using modMain::uiText;
 
@@ -128,18 +125,6 @@ void frmComponents::buildPage()
 
 frmComponents::Outcome frmComponents::Form_Load()
 {
-    // The checks run while this thread builds the main window, which is shown only when they are
-    // all there.
-    std::future<QList<bool>> presence = std::async(std::launch::async, [components = m_components] {
-        // Reading the first picture loads every image-format plugin; done here first, the window's
-        // pictures need not wait for it.
-        QImageReader::supportedImageFormats();
-        QList<bool> present;
-        for (const Component &component : components)
-            present.append(component.present());
-        return present;
-    });
-
     auto &s = modMain::state();
     // Every step's failure is passed over: start-up goes on with what it has.
     s.OSName = m_environment.osName;
@@ -161,6 +146,7 @@ frmComponents::Outcome frmComponents::Form_Load()
         writeSetting(m_services.settings, settingKeys::WinTempPath, s.TempPath);
         m_services.settings.sync();
     }
+    checkComponents();
 
     s.LanguageName = readSetting(m_services.settings, settingKeys::Language);
     if (s.LanguageName == QLatin1String("---"))
@@ -175,8 +161,6 @@ frmComponents::Outcome frmComponents::Form_Load()
         return Outcome::RefusedNetworkFolder;
     }
 
-    createMainWindow();
-    checkComponents(presence.get());
     if (!s.ComponentsMissing) {
         showMainWindow();
         hide();
@@ -187,13 +171,13 @@ frmComponents::Outcome frmComponents::Form_Load()
     return Outcome::ComponentsMissing;
 }
 
-void frmComponents::checkComponents(const QList<bool> &present)
+void frmComponents::checkComponents()
 {
     auto &s = modMain::state();
     s.UnzipAvailable = true;
     s.ComponentsMissing = false;
     for (int i = 0; i < m_components.size(); ++i) {
-        if (present.at(i))
+        if (m_components.at(i).present())
             continue;
         if (m_components.at(i).fileName == ZipLibraryComponent)
             s.UnzipAvailable = false;
@@ -222,18 +206,10 @@ void frmComponents::putTexts()
     cmdExit->setText(uiText(5));
 }
 
-// Built before it is known whether it will show: its controls take the longest part of the
-// start, and the component checks run meanwhile. It loads nothing until it is shown.
-void frmComponents::createMainWindow()
-{
-    if (!m_main)
-        m_main = std::make_unique<frmMain>(m_services, m_resources, *m_reporter, m_environment.programFolder);
-}
-
 void frmComponents::showMainWindow()
 {
-    if (!m_mainLoaded) {
-        m_mainLoaded = true;
+    if (!m_main) {
+        m_main = std::make_unique<frmMain>(m_services, m_resources, *m_reporter, m_environment.programFolder);
         m_main->setFileToOpen(m_fileToOpen);
         m_main->Form_Load();
     }

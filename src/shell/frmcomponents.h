@@ -31,7 +31,7 @@ public:
     void setFileToOpen(const QString &path) { m_fileToOpen = path; }
 
     // The main window once it has opened.
-    frmMain *mainWindow() const { return m_mainLoaded ? m_main.get() : nullptr; }
+    frmMain *mainWindow() const { return m_main.get(); }
     ErrorDialogReporter &errorReporter() { return *m_reporter; }
 
     // The page's controls: built by Form_Load when a component is missing, absent otherwise
@@ -55,8 +55,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void checkComponents(const QList<bool> &present);
-    void createMainWindow();
+    void checkComponents();
     void buildPage();
     void showMainWindow();
     void putTexts();
@@ -69,6 +68,5 @@ private:
     QList<Component> m_components;
     std::unique_ptr<ErrorDialogReporter> m_reporter;
     std::unique_ptr<frmMain> m_main;
-    bool m_mainLoaded = false;
     QString m_fileToOpen;
 };
