@@ -42,8 +42,9 @@ void GrfList::fill(QListWidget &flbGrf, const QString &folder)
     flbGrf.setProperty("folder", folder);
     if (folder.isEmpty())
         return;
-    const QStringList files = QDir(folder).entryList(
-        {QStringLiteral("*.grf")}, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+    // Picked out here: Qt makes a regular expression of a name filter, which costs more than the names.
+    QStringList files = QDir(folder).entryList(QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+    files.removeIf([](const QString &name) { return !name.endsWith(QLatin1String(".grf"), Qt::CaseInsensitive); });
     flbGrf.addItems(files);
 }
 

@@ -5,10 +5,10 @@
 #include "platform/textcodec.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTextStream>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 namespace switchCheck {
@@ -45,8 +45,12 @@ QString readText(const QString &path)
 // Lines as TTDPatch reads them: a line feed ends one, a carriage return before it belongs to it.
 QStringList linesOf(const QString &text)
 {
-    static const QRegularExpression lineBreak(QStringLiteral("\r?\n"));
-    return text.split(lineBreak);
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    }
+    return lines;
 }
 
 bool isAsciiLetter(QChar c)
@@ -54,28 +58,71 @@ bool isAsciiLetter(QChar c)
     return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
 }
 
-// The configuration writes a few switches in another base than the list's decimal range: the
-// description's "Default" then reads, in that base, as the list's default.
-int baseOf(const Switch &entry)
-{
-    static const QRegularExpression stated(
-        QStringLiteral("default (-?[0-9A-Fa-f]+)"), QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = stated.match(entry.description);
-    if (!match.hasMatch())
-        return 10;
-    for (int base : {10, 16, 8, 4, 2}) {
-        bool ok = false;
-        if (match.captured(1).toLongLong(&ok, base) == entry.fallback && ok)
-            return base;
-    }
-    return 10;
-}
-
 bool digitIn(QChar c, int base)
 {
     const char16_t u = QChar::toLower(c.unicode());
     const int value = u >= u'0' && u <= u'9' ? u - u'0' : u >= u'a' && u <= u'f' ? u - u'a' + 10 : 99;
     return value < base;
+}
+
+// The configuration writes a few switches in another base than the list's decimal range: the
+// description's "Default" then reads, in that base, as the list's default.
+int baseOf(const Switch &entry)
+{
+    // The first "default " (in any letter case) that a number follows, in any base up to 16.
+    const QString &text = entry.description;
+    const QLatin1String word("default ");
+    for (qsizetype at = text.indexOf(word, 0, Qt::CaseInsensitive); at >= 0;
+         at = text.indexOf(word, at + 1, Qt::CaseInsensitive)) {
+        const qsizetype start = at + word.size();
+        qsizetype end = start < text.size() && text.at(start) == QLatin1Char('-') ? start + 1 : start;
+        const qsizetype digits = end;
+        while (end < text.size() && digitIn(text.at(end), 16))
+            ++end;
+        if (end == digits)
+            continue;
+        for (int base : {10, 16, 8, 4, 2}) {
+            bool ok = false;
+            if (QStringView(text).sliced(start, end - start).toLongLong(&ok, base) == entry.fallback && ok)
+                return base;
+        }
+        return 10;
+    }
+    return 10;
+}
+
+// What separates the fields of a list line (the blanks of ASCII).
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || (c.unicode() >= 9 && c.unicode() <= 13);
+}
+
+// A list line's fields, "-XX name min max default description": five runs of non-blanks apart by
+// spaces, then after spaces the description, which may be missing; none when the line is no such
+// line. The first field begins with '-', the name with a letter.
+std::optional<std::array<QStringView, 6>> fieldsOf(QStringView line)
+{
+    std::array<QStringView, 6> fields;
+    qsizetype at = 0;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) {
+            if (i == 5 && at == line.size())
+                break;
+            if (at == line.size() || line.at(at) != QLatin1Char(' '))
+                return std::nullopt;
+            while (at < line.size() && line.at(at) == QLatin1Char(' '))
+                ++at;
+        }
+        const qsizetype start = at;
+        while (at < line.size() && (i == 5 || !isBlank(line.at(at))))
+            ++at;
+        if (at == start && i < 5)
+            return std::nullopt;
+        fields[i] = line.sliced(start, at - start);
+    }
+    if (!fields[0].startsWith(QLatin1Char('-')) || !isAsciiLetter(fields[1].front()))
+        return std::nullopt;
+    return fields;
 }
 
 std::optional<qint64> numberOf(QStringView field)
@@ -104,19 +151,16 @@ SwitchList SwitchList::parse(const QString &text)
     SwitchList list;
     const QStringList lines = linesOf(text);
     for (qsizetype i = 1; i < lines.size(); ++i) {
-        // -XX name min max default description; '-' where a switch has no letter or no range.
-        static const QRegularExpression format(
-            QStringLiteral("^(-\\S*) +([A-Za-z]\\S*) +(\\S+) +(\\S+) +(\\S+)(?: +(.*))?$"));
-        const QRegularExpressionMatch fields = format.match(lines.at(i));
-        if (!fields.hasMatch())
+        // '-' where a switch has no letter or no range.
+        const auto fields = fieldsOf(lines.at(i));
+        if (!fields)
             continue;
+        const auto &[letter, name, low, high, standard, description] = *fields;
         Switch entry;
-        entry.name = fields.captured(2);
-        const bool noRange = fields.captured(3) == QLatin1String("-") && fields.captured(4) == QLatin1String("-")
-            && fields.captured(5) == QLatin1String("-");
+        entry.name = name.toString();
+        const bool noRange = low == QLatin1String("-") && high == QLatin1String("-") && standard == QLatin1String("-");
         if (!noRange) {
-            const auto minimum = numberOf(fields.captured(3)), maximum = numberOf(fields.captured(4)),
-                       fallback = numberOf(fields.captured(5));
+            const auto minimum = numberOf(low), maximum = numberOf(high), fallback = numberOf(standard);
             if (!minimum || !maximum || !fallback || *minimum > *maximum)
                 continue;
             entry.ranged = true;
@@ -124,7 +168,7 @@ SwitchList SwitchList::parse(const QString &text)
             entry.maximum = *maximum;
             entry.fallback = *fallback;
         }
-        entry.description = fields.captured(6).trimmed();
+        entry.description = description.trimmed().toString();
         entry.text = !entry.ranged && TextSwitches.contains(entry.name, Qt::CaseInsensitive);
         if (entry.ranged)
             entry.base = baseOf(entry);
