@@ -1,5 +1,6 @@
 #include "transfer.h"
 
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
@@ -88,7 +89,9 @@ void Transfer::start(const QUrl &url)
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     // Looking the host up is the first thing the request does.
     emit StateChanged(Resolving);
-    m_reply = m_manager.get(request);
+    if (!m_manager)
+        m_manager = std::make_unique<QNetworkAccessManager>();
+    m_reply = m_manager->get(request);
     m_reply->setReadBufferSize(ReadBufferSize);
     connect(m_reply, &QNetworkReply::socketStartedConnecting, this, [this] {
         // The address is known by the time a socket connects to it.

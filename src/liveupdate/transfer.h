@@ -1,13 +1,13 @@
 #pragma once
 
 #include <QByteArray>
-#include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
 
 #include <memory>
 
+class QNetworkAccessManager;
 class QNetworkReply;
 
 // The main window's transfer control: one HTTP GET at a time over Qt Network. It tells its
@@ -67,7 +67,9 @@ private:
     void onFinished();
     class Inflater;
 
-    QNetworkAccessManager m_manager;
+    // Made at the first request: setting up Qt's network access was a noticeable part of every
+    // start, which often downloads nothing.
+    std::unique_ptr<QNetworkAccessManager> m_manager;
     QPointer<QNetworkReply> m_reply;
     std::unique_ptr<Inflater> m_inflater;
     int m_requestTimeoutMs = 60000;
