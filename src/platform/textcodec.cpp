@@ -1,5 +1,6 @@
 #include "textcodec.h"
 
+#include <QMutex>
 #include <QSet>
 #include <QStringView>
 
@@ -165,20 +166,30 @@ std::array<char16_t, 256> singleByteTable(const char *name)
 
 TextCodec::TextCodec(const QString &codePage)
 {
+    // Made once for each page a run asks for (256 conversions and a dozen iconv descriptors):
+    // every file of a run is in the same page.
+    static QMutex lock;
+    static QHash<QString, TextCodec> made;
+    const QMutexLocker locked(&lock);
+    if (const auto known = made.constFind(codePage); known != made.cend()) {
+        *this = *known;
+        return;
+    }
     const Page *page = findPage(codePage);
     if (!page || !Iconv(Utf16, page->iconv).isOpen() || !Iconv(page->iconv, Utf16).isOpen())
         page = findPage(QStringLiteral("1252"));
     m_codePage = QLatin1String(page->windows);
     m_iconvName = page->iconv;
     m_doubleByte = page->doubleByte;
-    if (m_doubleByte)
-        return;
-    // Should even CP1252 be missing from the system, the table is Latin-1, which still round-trips.
-    m_toText = singleByteTable(page->iconv);
-    for (int byte = 0x80; byte < 256; ++byte) {
-        if (!isEscape(m_toText[byte]))
-            m_toBytes.insert(m_toText[byte], char(byte));
+    if (!m_doubleByte) {
+        // Should even CP1252 be missing from the system, the table is Latin-1, which still round-trips.
+        m_toText = singleByteTable(page->iconv);
+        for (int byte = 0x80; byte < 256; ++byte) {
+            if (!isEscape(m_toText[byte]))
+                m_toBytes.insert(m_toText[byte], char(byte));
+        }
     }
+    made.insert(codePage, *this);
 }
 
 QString TextCodec::codePage() const
