@@ -268,8 +268,13 @@ void ConfigDocuments::reopenLast(const SettingsStore &settings)
     if (readSettingNumber(settings, settingKeys::AutoLoadLast) != 1)
         return;
     s.CfgFileName = s.RecentFile1;
-    if (modMain::fileExists(s.CfgFileName))
+    if (reopensLast(settings))
         ReadSettings();
+}
+
+bool ConfigDocuments::reopensLast(const SettingsStore &settings)
+{
+    return readSettingNumber(settings, settingKeys::AutoLoadLast) == 1 && modMain::fileExists(modMain::state().RecentFile1);
 }
 
 bool ConfigDocuments::eventFilter(QObject *watched, QEvent *event)

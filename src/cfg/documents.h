@@ -42,6 +42,8 @@ public:
     void openFile(const QString &path);
     // The first activation of the main window: the last file again, when wanted and still there.
     void reopenLast(const SettingsStore &settings);
+    // Whether reopenLast will open a file.
+    static bool reopensLast(const SettingsStore &settings);
     // The newgrf folder's graphics files, again.
     void refreshGraphicsFiles();
 

@@ -255,6 +255,9 @@ void frmMain::Form_Load()
         s.RecentFile2 = readSetting(m_services.settings, settingKeys::Recent2);
         showRecentFiles();
     });
+    // The last file, reopened at the first activation, takes the welcome frame's place before the
+    // window is first drawn: the frame's wrapped text need not be laid out for nothing.
+    c.fraWelcome->setVisible(!m_fileToOpen.isEmpty() || !ConfigDocuments::reopensLast(m_services.settings));
     trap.report(QStringLiteral("@ frmMain Load"));
 }
 
@@ -296,6 +299,8 @@ void frmMain::firstActivation()
         m_documents->openFile(m_fileToOpen);
     else
         m_documents->reopenLast(m_services.settings);
+    if (!tabStripVisible())
+        c.fraWelcome->show();
 }
 
 void frmMain::ReadSettings()
