@@ -226,13 +226,6 @@ void settleDisk()
     ::sync();
 }
 
-void flushToDisk(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || ::fsync(file.handle()) != 0)
-        fail(QStringLiteral("cannot flush %1 to the disk").arg(path));
-}
-
 void prepareReturningPlayer(GameSession &session)
 {
     writeBytes(session.folder + QStringLiteral("swtchlst.txt"), "TTDPatch V2.6 alpha 0 r1651 (Windows) starting.\r\n");

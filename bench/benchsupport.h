@@ -83,8 +83,6 @@ void writeIncompressible(const QString &path, qint64 size, quint32 seed);
 
 // Flushes written files to the disk, so that one run's writing does not land in the next run's time.
 void settleDisk();
-// Waits until one file's content is on the disk, as QSaveFile does before it replaces a file.
-void flushToDisk(const QString &path);
 
 // The session's settings and game folder as after an earlier start: the automatic update checks
 // off and the patch version remembered, so that opening a file neither reaches for a server nor

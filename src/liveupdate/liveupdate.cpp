@@ -20,8 +20,8 @@
 #include <QMetaMethod>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStorageInfo>
+#include <QTemporaryFile>
 #include <QTimer>
 
 #include <limits>
@@ -32,9 +32,11 @@ namespace rules = liveUpdateRules;
 // One running download: the answer's length, what has arrived and the file it goes to.
 struct LiveUpdate::Download {
     Download(const QString &target, qint64 limit)
-        : file(target)
+        : target(target)
+        , file(target + QStringLiteral(".XXXXXX"))
         , limit(limit)
     { }
+    QString target;
     // Streamed: an answer without a length (chunked, or compressed by the server anyway), kept
     // when the transfer ends whole.
     enum class Length { Unknown, Streamed, NotANumber, Known } length = Length::Unknown;
@@ -42,7 +44,10 @@ struct LiveUpdate::Download {
     qint64 received = 0;
     // A progress bar counts in int: long transfers are shown in coarser steps.
     int barShift = 0;
-    QSaveFile file;
+    // Beside the target, whose name it takes once the body is whole; otherwise it goes. Not a
+    // QSaveFile: that waits until the file is on the disk (after a large download a tenth of a
+    // second and more), for a file that is read at once and, should the system go down, fetched again.
+    QTemporaryFile file;
     // Lists are small; more than this is no list, and is not kept.
     qint64 limit;
     // Why the answer was not kept, for the log; empty while it may be.
@@ -179,8 +184,8 @@ void LiveUpdate::DownloadFile(const QString &FileURL, const QString &TargetFile,
         ? download.received >= download.total
         : download.length == Download::Length::Streamed && !m_intMain.failed() && m_intMain.bodyIntact();
     if (!download.refusal.isEmpty() || !whole) {
-        // Cut short or refused: the file stays as it was, so nothing takes half a body for a whole one.
-        download.file.cancelWriting();
+        // Cut short or refused: the file stays as it was, so nothing takes half a body for a whole
+        // one (what arrived goes with `download`).
         downloadFailedEnding(IsUpdateList);
         if (!download.refusal.isEmpty())
             LiveUpdateEvent(QStringLiteral("%1 was not kept: %2.").arg(QUrl(FileURL).fileName(), download.refusal));
@@ -188,9 +193,13 @@ void LiveUpdate::DownloadFile(const QString &FileURL, const QString &TargetFile,
             m_services.dialogs.message(m_host.window(), {modMain::ProductName, download.noRoom, MessageIcon::Critical});
         return;
     }
-    // Flushed first: commit() overlooks a failure of the last buffered write (a full disk).
-    if (!download.file.flush() || !download.file.commit())
+    // Flushed first: renaming would overlook a failure of the last buffered write (a full disk).
+    if (!download.file.flush())
         throw RuntimeError::fromFile(download.file);
+    QFile::remove(download.target);
+    if (!download.file.rename(download.target))
+        throw RuntimeError::fromFile(download.file);
+    download.file.setAutoRemove(false);
 }
 
 void LiveUpdate::startKeeping(Download &d)
@@ -210,7 +219,7 @@ void LiveUpdate::startKeeping(Download &d)
         return m_intMain.cancel();
     }
     // Stopped before it starts, rather than at a full disk after minutes of waiting.
-    const QString folder = QFileInfo(d.file.fileName()).absolutePath();
+    const QString folder = QFileInfo(d.target).absolutePath();
     const qint64 free = QStorageInfo(folder).bytesAvailable();
     if (free >= 0 && d.total > free) {
         d.refusal = QStringLiteral("%1 bytes do not fit in the %2 bytes free in %3").arg(d.total).arg(free).arg(folder);
@@ -226,7 +235,7 @@ void LiveUpdate::startKeeping(Download &d)
     // Without a length the bar only shows that something arrives.
     c.pgbMain.setMaximum(int(d.total >> d.barShift));
     c.pgbMain.setVisible(true);
-    if (!d.file.open(QIODevice::WriteOnly))
+    if (!d.file.open())
         d.writeError = RuntimeError::fromFile(d.file);
 }
 
