@@ -150,16 +150,11 @@ void buildMenus(QMainWindow &window, MainWindowControls &c)
     c.mnuAbout->setMenuRole(QAction::AboutRole);
 }
 
-// A configuration's lines are Latin text in a typewriter-like font: the editors lay them out
-// without ligatures and kerning, which spares the text shaping that was a good part of opening a
-// file (and of the start, which reopens the last one).
+// Their font is the options' (LoadOptions).
 QPlainTextEdit *fileEditor(const QString &name)
 {
     auto *editor = named<QPlainTextEdit>(name);
     editor->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont font = editor->font();
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    editor->setFont(font);
     return editor;
 }
 

@@ -81,6 +81,10 @@ void LoadOptions(MainWindowControls &c, SettingsStore &store, modMain::State &st
     trap.step([&] {
         QFont font = c.rtbPatch->font();
         font.setFamily(c.cboFont->currentText());
+        // A configuration's lines are Latin text in a typewriter-like font: laid out without
+        // ligatures and kerning, they spare the text shaping that was a good part of opening a file
+        // (and of the start, which reopens the last one).
+        font.setStyleStrategy(QFont::PreferNoShaping);
         c.rtbPatch->setFont(font);
         c.rtbGrf->setFont(font);
         c.txtFind->setFont(font);
