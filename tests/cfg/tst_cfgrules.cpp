@@ -71,13 +71,14 @@ const QString NotYesNo = QStringLiteral(" is not a yes/no value (yes, y, on, 1, 
 
 // The patch's switch list with damaged lines among its own, which are skipped while the rest is read:
 // too few fields, a range not numeric, half a range, minimum above maximum, no option field,
-// control characters.
+// control characters; and two sound ones: no description, a default in hexadecimal.
 SwitchList corpusList()
 {
     QString text = QString::fromLatin1(readBytes(CorpusList));
     text.insert(text.indexOf(QLatin1String("-Xb bribe")),
         QStringLiteral("-Q damaged 1 2\r\n-Q damaged a 5 2 `damaged' text\r\n-Q damaged - 5 - `damaged' text\r\n"
-                       "-Q damaged 9 1 5 `damaged' text\r\ndamaged 1 2 3 text\r\n-Q \u0001damaged 1 2 3 \u0000\r\n"));
+                       "-Q damaged 9 1 5 `damaged' text\r\ndamaged 1 2 3 text\r\n-Q \u0001damaged 1 2 3 \u0000\r\n"
+                       "-Q nodescription 0 9 5\r\n-Q hexadecimal 0 255 15 Default F\r\n"));
     return SwitchList::parse(text);
 }
 
@@ -274,7 +275,7 @@ private slots:
                  "\tabandonedroads 2   ", "autoreplace", "autoreplace No", "autoreplace 0", "autorenew -128",
                  "autorenew 127", "cdstcargoclassgentype 33333333333", "cdpath C:\\TTD",
                  "cdstopts.noaddactivityscore off   // Don't add", "cdstopts 2147483647", "bribe Yes", "bribe 0",
-                 "bribe on\r// a lone CR keeps this in the line"})
+                 "bribe on\r// a lone CR keeps this in the line", "hexadecimal ff"})
             QTest::newRow(line) << QString::fromLatin1(line) << QStringList();
         const auto row = [](const char *name, const char *text, const QStringList &found) {
             QTest::newRow(name) << QString::fromLatin1(text) << found;
@@ -289,6 +290,7 @@ private slots:
         row("a number for a bit", "cdstopts.farroutewait 2", {"1: cdstopts.farroutewait: 2" + NotYesNo});
         row("unknown", "briibe on", {"1: Unknown switch: briibe"});
         row("a damaged list line is no switch", "damaged 1", {"1: Unknown switch: damaged"});
+        row("a list line without a description", "nodescription 10", {"1: nodescription: 10 is outside the range 0..9"});
         row("unknown bit of unknown switch", "bribes.x on", {"1: Unknown switch: bribes.x"});
         row("set again, in other letters", "bribe on\r\n// c\r\nBRIBE off\r\nbribe",
             {"3: BRIBE is set again; it was first set on line 1", "4: bribe is set again; it was first set on line 1"});
