@@ -10,10 +10,10 @@
 namespace {
 
 // The folders listed in the loader's configuration (Debian's multiarch folders are there).
-QStringList configuredFolders()
+QStringList configuredFolders(const QString &configuration)
 {
     QStringList folders;
-    const QDir conf(QStringLiteral("/etc/ld.so.conf.d"));
+    const QDir conf(configuration);
     for (const QString &name : conf.entryList(QDir::Files, QDir::Name)) {
         QFile file(conf.filePath(name));
         if (!name.endsWith(QLatin1String(".conf")) || !file.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -29,11 +29,11 @@ QStringList configuredFolders()
 
 } // namespace
 
-bool SystemLibrary::installed(const QString &name, int majorVersion)
+bool SystemLibrary::installed(const QString &name, int majorVersion, const QString &loaderConfiguration)
 {
     // In the loader's order: the environment's folders, the configured ones, the default ones.
     QStringList folders = qEnvironmentVariable("LD_LIBRARY_PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    folders += configuredFolders();
+    folders += configuredFolders(loaderConfiguration);
     folders += {QLibraryInfo::path(QLibraryInfo::LibrariesPath), QStringLiteral("/lib64"),
         QStringLiteral("/usr/lib64"), QStringLiteral("/lib"), QStringLiteral("/usr/lib")};
     const QString file = QStringLiteral("/lib%1.so.%2").arg(name).arg(majorVersion);

@@ -28,7 +28,9 @@ public:
     // Whether lib<name>.so.<majorVersion> lies in a folder where the dynamic loader looks for it.
     // Only the file is looked for: loading a library (OpenSSL's above all) costs a start more than
     // the check is worth, and a library that is there but does not load says so at its first use.
-    static bool installed(const QString &name, int majorVersion);
+    // `loaderConfiguration` is the loader's folder of *.conf files (a test gives its own).
+    static bool installed(const QString &name, int majorVersion,
+        const QString &loaderConfiguration = QStringLiteral("/etc/ld.so.conf.d"));
 
     // A library's functions, bound by `bindAll` on the first call and kept for the program's run;
     // null when the library or one of its functions is missing.

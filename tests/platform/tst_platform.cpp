@@ -196,6 +196,16 @@ private slots:
         QVERIFY(SystemLibrary::installed(u"extra"_s, 2));
         QVERIFY(!SystemLibrary::installed(u"extra"_s, 3));
         QVERIFY(!SystemLibrary::installed(u"folder"_s, 1));
+        // The folders the loader's *.conf files list, lines that are no folder passed over.
+        QVERIFY(QDir(m_dir->path()).mkdir(u"conf.d"_s) && QDir(m_dir->path()).mkdir(u"listed"_s)
+            && QDir(m_dir->path()).mkdir(u"unlisted"_s));
+        const QDir conf(m_dir->filePath(u"conf.d"_s));
+        writeBytes(conf.filePath(u"a.conf"_s), "# a comment\n" + QFile::encodeName(m_dir->filePath(u"listed"_s)) + "\n");
+        writeBytes(conf.filePath(u"b.txt"_s), QFile::encodeName(m_dir->filePath(u"unlisted"_s)));
+        writeBytes(m_dir->filePath(u"listed/liblisted.so.1"_s), "");
+        writeBytes(m_dir->filePath(u"unlisted/libunlisted.so.1"_s), "");
+        QVERIFY(SystemLibrary::installed(u"listed"_s, 1, conf.path()));
+        QVERIFY(!SystemLibrary::installed(u"unlisted"_s, 1, conf.path()));
     }
 
     void loopbackServerIsRecognisedByItsAddressAlone()
