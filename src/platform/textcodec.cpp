@@ -166,8 +166,8 @@ std::array<char16_t, 256> singleByteTable(const char *name)
 
 TextCodec::TextCodec(const QString &codePage)
 {
-    // Made once for each page a run asks for (256 conversions and a dozen iconv descriptors):
-    // every file of a run is in the same page.
+    // Made once for each page a run asks for (256 conversions through iconv): every file of a run
+    // is in the same page.
     static QMutex lock;
     static QHash<QString, TextCodec> made;
     const QMutexLocker locked(&lock);
