@@ -196,6 +196,9 @@ void LiveUpdate::DownloadFile(const QString &FileURL, const QString &TargetFile,
     // Flushed first: renaming would overlook a failure of the last buffered write (a full disk).
     if (!download.file.flush())
         throw RuntimeError::fromFile(download.file);
+    // A temporary file is its owner's alone; the download is an ordinary file, as unpacked ones are.
+    download.file.setPermissions(
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     QFile::remove(download.target);
     if (!download.file.rename(download.target))
         throw RuntimeError::fromFile(download.file);

@@ -143,6 +143,7 @@ private slots:
         QTEST(error ? error->number : 0, "errorNumber");
         QCOMPARE(live().DownloadFailed, file.isNull() && !error);
         QCOMPARE(readBytes(target()), file.isNull() ? Earlier : file);
+        QVERIFY(QFileInfo(target()).permissions().testFlag(QFileDevice::ReadOther));
         const QStringList log = linesOf(*c().lstLiveupdate);
         QVERIFY2(log.join('\n').contains(logged), qPrintable(log.join('\n')));
         QCOMPARE(c().lstLiveupdate->currentRow(), log.size() - 1);
