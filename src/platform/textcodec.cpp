@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <iconv.h>
+#include <map>
 #include <optional>
 
 namespace {
@@ -169,10 +170,10 @@ TextCodec::TextCodec(const QString &codePage)
     // Made once for each page a run asks for (256 conversions through iconv): every file of a run
     // is in the same page.
     static QMutex lock;
-    static QHash<QString, TextCodec> made;
+    static std::map<QString, TextCodec> made; // a node per page: a hash table's first block was 28 kB
     const QMutexLocker locked(&lock);
-    if (const auto known = made.constFind(codePage); known != made.cend()) {
-        *this = *known;
+    if (const auto known = made.find(codePage); known != made.end()) {
+        *this = known->second;
         return;
     }
     const Page *page = findPage(codePage);
@@ -189,7 +190,7 @@ TextCodec::TextCodec(const QString &codePage)
                 m_toBytes.insert(m_toText[byte], char(byte));
         }
     }
-    made.insert(codePage, *this);
+    made.emplace(codePage, *this);
 }
 
 QString TextCodec::codePage() const
