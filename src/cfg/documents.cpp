@@ -170,11 +170,13 @@ void ConfigDocuments::readConfiguration()
 void ConfigDocuments::readInto(QPlainTextEdit &editor, const QString &path, QStringList (*linesOf)(const QStringList &),
     cfgRules::LineKind (*kindOf)(QStringView))
 {
-    const QString text = TextCodec(modMain::state().AnsiCodePage)
-                             .decode(modMain::readWholeFile(path, ConfigDocuments::MaximumFileSize));
+    // The file's text and its raw lines go before the editor's document is built: the start,
+    // which reopens the last file, pays for every page of memory it touches first.
+    const QStringList lines = linesOf(cfgRules::splitLines(
+        TextCodec(modMain::state().AnsiCodePage).decode(modMain::readWholeFile(path, ConfigDocuments::MaximumFileSize))));
     const bool colours = c.chkColor.isChecked();
-    EditorText(editor).setLines(linesOf(cfgRules::splitLines(text)),
-        [colours, kindOf](const QString &line) { return colours ? cfgRules::colourOf(kindOf(line)) : QColor(); });
+    EditorText(editor).setLines(
+        lines, [colours, kindOf](const QString &line) { return colours ? cfgRules::colourOf(kindOf(line)) : QColor(); });
 }
 
 void ConfigDocuments::prepareGraphicsFolder()
