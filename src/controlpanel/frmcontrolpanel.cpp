@@ -268,7 +268,12 @@ void frmControlPanel::SaveRegSettings()
     if (registryWritable()) {
         m_registry.ShowRegistryErrors = true;
         const quint32 key = m_registry.CreateKey(RegistryAccess::HKEY_LOCAL_MACHINE, SubKey);
-        const QList<std::tuple<const char *, QVariant, int>> values {
+        struct Value {
+            const char *name;
+            QVariant data;
+            int type;
+        };
+        const QList<Value> values {
             {"DisplayModeNumber", position, WineRegistry::Dword},
             {"ForceDIBSection", m_forceDibSection, WineRegistry::Dword},
             {"Fullscreen", m_fullscreen, WineRegistry::Dword},
@@ -281,8 +286,9 @@ void frmControlPanel::SaveRegSettings()
             {"SafeMode", chkSafe->isChecked() ? 1 : 0, WineRegistry::Dword},
             {"UpdateMode", m_updateMode, WineRegistry::Dword},
         };
-        for (const auto &[name, data, type] : values)
-            trap.step([&] { m_registry.SetKeyValue(key, QString::fromLatin1(name), data, type); });
+        // A named struct, not a tuple: clang before 16 cannot capture a structured binding.
+        for (const Value &value : values)
+            trap.step([&] { m_registry.SetKeyValue(key, QString::fromLatin1(value.name), value.data, value.type); });
         if (m_registry.RegCloseKey(key) != 0 && key != 0)
             trap.raise({errorNumber::PathFileAccessError, m_registry.lastError()});
     }
