@@ -13,9 +13,11 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QTemporaryFile>
 #include <QUrl>
 #include <QWidget>
 
+#include <cstdio>
 #include <optional>
 
 #include <sys/stat.h>
@@ -156,6 +158,19 @@ void writeWholeFile(const QString &path, const QByteArray &bytes)
     // and would put the cut-short file in place: flushed first, the failure is seen and reported.
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() || !file.commit())
         throw RuntimeError::fromFile(file);
+}
+
+bool putInPlace(QTemporaryFile &file, const QString &target)
+{
+    // Not every file system keeps modes (a game folder on a FAT disk): a refusal is no failure.
+    file.setPermissions(
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    // Flushed first: the rename would overlook a failure of the last buffered write (a full disk).
+    if (!file.flush()
+        || ::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+        return false;
+    file.setAutoRemove(false);
+    return true;
 }
 
 QString readIniString(const QString &section, const QString &key, const QString &defaultValue, const QString &fileName)

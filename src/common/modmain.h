@@ -7,6 +7,8 @@
 #include <array>
 #include <functional>
 
+class QTemporaryFile;
+
 class Dialogs;
 class Shell;
 class Clock;
@@ -109,6 +111,11 @@ void deleteIfExists(const QString &path);
 QByteArray readWholeFile(const QString &path, qint64 maximumSize = -1);
 // Replaces a file's content by `bytes` at once: on any failure the old content stays.
 void writeWholeFile(const QString &path, const QByteArray &bytes);
+// Puts a finished temporary file of the same folder in `target`'s place at once, as an ordinary
+// file (readable by all, writable by its owner, runnable by none); false when it could not. Unlike
+// writeWholeFile it does not wait for the disk: for files read at once, and fetched again should
+// the system go down first.
+bool putInPlace(QTemporaryFile &file, const QString &target);
 // A file whose write bits are all clear. Root may write anyway, so the bits decide, not access().
 bool isReadOnlyFile(const QString &path);
 // Game folders come from Windows, where names ignore letter case: the path of the file in

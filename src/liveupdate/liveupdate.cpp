@@ -44,9 +44,9 @@ struct LiveUpdate::Download {
     qint64 received = 0;
     // A progress bar counts in int: long transfers are shown in coarser steps.
     int barShift = 0;
-    // Beside the target, whose name it takes once the body is whole; otherwise it goes. Not a
-    // QSaveFile: that waits until the file is on the disk (after a large download a tenth of a
-    // second and more), for a file that is read at once and, should the system go down, fetched again.
+    // Beside the target, whose name it takes once the body is whole (modMain::putInPlace: a
+    // QSaveFile would wait for the disk, after a large download a tenth of a second and more);
+    // otherwise it goes.
     QTemporaryFile file;
     // Lists are small; more than this is no list, and is not kept.
     qint64 limit;
@@ -193,16 +193,8 @@ void LiveUpdate::DownloadFile(const QString &FileURL, const QString &TargetFile,
             m_services.dialogs.message(m_host.window(), {modMain::ProductName, download.noRoom, MessageIcon::Critical});
         return;
     }
-    // Flushed first: renaming would overlook a failure of the last buffered write (a full disk).
-    if (!download.file.flush())
+    if (!modMain::putInPlace(download.file, download.target))
         throw RuntimeError::fromFile(download.file);
-    // A temporary file is its owner's alone; the download is an ordinary file, as unpacked ones are.
-    download.file.setPermissions(
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    QFile::remove(download.target);
-    if (!download.file.rename(download.target))
-        throw RuntimeError::fromFile(download.file);
-    download.file.setAutoRemove(false);
 }
 
 void LiveUpdate::startKeeping(Download &d)

@@ -404,18 +404,14 @@ void Extraction::copyOut(zip_file_t *file, const zip_stat_t &stat, const QString
         print(QStringLiteral("    testing: %1   OK").arg(name));
         return;
     }
-    // No run bit and no other mode bit of the archive: a patch release holds Windows and DOS
-    // programs, which their runners start, so nothing unpacked can run as a program of this machine.
-    const QFileDevice::Permissions permissions
-        = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-    out->setPermissions(permissions);
-    if (!out->flush()
-        || ::rename(QFile::encodeName(out->fileName()).constData(), QFile::encodeName(target).constData()) != 0) {
+    // An ordinary file, with no run bit and no other mode bit of the archive: a patch release holds
+    // Windows and DOS programs, which their runners start, so nothing unpacked can run as a program
+    // of this machine.
+    if (!modMain::putInPlace(*out, target)) {
         print(QStringLiteral("   cannot write: %1").arg(target), true);
         fail(result::DiskError);
         return;
     }
-    out->setAutoRemove(false);
     out.reset();
     if (stat.valid & ZIP_STAT_MTIME) {
         QFile written(target);
