@@ -15,32 +15,31 @@ namespace {
 constexpr qsizetype SignatureSize = 64;
 
 // OpenSSL's functions that check a signature, found when the first one is checked (see
-// SystemLibrary): only a self-update needs them.
+// SystemLibrary): only a self-update needs them. One list makes the table and its lookup.
+#define LIBCRYPTO_FUNCTIONS(F) \
+    F(BIO_new_mem_buf) \
+    F(BIO_free_all) \
+    F(PEM_read_bio_PUBKEY) \
+    F(EVP_PKEY_get_base_id) \
+    F(EVP_PKEY_free) \
+    F(EVP_MD_CTX_new) \
+    F(EVP_MD_CTX_free) \
+    F(EVP_DigestVerifyInit) \
+    F(EVP_DigestVerify)
+
 struct LibCrypto {
-    decltype(&::BIO_new_mem_buf) BIO_new_mem_buf;
-    decltype(&::BIO_free_all) BIO_free_all;
-    decltype(&::PEM_read_bio_PUBKEY) PEM_read_bio_PUBKEY;
-    decltype(&::EVP_PKEY_get_base_id) EVP_PKEY_get_base_id;
-    decltype(&::EVP_PKEY_free) EVP_PKEY_free;
-    decltype(&::EVP_MD_CTX_new) EVP_MD_CTX_new;
-    decltype(&::EVP_MD_CTX_free) EVP_MD_CTX_free;
-    decltype(&::EVP_DigestVerifyInit) EVP_DigestVerifyInit;
-    decltype(&::EVP_DigestVerify) EVP_DigestVerify;
+#define LIBCRYPTO_MEMBER(name) decltype(&::name) name;
+    LIBCRYPTO_FUNCTIONS(LIBCRYPTO_MEMBER)
+#undef LIBCRYPTO_MEMBER
 };
 
 const LibCrypto *libCrypto()
 {
     return SystemLibrary::functions<LibCrypto>(
         QStringLiteral("crypto"), 3, [](SystemLibrary &library, LibCrypto &crypto) {
-            library.bind(crypto.BIO_new_mem_buf, "BIO_new_mem_buf");
-            library.bind(crypto.BIO_free_all, "BIO_free_all");
-            library.bind(crypto.PEM_read_bio_PUBKEY, "PEM_read_bio_PUBKEY");
-            library.bind(crypto.EVP_PKEY_get_base_id, "EVP_PKEY_get_base_id");
-            library.bind(crypto.EVP_PKEY_free, "EVP_PKEY_free");
-            library.bind(crypto.EVP_MD_CTX_new, "EVP_MD_CTX_new");
-            library.bind(crypto.EVP_MD_CTX_free, "EVP_MD_CTX_free");
-            library.bind(crypto.EVP_DigestVerifyInit, "EVP_DigestVerifyInit");
-            library.bind(crypto.EVP_DigestVerify, "EVP_DigestVerify");
+#define LIBCRYPTO_BIND(name) library.bind(crypto.name, #name);
+            LIBCRYPTO_FUNCTIONS(LIBCRYPTO_BIND)
+#undef LIBCRYPTO_BIND
         });
 }
 } // namespace
