@@ -137,24 +137,25 @@ void EditorText::colourLine(const QTextBlock &block, const QColor &colour)
 
 void EditorText::setLines(const QStringList &lines, const std::function<QColor(const QString &)> &colourOf)
 {
-    QString joined;
-    for (const QString &line : lines) {
-        joined += toDocument(line);
-        joined += QChar::ParagraphSeparator;
-    }
     QTextDocument *document = m_editor.document();
     document->setUndoRedoEnabled(false);
     QTextCursor cursor(document);
     cursor.beginEditBlock();
     cursor.select(QTextCursor::Document);
-    cursor.insertText(joined, formatFor(m_editor, QColor()));
-    QTextBlock block = document->firstBlock();
-    for (const QString &line : lines) {
-        const QColor colour = colourOf(line);
-        if (colour.isValid())
-            colourLine(block, colour);
-        block = block.next();
+    cursor.removeSelectedText();
+    // Each line goes in with its colour: colouring it afterwards would split its text once more.
+    const QTextBlockFormat blockFormat = cursor.blockFormat();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QTextCharFormat format = formatFor(m_editor, colourOf(lines.at(i)));
+        // An empty line has no characters to colour: what is typed into it takes the block's format.
+        if (i == 0)
+            cursor.setBlockCharFormat(format);
+        else
+            cursor.insertBlock(blockFormat, format);
+        cursor.insertText(toDocument(lines.at(i)), format);
     }
+    if (!lines.isEmpty())
+        cursor.insertBlock(blockFormat, formatFor(m_editor, QColor()));
     cursor.endEditBlock();
     document->setUndoRedoEnabled(true);
 }

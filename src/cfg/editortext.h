@@ -41,7 +41,8 @@ public:
     // Colours a line's characters, leaving the caret and selection as they were.
     void colourLine(const QTextBlock &block, const QColor &colour);
     // Replaces the text by these lines, each followed by a line break, each in the colour the
-    // function gives it (invalid: the text colour). One edit, not one per line.
+    // function gives it (invalid: the text colour). One edit, not one per line; the caller places
+    // the caret.
     void setLines(const QStringList &lines, const std::function<QColor(const QString &)> &colourOf);
     // The colour a line's first character shows.
     QColor lineColour(const QTextBlock &block) const;
