@@ -1,6 +1,7 @@
 #include "switchmarks.h"
 
 #include <QAbstractItemView>
+#include <QAbstractTextDocumentLayout>
 #include <QCompleter>
 #include <QHelpEvent>
 #include <QPlainTextEdit>
@@ -28,7 +29,9 @@ struct SwitchMarks::LineMark : QTextBlockUserData {
     QString key; // a known switch's lower-case name, as indexed; empty for an unknown one
     bool problem = false;
     bool repeat = false;
-    bool underlined = false;
+    // The underlines the line should show, and those its layout holds: a line gets them when it
+    // is drawn (drawShownUnderlines).
+    QList<QTextLayout::FormatRange> underlines, onLayout;
 };
 
 // The lines of each known switch and which of them sets it first. Blocks being deleted must not
@@ -199,40 +202,55 @@ void SwitchMarks::judge(const QTextBlock &block)
     auto *mark = static_cast<LineMark *>(block.userData());
     const QString text = block.text();
     const Setting setting = m_list.isEmpty() ? Setting() : settingOf(text);
-    QList<QTextLayout::FormatRange> underlines;
-    const bool wasUnderlined = mark && mark->underlined;
     if (setting.key.isEmpty()) {
+        if (mark && !mark->onLayout.isEmpty()) {
+            block.layout()->setFormats({});
+            m_editor.document()->markContentsDirty(block.position(), block.length());
+        }
         if (mark)
             QTextBlock(block).setUserData(nullptr);
-        mark = nullptr;
-    } else {
-        if (!mark) {
-            mark = new LineMark(m_index, block);
-            QTextBlock(block).setUserData(mark);
-        }
-        const Verdict verdict = switchCheck::judge(m_list, text, setting);
-        const QString key = verdict.known ? setting.key : QString();
-        if (mark->key != key) {
-            m_index->remove(mark);
-            mark->key = key;
-            if (!key.isEmpty())
-                m_index->add(mark);
-        }
-        m_index->setProblem(mark, verdict.kind != Kind::None);
-        if (verdict.kind != Kind::None)
-            underlines.append({int(verdict.start), int(verdict.length), problemFormat()});
-        if (mark->repeat)
-            underlines.append({int(setting.nameStart), int(setting.nameLength), problemFormat()});
-    }
-    if (mark)
-        mark->underlined = !underlines.isEmpty();
-    // Asking a line for its layout makes one: most lines have nothing to draw and never need it.
-    if (underlines.isEmpty() && !wasUnderlined)
         return;
-    QTextLayout *layout = block.layout();
-    if (layout->formats() != underlines) {
-        layout->setFormats(underlines);
-        m_editor.document()->markContentsDirty(block.position(), block.length());
+    }
+    if (!mark) {
+        mark = new LineMark(m_index, block);
+        QTextBlock(block).setUserData(mark);
+    }
+    const Verdict verdict = switchCheck::judge(m_list, text, setting);
+    const QString key = verdict.known ? setting.key : QString();
+    if (mark->key != key) {
+        m_index->remove(mark);
+        mark->key = key;
+        if (!key.isEmpty())
+            m_index->add(mark);
+    }
+    m_index->setProblem(mark, verdict.kind != Kind::None);
+    QList<QTextLayout::FormatRange> underlines;
+    if (verdict.kind != Kind::None)
+        underlines.append({int(verdict.start), int(verdict.length), problemFormat()});
+    if (mark->repeat)
+        underlines.append({int(setting.nameStart), int(setting.nameLength), problemFormat()});
+    if (mark->underlines != underlines) {
+        mark->underlines = underlines;
+        m_editor.viewport()->update();
+    }
+}
+
+void SwitchMarks::drawShownUnderlines()
+{
+    // A line's layout, made and laid out again for its underlines, costs more than judging it; a
+    // long file with many problems opened slowly when every line got them at once.
+    const QAbstractTextDocumentLayout &layout = *m_editor.document()->documentLayout();
+    const int height = m_editor.viewport()->height();
+    QTextBlock block = m_editor.cursorForPosition(QPoint(0, 0)).block();
+    for (qreal top = m_editor.cursorRect(QTextCursor(block)).top(); block.isValid() && top < height;
+         block = block.next()) {
+        auto *mark = static_cast<LineMark *>(block.userData());
+        if (mark && mark->onLayout != mark->underlines) {
+            // Before the line is measured: Qt lays it out again only once, as it draws it.
+            block.layout()->setFormats(mark->underlines);
+            mark->onLayout = mark->underlines;
+        }
+        top += layout.blockBoundingRect(block).height();
     }
 }
 
@@ -330,6 +348,8 @@ void SwitchMarks::complete(const QString &name)
 
 bool SwitchMarks::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::Paint && watched == m_editor.viewport() && active())
+        drawShownUnderlines();
     if (event->type() == QEvent::ToolTip && watched == m_editor.viewport()) {
         const auto *help = static_cast<QHelpEvent *>(event);
         const QString tip = active() ? tipFor(m_editor.cursorForPosition(help->pos()).block()) : QString();

@@ -20,7 +20,7 @@ class QStringListModel;
 // The underlines are the lines' layout formats, which Qt draws merged over the document's own
 // formats: they change neither the text's colours nor the document (no undo step, no
 // modification). Set here rather than through QSyntaxHighlighter, which builds a format for every
-// character of every line it looks at.
+// character of every line it looks at, and only on the lines being drawn.
 class SwitchMarks : public QObject {
     Q_OBJECT
 public:
@@ -53,8 +53,10 @@ private:
     struct LineMark;
     // The lines from `position` to `position + added` changed.
     void changed(int position, int added);
-    // Judges one line again: its mark, its place in the index and its underlines.
+    // Judges one line again: its mark, its place in the index and the underlines it should show.
     void judge(const QTextBlock &block);
+    // Puts their underlines on the lines about to be drawn.
+    void drawShownUnderlines();
     void settle();
     void offerCompletion();
     QCompleter &completer();

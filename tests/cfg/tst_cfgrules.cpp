@@ -82,11 +82,13 @@ SwitchList corpusList()
     return SwitchList::parse(text);
 }
 
-// The layout's extra formats of a line: the underlines drawn over the document's colours.
-QList<QTextLayout::FormatRange> underlinesOf(const QTextBlock &block)
+// The layout's extra formats of a line as the editor draws it: the underlines over the
+// document's colours.
+QList<QTextLayout::FormatRange> underlinesOf(QPlainTextEdit &editor, int line)
 {
+    QCoreApplication::processEvents(); // the repaints the editor asked for
     QList<QTextLayout::FormatRange> underlines;
-    for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
+    for (const QTextLayout::FormatRange &range : editor.document()->findBlockByNumber(line).layout()->formats()) {
         if (range.format.underlineStyle() == QTextCharFormat::WaveUnderline)
             underlines.append(range);
     }
@@ -373,20 +375,20 @@ private slots:
         QVERIFY(!count.isHidden());
         QCOMPARE(count.text(), QStringLiteral("Problems: 1"));
         const QTextBlock problem = editor.document()->findBlockByNumber(2);
-        QCOMPARE(underlinesOf(problem).size(), 1);
-        const QTextLayout::FormatRange underline = underlinesOf(problem).constFirst();
+        QCOMPARE(underlinesOf(editor, 2).size(), 1);
+        const QTextLayout::FormatRange underline = underlinesOf(editor, 2).constFirst();
         QCOMPARE(problem.text().mid(underline.start, underline.length), QStringLiteral("7"));
         // Only the underline is drawn over the line: its colour stays the colour coding's.
         QVERIFY(!underline.format.hasProperty(QTextFormat::ForegroundBrush));
         QVERIFY(tooltipOver(editor, problem).startsWith(QLatin1String("abandonedroads: 7 is outside the range 0..2")));
-        QVERIFY(underlinesOf(editor.document()->findBlockByNumber(1)).isEmpty());
+        QVERIFY(underlinesOf(editor, 1).isEmpty());
 
         editor.setTextCursor(QTextCursor(problem));
         editor.moveCursor(QTextCursor::EndOfBlock);
         QTest::keyClick(&editor, Qt::Key_Backspace);
         QTest::keyClick(&editor, '2');
         QCOMPARE(problem.text(), QStringLiteral("abandonedroads 2"));
-        QVERIFY(underlinesOf(problem).isEmpty());
+        QVERIFY(underlinesOf(editor, 2).isEmpty());
         QCOMPARE(count.text(), QStringLiteral("Problems: 0"));
 
         // A line set again above the first one: the mark moves to the later line.
@@ -394,12 +396,21 @@ private slots:
         QTest::keyClicks(&editor, "bribe off");
         QTest::keyClick(&editor, Qt::Key_Return);
         QCOMPARE(count.text(), QStringLiteral("Problems: 1"));
-        QVERIFY(underlinesOf(editor.document()->findBlockByNumber(0)).isEmpty());
+        QVERIFY(underlinesOf(editor, 0).isEmpty());
         QVERIFY(tooltipOver(editor, editor.document()->findBlockByNumber(2))
                     .startsWith(QLatin1String("bribe is set again; it was first set on line 1")));
         editor.moveCursor(QTextCursor::End);
         s.main().controls().mnuNextProblem->trigger();
         QCOMPARE(editor.textCursor().blockNumber(), 2);
+        // The first setting made a comment, the later line is set once: its underline goes, though
+        // that line was not edited, and comes back with the first setting.
+        QCOMPARE(underlinesOf(editor, 2).size(), 1);
+        editor.moveCursor(QTextCursor::Start);
+        QTest::keyClick(&editor, ';');
+        QCOMPARE(count.text(), QStringLiteral("Problems: 0"));
+        QVERIFY(underlinesOf(editor, 2).isEmpty());
+        QTest::keyClick(&editor, Qt::Key_Backspace);
+        QCOMPARE(underlinesOf(editor, 2).size(), 1);
 
         // A name begun at a line start is completed from the list; Enter takes the choice.
         editor.moveCursor(QTextCursor::End);
@@ -420,7 +431,24 @@ private slots:
         };
         s.main().controls().mnuVersionGet->trigger();
         QVERIFY(count.isHidden());
-        QVERIFY(underlinesOf(editor.document()->findBlockByNumber(2)).isEmpty());
+        QVERIFY(underlinesOf(editor, 2).isEmpty());
+    }
+
+    // A line gets its underline when it is drawn: a problem far down is underlined once scrolled to.
+    void aProblemOutOfViewIsUnderlinedWhenShown()
+    {
+        GameSession s;
+        writeBytes(s.path(), "[mine]\r\n" + QByteArray("; a comment\r\n").repeated(300) + "abandonedroads 7\r\n");
+        s.t.shell.onCall = [&](const RecordingShell::Call &call) {
+            writeBytes(call.workingFolder + QStringLiteral("swtchlst.txt"), readBytes(CorpusList));
+        };
+        s.open();
+        QPlainTextEdit &editor = *s.main().controls().rtbPatch;
+        QCOMPARE(s.main().controls().lblProblems->text(), QStringLiteral("Problems: 1"));
+        QVERIFY(underlinesOf(editor, 301).isEmpty());
+        editor.moveCursor(QTextCursor::End);
+        editor.ensureCursorVisible();
+        QCOMPARE(underlinesOf(editor, 301).size(), 1);
     }
 };
 
