@@ -76,6 +76,7 @@ bool sameTrees(const QString &a, const QString &b)
 // The benchmark itself; a failure on the way ends it through bench::fail.
 int measure(GameSession &session)
 {
+    bench::stayOnOneProcessor();
     const QDir root(session.t.root());
     const QString source = root.filePath(QStringLiteral("source"));
     const QString archive = root.filePath(QStringLiteral("release.zip"));

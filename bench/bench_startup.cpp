@@ -63,6 +63,7 @@ double timeToShow(const Child &child)
 int measure(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    bench::stayOnOneProcessor();
     QTemporaryDir root;
     if (!root.isValid())
         bench::fail(QStringLiteral("no temporary folder"));

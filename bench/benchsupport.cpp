@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <sched.h>
 #include <unistd.h>
 
 namespace bench {
@@ -114,6 +115,17 @@ int reportAtMost(const QString &name, const Medians &medians, double limit, cons
     c.limit = limit;
     c.note = note;
     return report(c) ? 0 : 1;
+}
+
+void stayOnOneProcessor()
+{
+    const int processor = sched_getcpu();
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (processor >= 0)
+        CPU_SET(processor, &set);
+    if (processor < 0 || sched_setaffinity(0, sizeof set, &set) != 0)
+        std::fprintf(stderr, "bench: cannot stay on one processor; the figures may vary more\n");
 }
 
 int runs(int fallback)

@@ -63,6 +63,12 @@ int guarded(const std::function<int()> &body);
 // offscreen platform unless another is set) and a session over a copy of the demo game folder.
 int guardedWithProgram(int argc, char *argv[], const std::function<int(GameSession &)> &body);
 
+// Keeps this process, and the programs it starts, on the processor it runs on now. Started
+// programs otherwise land on each processor in turn, and on a virtual machine one processor can be
+// a third slower than another (it takes the host's interrupts): the medians of runs mixed from
+// both jump between the two speeds. Both sides on one processor compare like with like.
+void stayOnOneProcessor();
+
 // The environment every child program gets: no proxy in the way of loopback traffic, and update
 // servers that are nowhere, so nothing leaves the machine.
 QProcessEnvironment childEnvironment();
