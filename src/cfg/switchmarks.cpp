@@ -239,19 +239,27 @@ void SwitchMarks::drawShownUnderlines()
 {
     // A line's layout, made and laid out again for its underlines, costs more than judging it; a
     // long file with many problems opened slowly when every line got them at once.
-    const QAbstractTextDocumentLayout &layout = *m_editor.document()->documentLayout();
+    QTextDocument &document = *m_editor.document();
     const int height = m_editor.viewport()->height();
     QTextBlock block = m_editor.cursorForPosition(QPoint(0, 0)).block();
+    int from = -1;
+    int to = -1;
     for (qreal top = m_editor.cursorRect(QTextCursor(block)).top(); block.isValid() && top < height;
          block = block.next()) {
+        top += document.documentLayout()->blockBoundingRect(block).height();
         auto *mark = static_cast<LineMark *>(block.userData());
         if (mark && mark->onLayout != mark->underlines) {
-            // Before the line is measured: Qt lays it out again only once, as it draws it.
             block.layout()->setFormats(mark->underlines);
             mark->onLayout = mark->underlines;
+            from = from < 0 ? block.position() : from;
+            to = block.position() + block.length();
         }
-        top += layout.blockBoundingRect(block).height();
     }
+    // New formats are a change the document keeps until its next edit, which then laid out every
+    // line from here to the edited one again (a keystroke far away in a long file paid for them).
+    // Told now, it lays out just these lines, as they are drawn.
+    if (from >= 0)
+        document.markContentsDirty(from, to - from);
 }
 
 void SwitchMarks::settle()

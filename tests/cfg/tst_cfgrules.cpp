@@ -435,20 +435,25 @@ private slots:
     }
 
     // A line gets its underline when it is drawn: a problem far down is underlined once scrolled to.
+    // The lines drawn keep their layout when a line out of view is edited.
     void aProblemOutOfViewIsUnderlinedWhenShown()
     {
         GameSession s;
-        writeBytes(s.path(), "[mine]\r\n" + QByteArray("; a comment\r\n").repeated(300) + "abandonedroads 7\r\n");
+        writeBytes(s.path(),
+            "[mine]\r\nabandonedroads 7\r\n" + QByteArray("; a comment\r\n").repeated(300) + "autorenew 999\r\n");
         s.t.shell.onCall = [&](const RecordingShell::Call &call) {
             writeBytes(call.workingFolder + QStringLiteral("swtchlst.txt"), readBytes(CorpusList));
         };
         s.open();
         QPlainTextEdit &editor = *s.main().controls().rtbPatch;
-        QCOMPARE(s.main().controls().lblProblems->text(), QStringLiteral("Problems: 1"));
-        QVERIFY(underlinesOf(editor, 301).isEmpty());
+        QCOMPARE(s.main().controls().lblProblems->text(), QStringLiteral("Problems: 2"));
+        QCOMPARE(underlinesOf(editor, 1).size(), 1);
+        QVERIFY(underlinesOf(editor, 302).isEmpty());
+        QTextCursor(editor.document()->findBlockByNumber(200)).insertText(QStringLiteral(";"));
+        QVERIFY(editor.document()->findBlockByNumber(1).layout()->lineCount() > 0);
         editor.moveCursor(QTextCursor::End);
         editor.ensureCursorVisible();
-        QCOMPARE(underlinesOf(editor, 301).size(), 1);
+        QCOMPARE(underlinesOf(editor, 302).size(), 1);
     }
 };
 
