@@ -411,6 +411,12 @@ private slots:
         QVERIFY(underlinesOf(editor, 2).isEmpty());
         QTest::keyClick(&editor, Qt::Key_Backspace);
         QCOMPARE(underlinesOf(editor, 2).size(), 1);
+        // Renamed to a switch the list does not know: a problem of its own, and the later line is
+        // set once again.
+        QTest::keyClick(&editor, 'x');
+        QCOMPARE(count.text(), QStringLiteral("Problems: 1"));
+        QVERIFY(underlinesOf(editor, 2).isEmpty());
+        QTest::keyClick(&editor, Qt::Key_Backspace);
 
         // A name begun at a line start is completed from the list; Enter takes the choice.
         editor.moveCursor(QTextCursor::End);
@@ -451,6 +457,8 @@ private slots:
         QVERIFY(underlinesOf(editor, 302).isEmpty());
         QTextCursor(editor.document()->findBlockByNumber(200)).insertText(QStringLiteral(";"));
         QVERIFY(editor.document()->findBlockByNumber(1).layout()->lineCount() > 0);
+        QTextCursor(editor.document()->findBlockByNumber(1)).insertText(QStringLiteral(";"));
+        QCOMPARE(s.main().controls().lblProblems->text(), QStringLiteral("Problems: 1"));
         editor.moveCursor(QTextCursor::End);
         editor.ensureCursorVisible();
         QCOMPARE(underlinesOf(editor, 302).size(), 1);
