@@ -169,6 +169,8 @@ private slots:
         const QString cfg = QStringLiteral("multihead 4\r\nmorestats on\r\nsignals 1\r\n");
         QTest::newRow("after a lone line feed")
             << QStringLiteral("x\ny\r\nfind me") << QStringLiteral("me") << QStringLiteral("me") << 12;
+        QTest::newRow("after a lone carriage return, one ending the text")
+            << QStringLiteral("x\ry\r\nfind me\r") << QStringLiteral("me") << QStringLiteral("me") << 13;
         QTest::newRow("blanks around, any case")
             << cfg << QStringLiteral("  MoreStats ") << QStringLiteral("morestats") << 13 + 9;
         QTest::newRow("a tab is kept") << QStringLiteral("a b\r\n\tb") << QStringLiteral("\tb") << QStringLiteral("\tb")
