@@ -13,6 +13,8 @@
 #include <QTextLayout>
 #include <QToolTip>
 
+#include <utility>
+
 using namespace switchCheck;
 
 // A judged line. It lives in its block, so Qt deletes it with the block and it leaves the name
@@ -231,7 +233,7 @@ void SwitchMarks::judge(const QTextBlock &block)
         underlines.append({int(setting.nameStart), int(setting.nameLength), problemFormat()});
     if (mark->underlines != underlines) {
         mark->underlines = underlines;
-        m_editor.viewport()->update();
+        m_underlinesChanged = true;
     }
 }
 
@@ -270,6 +272,9 @@ void SwitchMarks::settle()
         m_index->redraw.remove(mark);
         judge(mark->block);
     }
+    // Once for all the lines judged: opening a long file asked as often as it has lines.
+    if (std::exchange(m_underlinesChanged, false))
+        m_editor.viewport()->update();
     if (m_reportedCount != m_index->problems) {
         m_reportedCount = m_index->problems;
         emit problemCountChanged(m_reportedCount);

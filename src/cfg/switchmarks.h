@@ -68,5 +68,6 @@ private:
     QCompleter *m_completer = nullptr;
     QStringListModel *m_names = nullptr;
     bool m_busy = false;
+    bool m_underlinesChanged = false; // a line's underlines changed since the window was asked to redraw
     int m_reportedCount = 0;
 };
