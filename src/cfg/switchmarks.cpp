@@ -31,9 +31,9 @@ struct SwitchMarks::LineMark : QTextBlockUserData {
     QString key; // a known switch's lower-case name, as indexed; empty for an unknown one
     bool problem = false;
     bool repeat = false;
-    // The underlines the line should show, and those its layout holds: a line gets them when it
-    // is drawn (drawShownUnderlines).
-    QList<QTextLayout::FormatRange> underlines, onLayout;
+    // The underlines the line should show; a line gets them when it is drawn (drawShownUnderlines).
+    QList<QTextLayout::FormatRange> underlines;
+    bool onLayout = false; // its layout holds underlines put there
 };
 
 // The lines of each known switch and which of them sets it first. Blocks being deleted must not
@@ -205,7 +205,7 @@ void SwitchMarks::judge(const QTextBlock &block)
     const QString text = block.text();
     const Setting setting = m_list.isEmpty() ? Setting() : settingOf(text);
     if (setting.key.isEmpty()) {
-        if (mark && !mark->onLayout.isEmpty()) {
+        if (mark && mark->onLayout) {
             block.layout()->setFormats({});
             m_editor.document()->markContentsDirty(block.position(), block.length());
         }
@@ -250,9 +250,12 @@ void SwitchMarks::drawShownUnderlines()
          block = block.next()) {
         top += document.documentLayout()->blockBoundingRect(block).height();
         auto *mark = static_cast<LineMark *>(block.userData());
-        if (mark && mark->onLayout != mark->underlines) {
-            block.layout()->setFormats(mark->underlines);
-            mark->onLayout = mark->underlines;
+        // The layout's own formats, not what was put there last: an input method's composition
+        // replaces them, and has them to itself until it ends.
+        QTextLayout *line = mark ? block.layout() : nullptr;
+        if (line && line->preeditAreaText().isEmpty() && line->formats() != mark->underlines) {
+            line->setFormats(mark->underlines);
+            mark->onLayout = !mark->underlines.isEmpty();
             from = from < 0 ? block.position() : from;
             to = block.position() + block.length();
         }

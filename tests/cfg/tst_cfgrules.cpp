@@ -387,6 +387,12 @@ private slots:
 
         editor.setTextCursor(QTextCursor(problem));
         editor.moveCursor(QTextCursor::EndOfBlock);
+        // An input method's composition on the line, given up: the underline comes back.
+        QInputMethodEvent composing(QStringLiteral("y"), {});
+        QInputMethodEvent givenUp;
+        for (QInputMethodEvent *event : {&composing, &givenUp})
+            QApplication::sendEvent(&editor, event);
+        QCOMPARE(underlinesOf(editor, 2).size(), 1);
         QTest::keyClick(&editor, Qt::Key_Backspace);
         QTest::keyClick(&editor, '2');
         QCOMPARE(problem.text(), QStringLiteral("abandonedroads 2"));
