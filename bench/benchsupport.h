@@ -63,7 +63,8 @@ int guarded(const std::function<int()> &body);
 // offscreen platform unless another is set) and a session over a copy of the demo game folder.
 int guardedWithProgram(int argc, char *argv[], const std::function<int(GameSession &)> &body);
 
-// Keeps this process, and the programs it starts, on the processor it runs on now. Started
+// Keeps the calling thread, and the programs it starts from now on, on the processor it runs on
+// now (threads already running keep theirs). Started
 // programs otherwise land on each processor in turn, and on a virtual machine one processor can be
 // a third slower than another (it takes the host's interrupts): the medians of runs mixed from
 // both jump between the two speeds. Both sides on one processor compare like with like.
