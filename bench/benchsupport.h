@@ -64,10 +64,10 @@ int guarded(const std::function<int()> &body);
 int guardedWithProgram(int argc, char *argv[], const std::function<int(GameSession &)> &body);
 
 // Keeps the calling thread, and the programs it starts from now on, on the processor it runs on
-// now (threads already running keep theirs). Started
-// programs otherwise land on each processor in turn, and on a virtual machine one processor can be
-// a third slower than another (it takes the host's interrupts): the medians of runs mixed from
-// both jump between the two speeds. Both sides on one processor compare like with like.
+// now (threads already running keep theirs). Started programs otherwise land on each processor in
+// turn, and on a virtual machine one processor can be a third slower than another: the medians of
+// runs mixed from both jump between the two speeds. Both sides on one processor compare like with
+// like.
 void stayOnOneProcessor();
 
 // The environment every child program gets: no proxy in the way of loopback traffic, and update
