@@ -294,7 +294,8 @@ private slots:
         row("a number for a bit", "cdstopts.farroutewait 2", {"1: cdstopts.farroutewait: 2" + NotYesNo});
         row("unknown", "briibe on", {"1: Unknown switch: briibe"});
         row("a damaged list line is no switch", "damaged 1", {"1: Unknown switch: damaged"});
-        row("a list line without a description", "nodescription 10", {"1: nodescription: 10 is outside the range 0..9"});
+        row("a list line without a description", "nodescription 10",
+            {"1: nodescription: 10 is outside the range 0..9"});
         row("unknown bit of unknown switch", "bribes.x on", {"1: Unknown switch: bribes.x"});
         row("set again, in other letters", "bribe on\r\n// c\r\nBRIBE off\r\nbribe",
             {"3: BRIBE is set again; it was first set on line 1", "4: bribe is set again; it was first set on line 1"});
