@@ -1,6 +1,7 @@
 // Downloading a 200 MB file from a server on 127.0.0.1 through the program's download path (the
 // live update's DownloadFile: Qt Network, streamed into a file beside the target) against
-// `curl -o` from the same server. Also the program's peak memory during the download, above what it held before.
+// `curl -o` from the same server. Also the program's peak memory during the download, above what
+// it held before.
 #include "benchsupport.h"
 #include "testsupport.h"
 

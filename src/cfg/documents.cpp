@@ -172,11 +172,12 @@ void ConfigDocuments::readInto(QPlainTextEdit &editor, const QString &path, QStr
 {
     // The file's text and its raw lines go before the editor's document is built: the start,
     // which reopens the last file, pays for every page of memory it touches first.
-    const QStringList lines = linesOf(cfgRules::splitLines(
-        TextCodec(modMain::state().AnsiCodePage).decode(modMain::readWholeFile(path, ConfigDocuments::MaximumFileSize))));
+    const QStringList lines
+        = linesOf(cfgRules::splitLines(TextCodec(modMain::state().AnsiCodePage)
+                                           .decode(modMain::readWholeFile(path, ConfigDocuments::MaximumFileSize))));
     const bool colours = c.chkColor.isChecked();
-    EditorText(editor).setLines(
-        lines, [colours, kindOf](const QString &line) { return colours ? cfgRules::colourOf(kindOf(line)) : QColor(); });
+    EditorText(editor).setLines(lines,
+        [colours, kindOf](const QString &line) { return colours ? cfgRules::colourOf(kindOf(line)) : QColor(); });
 }
 
 void ConfigDocuments::prepareGraphicsFolder()
@@ -276,7 +277,8 @@ void ConfigDocuments::reopenLast(const SettingsStore &settings)
 
 bool ConfigDocuments::reopensLast(const SettingsStore &settings)
 {
-    return readSettingNumber(settings, settingKeys::AutoLoadLast) == 1 && modMain::fileExists(modMain::state().RecentFile1);
+    return readSettingNumber(settings, settingKeys::AutoLoadLast) == 1
+        && modMain::fileExists(modMain::state().RecentFile1);
 }
 
 bool ConfigDocuments::eventFilter(QObject *watched, QEvent *event)

@@ -200,7 +200,8 @@ private slots:
         QVERIFY(QDir(m_dir->path()).mkdir(u"conf.d"_s) && QDir(m_dir->path()).mkdir(u"listed"_s)
             && QDir(m_dir->path()).mkdir(u"unlisted"_s));
         const QDir conf(m_dir->filePath(u"conf.d"_s));
-        writeBytes(conf.filePath(u"a.conf"_s), "# a comment\n" + QFile::encodeName(m_dir->filePath(u"listed"_s)) + "\n");
+        writeBytes(
+            conf.filePath(u"a.conf"_s), "# a comment\n" + QFile::encodeName(m_dir->filePath(u"listed"_s)) + "\n");
         writeBytes(conf.filePath(u"b.txt"_s), QFile::encodeName(m_dir->filePath(u"unlisted"_s)));
         writeBytes(m_dir->filePath(u"listed/liblisted.so.1"_s), "");
         writeBytes(m_dir->filePath(u"unlisted/libunlisted.so.1"_s), "");
